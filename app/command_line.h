@@ -1,0 +1,19 @@
+#pragma once
+// The command text: an optional stereo switch, one separator character, the map path.
+#include <string>
+
+namespace tivarel {
+
+// Strips "-StereoHW" and then "-StereoInterlaced" (each with the one character after it)
+// from the front of `text`, setting `stereoMode`; "Nothing" becomes "NoStereo".
+// What is left of `text` is the map path, verbatim.
+void ParseSwitches(std::string& text, std::string& stereoMode);
+
+enum class MapFormat { Mt1, Fou, Grd, Unknown };
+
+// The reader for a file name by its last three characters, compared exactly.
+MapFormat FormatOfName(const std::string& fileName);
+// The last three characters (the whole name when shorter).
+std::string ExtensionOf(const std::string& fileName);
+
+}  // namespace tivarel

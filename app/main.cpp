@@ -1,0 +1,23 @@
+// Tivarel: a viewer of three-dimensional electron-density maps.
+#include <QApplication>
+
+#include <string>
+
+#include "app/main_window.h"
+#include "app/qt_platform.h"
+
+int main(int argc, char* argv[]) {
+    // The command text is the arguments as one string, taken before Qt looks at them.
+    std::string commandText;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) commandText += ' ';
+        commandText += argv[i];
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Tivarel");
+    tivarel::QtPlatform platform;
+    tivarel::frmMain window(platform);
+    platform.setOwner(&window);
+    window.Load(commandText);
+    return QApplication::exec();
+}

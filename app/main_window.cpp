@@ -1,0 +1,236 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include <cmath>
+
+#include "app/gl_surface.h"
+#include "app/platform.h"
+#include "export/number_format.h"
+#include "render/frame.h"
+#include "render/gl.h"
+#include "render/scene.h"
+#include "stereo/frustum.h"
+
+namespace tivarel {
+
+namespace {
+constexpr int kInnerWidth = 564;
+constexpr int kInnerHeight = 494;
+constexpr int kKeyEscape = 27;
+
+int ButtonCode(Qt::MouseButton b) {
+    switch (b) {
+    case Qt::LeftButton: return 1;
+    case Qt::RightButton: return 2;
+    case Qt::MiddleButton: return 4;
+    default: return 0;
+    }
+}
+
+int ShiftState(Qt::KeyboardModifiers m) {
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+}
+
+int KeyCode(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_Left: return kKeyLeft;
+    case Qt::Key_Up: return kKeyUp;
+    case Qt::Key_Right: return kKeyRight;
+    case Qt::Key_Down: return kKeyDown;
+    case Qt::Key_Escape: return kKeyEscape;
+    default: return qtKey;
+    }
+}
+}  // namespace
+
+frmMain::frmMain(Platform& platform) : platform_(platform), program_(platform, &progress_) {
+    setWindowTitle(QString::fromStdString(program_.windowCaption));
+    idle_.setInterval(0);
+    connect(&idle_, &QTimer::timeout, this, [this] { IdlePass(); });
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::Load(const std::string& commandText) {
+    program_.state.stereoMode = "Nothing";
+    program_.OpenMap(commandText);
+    setWindowTitle(QString::fromStdString(program_.windowCaption));
+    ResetView();
+    CreateSurface();
+    render::InitDepth();
+    render::InitLighting();
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    centralWidget()->resize(kInnerWidth, kInnerHeight);
+    resize(kInnerWidth, kInnerHeight + (menuWidget() ? menuWidget()->sizeHint().height() : 0));
+    show();
+}
+
+void frmMain::CreateSurface() {
+    GLSurface::Handlers handlers{
+        [this] { Resize(); },
+        [this] { Paint(); },
+        [this](QMouseEvent* e) { OnMousePress(e); },
+        [this](QMouseEvent* e) { OnMouseRelease(e); },
+        [this](QMouseEvent* e) { MouseMove(static_cast<float>(e->position().x()), static_cast<float>(e->position().y())); },
+        [this](QKeyEvent* e) { OnKey(e); },
+    };
+    const std::string& mode = program_.state.stereoMode;
+    surface_ = new GLSurface(SurfaceFormatFor(mode), std::move(handlers));
+    QWidget* container = QWidget::createWindowContainer(surface_, this);
+    container->setMinimumSize(1, 1);
+    container->setFocusPolicy(Qt::StrongFocus);
+    setCentralWidget(container);
+    if (!surface_->createContext(mode)) FatalError("Could not retrieve pixel format!");
+}
+
+void frmMain::FatalError(const std::string& message) {
+    platform_.showMessage("Fatal Error: " + message, "Fatal Error In Tivarel", MessageIcon::Critical);
+    platform_.endProgram(1);
+}
+
+bool frmMain::DrawFrame() {
+    const ProgramState& s = program_.state;
+    const render::Scene scene{s, program_.layers, program_.triangles, program_.map, pickPoint_};
+    return render::DrawFrame(s.stereoMode, s.extentX, s.extentY, view_,
+                             [&] { render::objekt(scene, program_.state.listValid); });
+}
+
+void frmMain::Paint() {
+    // Paints never nest: a message box shown here must not start another paint.
+    if (painting_ || !surface_ || !surface_->makeCurrent()) return;
+    painting_ = true;
+    const auto error = static_cast<int16_t>(glGetError());
+    if (error != 0) platform_.showMessage("Warning: OpenGL error nuber:" + FormatNumber(error));
+    if (DrawFrame()) surface_->swapBuffers();
+    painting_ = false;
+}
+
+void frmMain::Resize() {
+    if (!surface_ || !surface_->makeCurrent()) return;
+    int w = surface_->pixelWidth(), h = surface_->pixelHeight();
+    if (w == 0 || h == 0) w = h = 1;
+    ProgramState& s = program_.state;
+    s.extentX = s.extentY = 1.0f;
+    if (s.stereoMode == "StereoInterlaced") render::BuildInterlaceMask(w, h);
+    glViewport(0, 0, w, h);
+    std::tie(s.extentX, s.extentY) = WindowExtents(w, h);
+    Paint();
+}
+
+void frmMain::Kamera(const std::string& eyeName) {
+    render::Kamera(eyeName, program_.state.extentX, program_.state.extentY);
+}
+
+void frmMain::Unload() {
+    view_.isSpinning = false;
+    UpdateIdleLoop();
+    program_.state.isQuitting = true;
+    if (surface_) surface_->releaseContext();
+    progress_.hide();
+    platform_.endProgram(0);
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    Unload();
+}
+
+void frmMain::ResetView() {
+    ResetViewState(view_);
+    UpdateIdleLoop();
+    ProgramState& s = program_.state;
+    s.extentX = s.extentY = 1.0f;
+    s.isQuitting = false;
+    s.showAtoms = true;
+    s.showMarker = false;
+    s.showCell = false;
+    s.pickMode = "3D";
+    s.meshStyle = 1;
+    s.listValid = 0;
+}
+
+void frmMain::SetView(const std::string& direction) {
+    SetViewQuat(view_, direction);
+    UpdateIdleLoop();
+    Paint();
+}
+
+void frmMain::MouseDown(int button, int shift, float x, float y) {
+    tivarel::MouseDown(view_, button, shift, x, y);
+    UpdateIdleLoop();
+}
+
+void frmMain::MouseUp(int button) { tivarel::MouseUp(view_, button); }
+
+void frmMain::MouseMove(float x, float y) {
+    const int w = static_cast<int>(std::nearbyint(surface_ ? surface_->width() : 1));
+    const int h = static_cast<int>(std::nearbyint(surface_ ? surface_->height() : 1));
+    if (tivarel::MouseMove(view_, x, y, w, h)) Paint();
+    UpdateIdleLoop();
+}
+
+void frmMain::KeyDown(int keyCode) {
+    KeyDownMove(view_, keyCode);
+    UpdateIdleLoop();
+    if (keyCode == kKeyEscape) Unload();
+    Paint();
+}
+
+void frmMain::KeyPress(char character) {
+    KeyPressMove(view_, character);
+    UpdateIdleLoop();
+    switch (character) {
+    case 'q': Unload(); return;
+    case 'x': SetView("X"); break;
+    case 'y': SetView("Y"); break;
+    case 'z': SetView("Z"); break;
+    case '-': StepSection(-1); break;
+    case '+': StepSection(+1); break;
+    default: break;
+    }
+    Paint();
+}
+
+void frmMain::StepSection(int delta) {
+    LayerSettings& layers = program_.layers;
+    const int nz = program_.map.gridParams.nz();
+    int section = layers.zSection + delta;
+    if (section < 1) section = 1;
+    if (section > nz) section = nz;
+    layers.zSection = static_cast<int16_t>(section);
+    program_.GenerateFields();
+}
+
+void frmMain::IdlePass() {
+    if (!view_.isSpinning) {
+        UpdateIdleLoop();
+        return;
+    }
+    SpinStep(view_);
+    Paint();
+}
+
+void frmMain::UpdateIdleLoop() {
+    // The idle loop only runs while the model spins; otherwise the program sleeps.
+    if (view_.isSpinning && !idle_.isActive()) idle_.start();
+    if (!view_.isSpinning && idle_.isActive()) idle_.stop();
+}
+
+void frmMain::OnMousePress(QMouseEvent* e) {
+    const int button = ButtonCode(e->button());
+    MouseDown(button, ShiftState(e->modifiers()), static_cast<float>(e->position().x()),
+              static_cast<float>(e->position().y()));
+}
+
+void frmMain::OnMouseRelease(QMouseEvent* e) { MouseUp(ButtonCode(e->button())); }
+
+void frmMain::OnKey(QKeyEvent* e) {
+    KeyDown(KeyCode(e->key()));
+    const QString text = e->text();
+    if (!text.isEmpty() && text[0].unicode() < 128) KeyPress(static_cast<char>(text[0].unicode()));
+}
+
+}  // namespace tivarel

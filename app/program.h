@@ -1,0 +1,56 @@
+#pragma once
+// The program state, the layer settings and the loaded map with its surfaces:
+// what the main window holds between events. No Qt here, so tests drive it directly.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/state.h"
+#include "mapio/map_model.h"
+#include "surface/cell_table.h"
+#include "surface/march_cubes.h"
+
+namespace tivarel {
+
+class Platform;
+
+// Levels at 10, 30 and 50 % of [lower, upper], all layers used, plane 1, web style.
+void SetLayerDefaults(LayerSettings& layers, int16_t& meshStyle, float lower, float upper);
+
+// The upper value of the default range: the GRD format's values are scaled down.
+float DefaultUpperValue(const GridParams& g, bool isGrd);
+
+class Program {
+public:
+    Program(Platform& platform, ProgressSink* progress);
+
+    // Chooses, reads and prepares a map; on any failure the program ends.
+    // Returns false only when the open dialog was cancelled while a map is shown.
+    bool OpenMap(const std::string& commandText);
+    // Rebuilds the surfaces of the used layers and the contour map.
+    void GenerateFields();
+
+    ProgramState state;
+    LayerSettings layers;
+    DensityMap map;
+    TriangleStore triangles;
+    // The one file name shared by all file dialogs of the main window.
+    std::string dialogFileName;
+    std::string windowCaption = "Marching cube map of studied function";
+
+    Platform& platform() { return platform_; }
+    bool hasMap() const { return hasMap_; }
+
+private:
+    void ReadMap(const std::string& path);
+    const CaseTable& caseTable();
+
+    Platform& platform_;
+    ProgressSink* progress_;
+    std::unique_ptr<CaseTable> caseTable_;
+    bool hasMap_ = false;
+};
+
+}  // namespace tivarel

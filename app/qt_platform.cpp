@@ -1,0 +1,71 @@
+#include "app/qt_platform.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace tivarel {
+
+QString QtNameFilters(const std::string& filter) {
+    // The pieces alternate between a caption and its patterns; Qt wants "Caption (patterns)".
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        filters << parts[i].section('(', 0, 0).trimmed() + " (" + patterns + ")";
+    }
+    return filters.join(";;");
+}
+
+void QtPlatform::messageBox(const std::string& text, const std::string& title, MessageIcon icon) {
+    QMessageBox box(icon == MessageIcon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
+                    QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok, owner_);
+    box.exec();
+}
+
+bool QtPlatform::askYesNo(const std::string& text, const std::string& title) {
+    return QMessageBox::question(owner_, QString::fromStdString(title), QString::fromStdString(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtPlatform::openFileDialog(const std::string& fileName, const std::string& filter) {
+    const QString name = QFileDialog::getOpenFileName(owner_, QString(), QString::fromStdString(fileName),
+                                                      QtNameFilters(filter));
+    if (name.isEmpty()) return std::nullopt;
+    return name.toStdString();
+}
+
+std::optional<std::string> QtPlatform::saveFileDialog(const std::string& fileName, const std::string& filter) {
+    const QString name = QFileDialog::getSaveFileName(owner_, QString(), QString::fromStdString(fileName),
+                                                      QtNameFilters(filter));
+    if (name.isEmpty()) return std::nullopt;
+    return name.toStdString();
+}
+
+std::optional<uint32_t> QtPlatform::colourDialog(uint32_t initial) {
+    const QColor start(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
+                       static_cast<int>((initial >> 16) & 0xFF));
+    const QColor chosen = QColorDialog::getColor(start, owner_);
+    if (!chosen.isValid()) return std::nullopt;
+    return static_cast<uint32_t>(chosen.red()) | static_cast<uint32_t>(chosen.green()) << 8 |
+           static_cast<uint32_t>(chosen.blue()) << 16;
+}
+
+void QtPlatform::beep() { QApplication::beep(); }
+
+void QtPlatform::doEndProgram(int status) {
+    std::fflush(nullptr);
+    // At once, as the user asked: no further events, no teardown of the GL context by Qt.
+    std::_Exit(status);
+}
+
+std::string QtPlatform::programDirectory() { return QCoreApplication::applicationDirPath().toStdString(); }
+
+}  // namespace tivarel

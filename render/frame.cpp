@@ -1,0 +1,124 @@
+#include "render/frame.h"
+
+#include "render/gl.h"
+
+namespace tivarel::render {
+
+void InitDepth() {
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_DITHER);
+    glDepthFunc(GL_LESS);
+    glClearDepth(1.0);
+    glEnable(GL_COLOR_MATERIAL);
+}
+
+void InitLighting() {
+    const GLfloat specular[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    const GLfloat shininess[1] = {50.0f};
+    // w = 0: a directional light along -Z, set under the identity so it stays with the viewer.
+    const GLfloat position[4] = {0.0f, 0.0f, 100.0f, 0.0f};
+    glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
+    glMaterialfv(GL_FRONT, GL_SHININESS, shininess);
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+}
+
+void MultEyeFrustum(const EyeFrustum& f) {
+    glFrustum(f.left, f.right, f.bottom, f.top, f.nearClip, f.farClip);
+    glTranslatef(f.shiftX, f.shiftY, f.shiftZ);
+}
+
+void SetEyeFrustum(const EyeFrustum& f) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    MultEyeFrustum(f);
+}
+
+void Kamera(const std::string& eyeName, float extentX, float extentY) {
+    const std::optional<EyeFrustum> f = KameraFrustum(eyeName, extentX, extentY);
+    if (!f) return;
+    if (eyeName == "CentralEyePicking") MultEyeFrustum(*f);
+    else SetEyeFrustum(*f);
+}
+
+void recalcModelView(const ViewState& view) {
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    Mat4 m{};
+    QuatToMatrix(m, view.viewQuat);
+    glMultMatrixf(m.data());
+    if (view.zoomScale == 1.0f) glDisable(GL_NORMALIZE);
+    else glEnable(GL_NORMALIZE);
+    glTranslatef(view.modelShift[0], view.modelShift[1], view.modelShift[2]);
+    glScalef(view.zoomScale, view.zoomScale, view.zoomScale);
+}
+
+void BuildInterlaceMask(int w, int h) {
+    glViewport(0, 0, w, h);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // The shortened range puts the line for y on pixel row y.
+    gluOrtho2D(0.0, w - 0.32, 0.0, h - 0.32);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDrawBuffer(GL_BACK);
+    glEnable(GL_STENCIL_TEST);
+    glClearStencil(0);
+    glClear(GL_STENCIL_BUFFER_BIT);
+    glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
+    glDisable(GL_DEPTH_TEST);
+    glStencilFunc(GL_ALWAYS, 1, 1);
+    glColor4f(1.0f, 1.0f, 1.0f, 0.0f);
+    glLineWidth(1.0f);
+    glBegin(GL_LINES);
+    for (int y = 0; y <= h; y += 2) {
+        glVertex2i(0, y);
+        glVertex2i(w, y);
+    }
+    glEnd();
+    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+    glFlush();
+}
+
+namespace {
+void DrawEye(const std::string& eye, float extentX, float extentY, const ViewState& view,
+             const std::function<void()>& drawScene) {
+    Kamera(eye, extentX, extentY);
+    glMatrixMode(GL_MODELVIEW);
+    recalcModelView(view);
+    drawScene();
+}
+}  // namespace
+
+bool DrawFrame(const std::string& stereoMode, float extentX, float extentY, const ViewState& view,
+               const std::function<void()>& drawScene) {
+    glEnable(GL_DEPTH_TEST);
+    if (stereoMode == "NoStereo") {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        DrawEye("CentralEye", extentX, extentY, view, drawScene);
+    } else if (stereoMode == "StereoHW") {
+        glDrawBuffer(GL_BACK_LEFT);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        DrawEye("LeftEye", extentX, extentY, view, drawScene);
+        glDrawBuffer(GL_BACK_RIGHT);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        DrawEye("RightEye", extentX, extentY, view, drawScene);
+    } else if (stereoMode == "StereoInterlaced") {
+        glEnable(GL_STENCIL_TEST);
+        // The stencil buffer keeps the row mask: clear colour and depth only.
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glStencilFunc(GL_NOTEQUAL, 1, 1);
+        DrawEye("LeftEye", extentX, extentY, view, drawScene);
+        glStencilFunc(GL_EQUAL, 1, 1);
+        DrawEye("RightEye", extentX, extentY, view, drawScene);
+    } else {
+        return false;
+    }
+    glFlush();
+    return true;
+}
+
+}  // namespace tivarel::render

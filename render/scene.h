@@ -1,0 +1,37 @@
+#pragma once
+// The scene display list: everything drawn in one frame, recorded once into
+// list 1 and replayed until something in the scene changes.
+#include <cstdint>
+
+#include "app/state.h"
+#include "mapio/map_model.h"
+#include "surface/march_cubes.h"
+
+namespace tivarel::render {
+
+struct Scene {
+    const ProgramState& state;
+    const LayerSettings& layers;
+    const TriangleStore& triangles;
+    const DensityMap& map;
+    const Vec3f& pickPoint;
+};
+
+// Replays list 1, or records it anew (compile and execute) when listValid is 0.
+void objekt(const Scene& scene, uint8_t& listValid);
+// How often list 1 has been recorded during this run.
+int ListCompileCount();
+
+void SpiderGrid(const Scene& scene);
+void TriangleGrid(const Scene& scene);
+void DrawCell(const DensityMap& map);
+
+// Solid boxes of the picked-point marker.
+void DrawBox(double sx, double sy, double sz);
+void DrawCenteredBox(double sx, double sy, double sz);
+void DrawCube(double size);
+
+// Mesh and bond lines are wider on interlaced stereo displays.
+float LineWidthFor(const ProgramState& state);
+
+}  // namespace tivarel::render

@@ -1,0 +1,71 @@
+#pragma once
+// Isosurface extraction of one layer by marching cubes into the shared triangle store.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "mapio/map_model.h"
+#include "surface/cell_table.h"
+
+namespace tivarel {
+
+struct Point3 {
+    float x = 0.0f, y = 0.0f, z = 0.0f;
+    friend bool operator==(const Point3&, const Point3&) = default;
+};
+
+struct TriangleRecord {
+    std::array<Point3, 3> point{};
+};
+
+constexpr int kLayerCount = 3;
+constexpr int32_t kMaxTrianglesPerLayer = 400000;
+
+// Triangles of the three layers, allocated once for the whole run.
+class TriangleStore {
+public:
+    TriangleStore() : records_(static_cast<size_t>(kLayerCount) * kMaxTrianglesPerLayer) {}
+    // Layer 1..3, triangle 1..count(layer).
+    const TriangleRecord& at(int layer, int32_t n) const { return records_[slot(layer, n)]; }
+    TriangleRecord& at(int layer, int32_t n) { return records_[slot(layer, n)]; }
+    int32_t count(int layer) const { return counts_[static_cast<size_t>(layer - 1)]; }
+    int32_t& count(int layer) { return counts_[static_cast<size_t>(layer - 1)]; }
+
+private:
+    static size_t slot(int layer, int32_t n) {
+        return static_cast<size_t>(layer - 1) * kMaxTrianglesPerLayer + static_cast<size_t>(n - 1);
+    }
+    std::vector<TriangleRecord> records_;
+    std::array<int32_t, kLayerCount> counts_{};
+};
+
+// Progress of a long extraction: a caption and a 0..100 value.
+class ProgressSink {
+public:
+    virtual ~ProgressSink() = default;
+    virtual void showProgress(const std::string& caption) = 0;
+    virtual void setProgress(int percent) = 0;
+    virtual void hideProgress() = 0;
+};
+
+// (a - level) / (a - b), the interpolation fraction from corner a.
+inline float EdgeFraction(float a, float b, float level) {
+    return static_cast<float>((a - level) / (a - b));
+}
+// 1 when value lies strictly above level, else 0 (also for unordered values).
+inline int IsAbove(float level, float value) { return value > level ? 1 : 0; }
+
+// Rebuilds layer L (1..3): resets its count and appends its triangles in cube
+// order (x outermost, z innermost). More than 400 000 triangles throws ProgramStop.
+void MarchLayer(const GridParams& g, const DensityGrid& grid, float level, int layer,
+                TriangleStore& store, const CaseTable& table, ProgressSink* progress);
+
+}  // namespace tivarel
+
+namespace tivarel {
+// Centroid of a triangle, each coordinate (a + b + c) / 3 in single precision.
+inline Point3 TriangleCenter(const Point3& p0, const Point3& p1, const Point3& p2) {
+    return {(p0.x + p1.x + p2.x) / 3.0f, (p0.y + p1.y + p2.y) / 3.0f, (p0.z + p1.z + p2.z) / 3.0f};
+}
+}  // namespace tivarel
