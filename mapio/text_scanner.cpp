@@ -1,0 +1,211 @@
+#include "mapio/text_scanner.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+#include <utility>
+
+#include "mapio/program_stop.h"
+
+namespace tivarel {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsLineEndChar(char c) { return c == '\r' || c == '\n'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool EndsItem(char c) { return IsBlank(c) || c == ',' || IsLineEndChar(c); }
+
+enum class Conversion { ok, notANumber, outOfRange };
+
+// Value of an exponent part such as "E-12", clamped: only its size class matters.
+long ExponentValue(std::string_view e) {
+    size_t i = 1;  // past the letter
+    const bool negative = i < e.size() && e[i] == '-';
+    if (i < e.size() && (e[i] == '-' || e[i] == '+')) ++i;
+    long value = 0;
+    for (; i < e.size() && value < 1000000; ++i) value = value * 10 + (e[i] - '0');
+    return negative ? -value : value;
+}
+
+// Decimal exponent m of the leading digit of a valid nonzero number item, so that
+// its magnitude lies in [10^m, 10^(m+1)). Tells underflow from overflow.
+long LeadingDigitExponent(std::string_view s) {
+    long intDigits = 0, fracZeros = 0;
+    bool point = false, nonZero = false;
+    size_t i = 0;
+    for (; i < s.size() && s[i] != 'e' && s[i] != 'E'; ++i) {
+        const char c = s[i];
+        if (c == '.') point = true;
+        if (!IsDigit(c)) continue;
+        nonZero = nonZero || c != '0';
+        if (!point && nonZero) ++intDigits;
+        if (point && !nonZero) ++fracZeros;
+    }
+    const long m = intDigits > 0 ? intDigits - 1 : -(fracZeros + 1);
+    return i < s.size() ? m + ExponentValue(s.substr(i)) : m;
+}
+
+// Converts a whole item of the form [sign] digits [. digits] [E|e [sign] digits]
+// to the correctly rounded T. Values too small for T give a signed zero.
+template <class T>
+Conversion ConvertDecimal(std::string_view item, T& value) {
+    const bool plus = !item.empty() && item[0] == '+';
+    if (plus) item.remove_prefix(1);  // from_chars takes no '+'
+    const bool minus = !plus && !item.empty() && item[0] == '-';
+    const size_t body = minus ? 1 : 0;
+    // A digit or point first keeps out what from_chars would also take: inf, nan.
+    if (body >= item.size() || !(IsDigit(item[body]) || item[body] == '.')) return Conversion::notANumber;
+    const char* end = item.data() + item.size();
+    const auto [ptr, ec] = std::from_chars(item.data(), end, value, std::chars_format::general);
+    if (ec == std::errc::invalid_argument || ptr != end) return Conversion::notANumber;
+    if (ec == std::errc::result_out_of_range) {
+        if (LeadingDigitExponent(item) >= 0) return Conversion::outOfRange;
+        value = minus ? -T(0) : T(0);
+    }
+    return Conversion::ok;
+}
+
+// The item as it may appear in a message: short, printable.
+std::string Printable(std::string_view item) {
+    constexpr size_t kShown = 40;
+    std::string shown;
+    for (size_t i = 0; i < item.size() && i < kShown; ++i) {
+        const auto c = static_cast<unsigned char>(item[i]);
+        shown += (c < 0x20 || c >= 0x7f) ? '?' : static_cast<char>(c);
+    }
+    if (item.size() > kShown) shown += "...";
+    return shown;
+}
+
+// Longest leading part of compact (blank-free) text that forms a decimal number.
+size_t LeadingNumberLength(std::string_view s) {
+    size_t i = 0, digits = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    for (; i < s.size() && IsDigit(s[i]); ++i) ++digits;
+    if (i < s.size() && s[i] == '.')
+        for (++i; i < s.size() && IsDigit(s[i]); ++i) ++digits;
+    if (digits == 0) return 0;
+    if (i >= s.size() || (s[i] != 'e' && s[i] != 'E')) return i;
+    size_t j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    if (j >= s.size() || !IsDigit(s[j])) return i;  // a bare "E" does not continue the number
+    while (j < s.size() && IsDigit(s[j])) ++j;
+    return j;
+}
+
+}  // namespace
+
+TextScanner::TextScanner(std::string_view text, std::string fileName)
+    : text_(text), fileName_(std::move(fileName)) {}
+
+float TextScanner::readFloat(const char* what) {
+    const std::string_view item = readItem(what);
+    float value = 0.0f;
+    const Conversion result = ConvertDecimal(item, value);
+    if (result != Conversion::ok) rejectItem(item, result == Conversion::outOfRange, "a number", what);
+    return value;
+}
+
+int32_t TextScanner::readInt(const char* what) {
+    const std::string_view item = readItem(what);
+    double value = 0.0;
+    Conversion result = ConvertDecimal(item, value);
+    if (result == Conversion::ok && value != std::floor(value)) result = Conversion::notANumber;
+    if (result == Conversion::ok && (value < std::numeric_limits<int32_t>::min() ||
+                                     value > std::numeric_limits<int32_t>::max()))
+        result = Conversion::outOfRange;
+    if (result != Conversion::ok) rejectItem(item, result == Conversion::outOfRange, "a whole number", what);
+    return static_cast<int32_t>(value);
+}
+
+void TextScanner::skipLine(const char* what) {
+    if (atEnd()) failEarlyEnd(what);
+    while (pos_ < text_.size() && !IsLineEndChar(text_[pos_])) ++pos_;
+    consumeLineEnd();
+}
+
+std::string TextScanner::readTextLine(const char* what) {
+    if (atEnd()) failEarlyEnd(what);
+    const size_t start = pos_;
+    while (pos_ < text_.size() && !IsLineEndChar(text_[pos_])) ++pos_;
+    std::string line(text_.substr(start, pos_ - start));
+    consumeLineEnd();
+    return line;
+}
+
+int TextScanner::lineNumber() const { return lineAt(pos_); }
+
+void TextScanner::fail(const std::string& problem) const {
+    stopProgram("The map file " + fileName_ + " " + problem + ".");
+}
+
+std::string_view TextScanner::readItem(const char* what) {
+    while (pos_ < text_.size() && (IsBlank(text_[pos_]) || IsLineEndChar(text_[pos_]))) ++pos_;
+    if (atEnd()) failEarlyEnd(what);
+    const size_t start = pos_;
+    while (pos_ < text_.size() && !EndsItem(text_[pos_])) ++pos_;
+    const std::string_view item = text_.substr(start, pos_ - start);
+    while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
+    if (pos_ < text_.size() && text_[pos_] == ',')
+        ++pos_;
+    else
+        consumeLineEnd();
+    return item;
+}
+
+void TextScanner::consumeLineEnd() {
+    if (pos_ >= text_.size()) return;
+    if (text_[pos_] == '\n') {
+        ++pos_;
+        return;
+    }
+    if (text_[pos_] != '\r') return;
+    ++pos_;
+    if (pos_ < text_.size() && text_[pos_] == '\n') ++pos_;  // CR LF is one line end
+}
+
+int TextScanner::lineAt(size_t pos) const {
+    int line = 1;
+    for (size_t i = 0; i < pos && i < text_.size(); ++i) {
+        if (text_[i] == '\r' || (text_[i] == '\n' && (i == 0 || text_[i - 1] != '\r'))) ++line;
+    }
+    return line;
+}
+
+void TextScanner::failEarlyEnd(const char* what) const {
+    fail(std::string("ends early (reading ") + what + ")");
+}
+
+void TextScanner::rejectItem(std::string_view item, bool outOfRange, const char* kind,
+                             const char* what) const {
+    const size_t offset = static_cast<size_t>(item.data() - text_.data());
+    const std::string where = std::string(" (") + what + ", line " + std::to_string(lineAt(offset)) + ")";
+    if (item.empty()) fail("holds an empty item where " + std::string(kind) + " belongs" + where);
+    if (outOfRange)
+        fail("holds \"" + Printable(item) + "\", out of range for " + kind + where);
+    fail("holds \"" + Printable(item) + "\" where " + kind + " belongs" + where);
+}
+
+double LenientNumber(std::string_view field) {
+    std::string compact;
+    compact.reserve(field.size());
+    for (char c : field)
+        if (!IsBlank(c)) compact += c;
+    const std::string_view number = std::string_view(compact).substr(0, LeadingNumberLength(compact));
+    if (number.empty()) return 0.0;
+    double value = 0.0;
+    if (ConvertDecimal(number, value) == Conversion::outOfRange)
+        return number[0] == '-' ? -HUGE_VAL : HUGE_VAL;
+    return value;
+}
+
+std::string_view Columns(std::string_view line, int first, int last) {
+    if (first < 1) first = 1;
+    if (last < first) return {};
+    const auto begin = static_cast<size_t>(first - 1);
+    if (begin >= line.size()) return {};
+    return line.substr(begin, static_cast<size_t>(last - first + 1));
+}
+
+}  // namespace tivarel

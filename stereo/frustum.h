@@ -1,0 +1,41 @@
+#pragma once
+// Off-axis stereo projection numbers (StereoProjection) and the window extents,
+// without GL: the app hands these values to glFrustum and glTranslatef.
+#include <array>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "view/trackball.h"
+
+namespace tivarel {
+
+// One eye's frustum (handed to glFrustum as doubles) and the shift applied after it.
+struct EyeFrustum {
+    double left, right, bottom, top, nearClip, farClip;
+    float shiftX, shiftY, shiftZ;
+};
+
+// Projection constants of Kamera.
+inline constexpr float kViewHalfWidth = 6.0f;
+inline constexpr float kNearValue = 15.0f;
+inline constexpr float kFarValue = -15.0f;
+inline constexpr float kZeroPlane = 0.0f;
+inline constexpr float kViewerDistance = 22.5f;
+inline constexpr float kEyeOffset = 0.31f;
+
+// The arithmetic of SetEyeFrustum / MultEyeFrustum, in float32 throughout.
+// nearV and farV are positions from the zero plane towards the viewer.
+EyeFrustum ComputeEyeFrustum(float left, float right, float bottom, float top, float nearV,
+                             float farV, float zeroPlane, float distance, float eyeOffset);
+// The frustum Kamera sets for "CentralEye", "LeftEye", "RightEye" or
+// "CentralEyePicking"; any other name sets none.
+std::optional<EyeFrustum> KameraFrustum(const std::string& eyeName, float extentX, float extentY);
+// (extentX, extentY) for a window of w x h pixels: the shorter side spans -6..6.
+std::pair<float, float> WindowExtents(int w, int h);
+// Window position (pixels, origin bottom left) of model point (x, y, z) in a
+// w x h viewport, as OpenGL computes it from the frustum, its shift and modelView.
+std::array<double, 2> ProjectToWindow(const EyeFrustum& frustum, const Mat4& modelView, float x,
+                                      float y, float z, int w, int h);
+
+}  // namespace tivarel
