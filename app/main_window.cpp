@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/gl_surface.h"
@@ -93,6 +94,13 @@ void frmMain::FatalError(const std::string& message) {
 
 bool frmMain::DrawFrame() {
     const ProgramState& s = program_.state;
+    if (s.stereoMode == "StereoInterlaced") {
+        // The window system may reallocate the ancillary buffers some time after a
+        // resize, which loses the stencil rows; drawing the mask costs little, so
+        // every interlaced frame starts from a fresh one.
+        const int w = std::max(1, surface_->pixelWidth()), h = std::max(1, surface_->pixelHeight());
+        render::BuildInterlaceMask(w, h);
+    }
     const render::Scene scene{s, program_.layers, program_.triangles, program_.map, pickPoint_};
     return render::DrawFrame(s.stereoMode, s.extentX, s.extentY, view_,
                              [&] { render::objekt(scene, program_.state.listValid); });

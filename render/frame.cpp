@@ -60,8 +60,9 @@ void BuildInterlaceMask(int w, int h) {
     glLoadIdentity();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    // The shortened range puts the line for y on pixel row y.
-    gluOrtho2D(0.0, w - 0.32, 0.0, h - 0.32);
+    // An exact pixel grid with each line through its row's pixel centres, so that
+    // every rasteriser puts the line for y on pixel row y.
+    gluOrtho2D(0.0, w, 0.0, h);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glDrawBuffer(GL_BACK);
@@ -75,8 +76,9 @@ void BuildInterlaceMask(int w, int h) {
     glLineWidth(1.0f);
     glBegin(GL_LINES);
     for (int y = 0; y <= h; y += 2) {
-        glVertex2i(0, y);
-        glVertex2i(w, y);
+        // One pixel beyond each side, so that no end rule drops the first or last pixel.
+        glVertex2f(-1.0f, static_cast<float>(y) + 0.5f);
+        glVertex2f(static_cast<float>(w + 1), static_cast<float>(y) + 0.5f);
     }
     glEnd();
     glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);

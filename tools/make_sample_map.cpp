@@ -1,0 +1,414 @@
+// Writes the sample maps shipped with Tivarel: two hydrogen-bonded urea molecules drawn
+// as a sum of Gaussian atoms on an orthogonal Cartesian grid, in the three map formats
+// (sample.fou, sample.mt1, sample.grd). The three files carry the same grid, the same
+// values and the same atoms in the grid frame, so the readers can be compared on them.
+//
+// Structure: urea, CO(NH2)2, tetragonal P-4 21 m, Z = 2,
+//   a = b = 5.565, c = 4.684 A (neutron diffraction, Swaminathan, Craven & McMullan
+//   1984). All five atoms of the asymmetric unit, hydrogens included, are the published
+//   positions. C and O lie on the two-fold axis through (0, 1/2) (site symmetry mm2),
+//   which gives each N, H1 and H2 its partner in the same molecule. The second molecule
+//   is the -4 image (y, -x, -z), moved one cell along c so that an N-H1...O hydrogen bond
+//   (H...O 1.99 A, N...O 2.99 A) joins it to the first.
+// The four elements give peaks of four heights; the orthogonal cell gives a diagonal
+// cell matrix.
+//
+// The output is deterministic: the committed files under data/ are checked against it.
+//
+// Usage: make_sample_map OUTPUT_FOLDER
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Vec3 = std::array<double, 3>;
+using Mat3 = std::array<Vec3, 3>;  // rows
+
+struct Cell {
+    double a, b, c, alpha, beta, gamma;
+};
+constexpr Cell kCell{5.565, 5.565, 4.684, 90.0, 90.0, 90.0};
+
+// One atom of the asymmetric unit; atoms on the two-fold axis have no partner.
+struct SiteAtom {
+    char element;
+    int electrons;
+    Vec3 fractional;
+    bool onAxis;
+};
+
+constexpr std::array<SiteAtom, 5> kAsymmetricUnit{{
+    {'C', 6, {0.0, 0.5, 0.3260}, true},
+    {'O', 8, {0.0, 0.5, 0.5953}, true},
+    {'N', 7, {0.1459, 0.6459, 0.1766}, false},
+    {'H', 1, {0.2575, 0.7575, 0.2827}, false},   // H1: the donor of the hydrogen bond between the molecules
+    {'H', 1, {0.1441, 0.6441, -0.0380}, false},  // H2
+}};
+
+// Fractional centre of the pair, midway between the two carbon atoms: the box is
+// centred there, which also makes every component of the map origin non-zero.
+constexpr Vec3 kPairCentre{0.25, 0.25, 0.5};
+
+constexpr double kSigma = 0.40;        // Gaussian width of every atom (A)
+constexpr double kPerElectron = 10.0;  // peak density per electron: oxygen peaks near 80
+constexpr double kValueQuantum = 1e-4; // density is written to four decimals
+constexpr double kStep = 0.15;         // grid step on all three axes (A)
+// Distinct counts, so swapped axes show. Each box length (n - 1) * step, read back from
+// the GRD file and divided by n - 1 in single precision, gives the step exactly (not
+// true of every n, e.g. 62), so the GRD grid is the FOU and MT1 grid to the bit.
+constexpr std::array<int, 3> kPoints{60, 63, 58};
+constexpr int kRecordItems = 14;       // label + 3 + 3 + 7 numbers per atom record
+constexpr int kValuesPerLine = 10;
+
+struct Atom {
+    char element;
+    int electrons;
+    Vec3 fractional;
+    Vec3 cartesian;  // crystal Cartesian frame: a along x, b along y, c along z
+};
+
+// ---------------------------------------------------------------- geometry
+
+Vec3 sub(const Vec3& u, const Vec3& v) { return {u[0] - v[0], u[1] - v[1], u[2] - v[2]}; }
+double length(const Vec3& u) { return std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]); }
+
+Vec3 times(const Mat3& m, const Vec3& v) {
+    Vec3 w{};
+    for (size_t i = 0; i < 3; ++i) w[i] = m[i][0] * v[0] + m[i][1] * v[1] + m[i][2] * v[2];
+    return w;
+}
+
+// Orthogonalisation matrix of an orthogonal cell (all angles 90): fractional -> A.
+Mat3 cellMatrix(const Cell& cell) {
+    return {{{cell.a, 0.0, 0.0}, {0.0, cell.b, 0.0}, {0.0, 0.0, cell.c}}};
+}
+
+// Inverse of the diagonal cell matrix: A -> fractional.
+Vec3 toFractional(const Mat3& m, const Vec3& p) {
+    return {p[0] / m[0][0], p[1] / m[1][1], p[2] / m[2][2]};
+}
+
+// The two-fold axis along c through (0, 1/2): the partner of an atom in its own molecule.
+Vec3 partnerInMolecule(const Vec3& f) { return {-f[0], 1.0 - f[1], f[2]}; }
+
+// The -4 operation (y, -x, -z) and one cell along c: the hydrogen-bonded second molecule.
+Vec3 secondMolecule(const Vec3& f) { return {f[1], -f[0], 1.0 - f[2]}; }
+
+void addAtom(std::vector<Atom>& atoms, const Mat3& m, const SiteAtom& site, const Vec3& f) {
+    atoms.push_back({site.element, site.electrons, f, times(m, f)});
+}
+
+// The first molecule: each atom of the asymmetric unit, then its partner if it has one.
+std::vector<Atom> firstMolecule(const Mat3& m) {
+    std::vector<Atom> atoms;
+    for (const SiteAtom& site : kAsymmetricUnit) {
+        addAtom(atoms, m, site, site.fractional);
+        if (!site.onAxis) addAtom(atoms, m, site, partnerInMolecule(site.fractional));
+    }
+    return atoms;
+}
+
+// Both molecules, the first one's atoms first and the second in the same order.
+std::vector<Atom> ureaPair(const Mat3& m) {
+    std::vector<Atom> atoms = firstMolecule(m);
+    const size_t perMolecule = atoms.size();
+    for (size_t i = 0; i < perMolecule; ++i) {
+        const Vec3 f = secondMolecule(atoms[i].fractional);
+        atoms.push_back({atoms[i].element, atoms[i].electrons, f, times(m, f)});
+    }
+    return atoms;
+}
+
+// ---------------------------------------------------------------- numbers
+// Every number is fixed once as text; the binary file stores the float that text reads
+// as, so the text and binary maps hold identical values.
+
+struct Number {
+    std::string text;
+    float value;
+};
+
+Number number(const char* format, double v) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, v);
+    return {buffer, std::strtof(buffer, nullptr)};
+}
+
+Number geometry(double v) { return number("%.7g", v); }
+
+Number density(double v) {
+    const double quantised = std::round(v / kValueQuantum) * kValueQuantum;
+    return number("%.6g", quantised);
+}
+
+// ---------------------------------------------------------------- the map
+
+struct SampleMap {
+    Mat3 matrix{};
+    Vec3 boxCentre{};  // Cartesian
+    Vec3 boxLow{};     // Cartesian position of the grid frame's zero
+    std::array<Number, 9> cellMatrix;
+    std::array<Number, 3> mapOrigin;
+    std::array<Number, 6> cellParams;
+    std::array<Number, 3> step;
+    std::vector<Atom> atoms;
+    std::vector<Number> values;  // x fastest, then y, then z
+};
+
+int pointCount() { return kPoints[0] * kPoints[1] * kPoints[2]; }
+double boxLength(size_t axis) { return (kPoints[axis] - 1) * kStep; }
+
+double densityAt(const std::vector<Atom>& atoms, const Vec3& low, const Vec3& q) {
+    double sum = 0.0;
+    for (const Atom& atom : atoms) {
+        const double d = length(sub(q, sub(atom.cartesian, low)));
+        sum += atom.electrons * std::exp(-d * d / (2.0 * kSigma * kSigma));
+    }
+    return kPerElectron * sum;
+}
+
+std::vector<Number> gridValues(const std::vector<Atom>& atoms, const Vec3& low) {
+    std::vector<Number> values;
+    values.reserve(static_cast<size_t>(pointCount()));
+    for (int z = 0; z < kPoints[2]; ++z)
+        for (int y = 0; y < kPoints[1]; ++y)
+            for (int x = 0; x < kPoints[0]; ++x)
+                values.push_back(density(densityAt(atoms, low, {x * kStep, y * kStep, z * kStep})));
+    return values;
+}
+
+// Header numbers shared by the FOU and MT1 files.
+void setHeaderNumbers(SampleMap& map) {
+    for (size_t i = 0; i < 9; ++i) map.cellMatrix[i] = geometry(map.matrix[i / 3][i % 3]);
+    const Vec3 origin = toFractional(map.matrix, map.boxLow);
+    for (size_t i = 0; i < 3; ++i) map.mapOrigin[i] = geometry(origin[i]);
+    const std::array<double, 6> cell{kCell.a, kCell.b, kCell.c, kCell.alpha, kCell.beta, kCell.gamma};
+    for (size_t i = 0; i < 6; ++i) map.cellParams[i] = geometry(cell[i]);
+    for (size_t i = 0; i < 3; ++i) map.step[i] = geometry(kStep);
+}
+
+// The molecule pair sits in the middle of the box; the grid frame's zero is the box's low corner.
+SampleMap buildSampleMap() {
+    SampleMap map;
+    map.matrix = cellMatrix(kCell);
+    map.atoms = ureaPair(map.matrix);
+    map.boxCentre = times(map.matrix, kPairCentre);
+    map.boxLow = sub(map.boxCentre, {boxLength(0) / 2, boxLength(1) / 2, boxLength(2) / 2});
+    setHeaderNumbers(map);
+    map.values = gridValues(map.atoms, map.boxLow);
+    return map;
+}
+
+// Index into SampleMap::values of the 0-based grid point (x, y, z).
+size_t valueIndex(int x, int y, int z) {
+    return static_cast<size_t>(x + kPoints[0] * (y + kPoints[1] * z));
+}
+
+// ---------------------------------------------------------------- text files
+
+const char* const kTitle = "Tivarel sample map: urea CO(NH2)2, P-4 21 m, a=b=5.565 c=4.684, two H-bonded molecules";
+const char* const kMethod = "Gaussian atoms (sigma 0.4 A, 10 per electron) on an orthogonal 0.15 A grid";
+
+class TextFile {
+public:
+    void line(const std::string& text) { text_ += text + "\r\n"; }
+    // Numbers several to a line; a partial line is closed by endNumbers().
+    void item(const std::string& text) {
+        text_ += (inLine_ == 0 ? "" : " ") + text;
+        if (++inLine_ == kValuesPerLine) endNumbers();
+    }
+    void endNumbers() {
+        if (inLine_ > 0) text_ += "\r\n";
+        inLine_ = 0;
+    }
+    void numbers(const std::vector<std::string>& items) {
+        std::string joined;
+        for (const std::string& s : items) joined += (joined.empty() ? "" : " ") + s;
+        line(joined);
+    }
+    const std::string& text() const { return text_; }
+
+private:
+    std::string text_;
+    int inLine_ = 0;
+};
+
+std::string integer(long v) { return std::to_string(v); }
+
+void writeFouHeader(TextFile& f, const SampleMap& map) {
+    f.line(kTitle);
+    f.line(kMethod);
+    for (size_t row = 0; row < 3; ++row)
+        f.numbers({map.cellMatrix[row * 3].text, map.cellMatrix[row * 3 + 1].text, map.cellMatrix[row * 3 + 2].text});
+    f.numbers({map.mapOrigin[0].text, map.mapOrigin[1].text, map.mapOrigin[2].text});
+    f.line("Cell constants a, b, c, alpha, beta, gamma");
+    std::vector<std::string> cell;
+    for (const Number& n : map.cellParams) cell.push_back(n.text);
+    f.numbers(cell);
+    f.line("Grid axes x, y, z: first coordinate, step, 0, 0");
+    for (size_t axis = 0; axis < 3; ++axis) f.numbers({"0", map.step[axis].text, "0", "0"});
+    f.line("Grid points nx, ny, nz");
+    f.numbers({integer(kPoints[0]), integer(kPoints[1]), integer(kPoints[2])});
+}
+
+// Z sections run with y fastest: for x, for y.
+void writeFouSections(TextFile& f, const SampleMap& map) {
+    for (int z = 0; z < kPoints[2]; ++z) {
+        f.line("Section " + integer(z + 1));
+        f.line(geometry(z * kStep).text);
+        for (int x = 0; x < kPoints[0]; ++x)
+            for (int y = 0; y < kPoints[1]; ++y) f.item(map.values[valueIndex(x, y, z)].text);
+        f.endNumbers();
+    }
+}
+
+// Record: label line; serial, electrons, 0; fractional x, y, z; occupancy, U, five 0.
+void writeFouAtoms(TextFile& f, const SampleMap& map) {
+    f.line("Atoms: count, items per record");
+    f.numbers({integer(static_cast<long>(map.atoms.size())), integer(kRecordItems)});
+    const std::string u = geometry(kSigma * kSigma).text;
+    for (size_t i = 0; i < map.atoms.size(); ++i) {
+        const Atom& atom = map.atoms[i];
+        f.line(std::string(1, atom.element));
+        f.numbers({integer(static_cast<long>(i + 1)), integer(atom.electrons), "0"});
+        f.numbers({geometry(atom.fractional[0]).text, geometry(atom.fractional[1]).text,
+                   geometry(atom.fractional[2]).text});
+        f.numbers({"1", u, "0", "0", "0", "0", "0"});
+    }
+}
+
+std::string fouText(const SampleMap& map) {
+    TextFile f;
+    writeFouHeader(f, map);
+    writeFouSections(f, map);
+    writeFouAtoms(f, map);
+    return f.text();
+}
+
+// The GRD box frame is the crystal's Cartesian frame; its centre is the molecule pair's.
+std::string grdAtomLine(const Atom& atom) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%c        %9.4f %9.4f %9.4f", atom.element, atom.cartesian[0],
+                  atom.cartesian[1], atom.cartesian[2]);
+    return buffer;
+}
+
+std::string grdText(const SampleMap& map) {
+    TextFile f;
+    f.line(kTitle);
+    f.line(kMethod);
+    f.line("Box frame: Cartesian, a along x, b along y, c along z (A)");
+    f.line("Grid points nx ny nz; box centre; box lengths");
+    f.numbers({integer(kPoints[0]), integer(kPoints[1]), integer(kPoints[2])});
+    f.numbers({geometry(map.boxCentre[0]).text, geometry(map.boxCentre[1]).text, geometry(map.boxCentre[2]).text});
+    f.numbers({geometry(boxLength(0)).text, geometry(boxLength(1)).text, geometry(boxLength(2)).text});
+    f.line("Atoms");
+    f.numbers({integer(static_cast<long>(map.atoms.size()))});
+    for (const Atom& atom : map.atoms) f.line(grdAtomLine(atom));
+    f.line("Density");
+    f.line("x fastest, then y, then z");
+    f.line(integer(pointCount()) + " values");
+    for (const Number& v : map.values) f.item(v.text);
+    f.endNumbers();
+    return f.text();
+}
+
+// ---------------------------------------------------------------- binary file
+
+class BinaryFile {
+public:
+    void zeros(size_t count) { bytes_.append(count, '\0'); }
+    void int32(int32_t v) { uint32(static_cast<uint32_t>(v)); }
+    void float32(float v) { uint32(std::bit_cast<uint32_t>(v)); }
+    void label(char element) { bytes_ += std::string(1, element) + "   "; }
+    const std::string& bytes() const { return bytes_; }
+
+private:
+    void uint32(uint32_t v) {  // little-endian whatever the machine
+        for (int shift = 0; shift < 32; shift += 8) bytes_ += static_cast<char>((v >> shift) & 0xFFu);
+    }
+    std::string bytes_;
+};
+
+void writeMt1Header(BinaryFile& f, const SampleMap& map) {
+    f.zeros(38);
+    for (const Number& n : map.cellMatrix) f.float32(n.value);
+    for (const Number& n : map.mapOrigin) f.float32(n.value);
+    f.zeros(6);
+    for (const Number& n : map.cellParams) f.float32(n.value);
+    f.zeros(6);
+    for (const Number& step : map.step) {  // first coordinate, step, two unused
+        f.float32(0.0f);
+        f.float32(step.value);
+        f.float32(0.0f);
+        f.float32(0.0f);
+    }
+    f.zeros(6);
+    for (int n : kPoints) f.int32(n);
+}
+
+void writeMt1Sections(BinaryFile& f, const SampleMap& map) {
+    for (int z = 0; z < kPoints[2]; ++z) {
+        f.zeros(z == 0 ? 10 : 14);
+        for (int x = 0; x < kPoints[0]; ++x)
+            for (int y = 0; y < kPoints[1]; ++y) f.float32(map.values[valueIndex(x, y, z)].value);
+    }
+}
+
+// 58-byte records with the same numbers as the FOU atom records.
+void writeMt1Atoms(BinaryFile& f, const SampleMap& map) {
+    f.zeros(6);
+    f.int32(static_cast<int32_t>(map.atoms.size()));
+    f.int32(kRecordItems);
+    const float u = geometry(kSigma * kSigma).value;
+    for (size_t i = 0; i < map.atoms.size(); ++i) {
+        const Atom& atom = map.atoms[i];
+        f.zeros(2);
+        f.label(atom.element);
+        for (float v : {static_cast<float>(i + 1), static_cast<float>(atom.electrons), 0.0f}) f.float32(v);
+        for (double v : atom.fractional) f.float32(geometry(v).value);
+        for (float v : {1.0f, u, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f}) f.float32(v);
+    }
+}
+
+std::string mt1Bytes(const SampleMap& map) {
+    BinaryFile f;
+    writeMt1Header(f, map);
+    writeMt1Sections(f, map);
+    writeMt1Atoms(f, map);
+    return f.bytes();
+}
+
+// ---------------------------------------------------------------- output
+
+bool writeFile(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    out.close();
+    if (out) return true;
+    std::cerr << "make_sample_map: cannot write " << path << "\n";
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "Usage: make_sample_map OUTPUT_FOLDER\n";
+        return 2;
+    }
+    const std::string folder = std::string(argv[1]) + "/";
+    const SampleMap map = buildSampleMap();
+    const bool ok = writeFile(folder + "sample.fou", fouText(map)) &&
+                    writeFile(folder + "sample.mt1", mt1Bytes(map)) &&
+                    writeFile(folder + "sample.grd", grdText(map));
+    return ok ? 0 : 1;
+}
