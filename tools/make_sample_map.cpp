@@ -1,7 +1,12 @@
 // Writes the sample maps shipped with Tivarel: two hydrogen-bonded urea molecules drawn
 // as a sum of Gaussian atoms on an orthogonal Cartesian grid, in the three map formats
-// (sample.fou, sample.mt1, sample.grd). The three files carry the same grid, the same
-// values and the same atoms in the grid frame, so the readers can be compared on them.
+// (sample.fou, sample.mt1, sample.grd).
+// The viewer turns and shows the model about the grid frame's zero, so the FOU and MT1
+// maps put that zero at the centre of the molecule pair: the grid runs from -L/2 to L/2
+// on each axis and the map origin is the pair's fractional centre. The two files hold the
+// same header, grid and atoms. A GRD reader always starts the grid at zero, so the GRD
+// map describes the same box with the same values; its grid and atoms are the FOU ones
+// moved by +L/2.
 //
 // Structure: urea, CO(NH2)2, tetragonal P-4 21 m, Z = 2,
 //   a = b = 5.565, c = 4.684 A (neutron diffraction, Swaminathan, Craven & McMullan
@@ -53,18 +58,20 @@ constexpr std::array<SiteAtom, 5> kAsymmetricUnit{{
     {'H', 1, {0.1441, 0.6441, -0.0380}, false},  // H2
 }};
 
-// Fractional centre of the pair, midway between the two carbon atoms: the box is
-// centred there, which also makes every component of the map origin non-zero.
+// Fractional centre of the pair, midway between the two carbon atoms and the centroid of
+// all sixteen atoms: the box and the grid frame's zero are centred there. It is the map
+// origin, non-zero in every component, so a reader that ignores the origin shows.
 constexpr Vec3 kPairCentre{0.25, 0.25, 0.5};
 
 constexpr double kSigma = 0.40;        // Gaussian width of every atom (A)
 constexpr double kPerElectron = 10.0;  // peak density per electron: oxygen peaks near 80
 constexpr double kValueQuantum = 1e-4; // density is written to four decimals
-constexpr double kStep = 0.15;         // grid step on all three axes (A)
-// Distinct counts, so swapped axes show. Each box length (n - 1) * step, read back from
-// the GRD file and divided by n - 1 in single precision, gives the step exactly (not
-// true of every n, e.g. 62), so the GRD grid is the FOU and MT1 grid to the bit.
-constexpr std::array<int, 3> kPoints{60, 63, 58};
+// Grid step on all three axes (A): 5/32, a binary fraction, so the step, every grid
+// coordinate and every box length is exact in single precision and in the decimal text.
+// The grid is then symmetric about zero to the bit, and the GRD step L / (n - 1) gives
+// back the FOU step exactly.
+constexpr double kStep = 0.15625;
+constexpr std::array<int, 3> kPoints{60, 63, 58};  // distinct, so swapped axes show
 constexpr int kRecordItems = 14;       // label + 3 + 3 + 7 numbers per atom record
 constexpr int kValuesPerLine = 10;
 
@@ -153,11 +160,11 @@ Number density(double v) {
 
 struct SampleMap {
     Mat3 matrix{};
-    Vec3 boxCentre{};  // Cartesian
-    Vec3 boxLow{};     // Cartesian position of the grid frame's zero
+    Vec3 boxCentre{};  // Cartesian; the grid frame's zero in the FOU and MT1 maps
     std::array<Number, 9> cellMatrix;
     std::array<Number, 3> mapOrigin;
     std::array<Number, 6> cellParams;
+    std::array<Number, 3> first;  // grid coordinate of the first point on each axis
     std::array<Number, 3> step;
     std::vector<Atom> atoms;
     std::vector<Number> values;  // x fastest, then y, then z
@@ -165,45 +172,51 @@ struct SampleMap {
 
 int pointCount() { return kPoints[0] * kPoints[1] * kPoints[2]; }
 double boxLength(size_t axis) { return (kPoints[axis] - 1) * kStep; }
+// The grid is centred on the grid frame's zero.
+double firstCoordinate(size_t axis) { return -boxLength(axis) / 2; }
+double gridCoordinate(size_t axis, int k) { return firstCoordinate(axis) + k * kStep; }  // k from 0
 
-double densityAt(const std::vector<Atom>& atoms, const Vec3& low, const Vec3& q) {
+// Density at q in the grid frame, whose zero is the Cartesian point centre.
+double densityAt(const std::vector<Atom>& atoms, const Vec3& centre, const Vec3& q) {
     double sum = 0.0;
     for (const Atom& atom : atoms) {
-        const double d = length(sub(q, sub(atom.cartesian, low)));
+        const double d = length(sub(q, sub(atom.cartesian, centre)));
         sum += atom.electrons * std::exp(-d * d / (2.0 * kSigma * kSigma));
     }
     return kPerElectron * sum;
 }
 
-std::vector<Number> gridValues(const std::vector<Atom>& atoms, const Vec3& low) {
+std::vector<Number> gridValues(const std::vector<Atom>& atoms, const Vec3& centre) {
     std::vector<Number> values;
     values.reserve(static_cast<size_t>(pointCount()));
     for (int z = 0; z < kPoints[2]; ++z)
         for (int y = 0; y < kPoints[1]; ++y)
-            for (int x = 0; x < kPoints[0]; ++x)
-                values.push_back(density(densityAt(atoms, low, {x * kStep, y * kStep, z * kStep})));
+            for (int x = 0; x < kPoints[0]; ++x) {
+                const Vec3 q{gridCoordinate(0, x), gridCoordinate(1, y), gridCoordinate(2, z)};
+                values.push_back(density(densityAt(atoms, centre, q)));
+            }
     return values;
 }
 
 // Header numbers shared by the FOU and MT1 files.
 void setHeaderNumbers(SampleMap& map) {
     for (size_t i = 0; i < 9; ++i) map.cellMatrix[i] = geometry(map.matrix[i / 3][i % 3]);
-    const Vec3 origin = toFractional(map.matrix, map.boxLow);
+    const Vec3 origin = toFractional(map.matrix, map.boxCentre);
     for (size_t i = 0; i < 3; ++i) map.mapOrigin[i] = geometry(origin[i]);
     const std::array<double, 6> cell{kCell.a, kCell.b, kCell.c, kCell.alpha, kCell.beta, kCell.gamma};
     for (size_t i = 0; i < 6; ++i) map.cellParams[i] = geometry(cell[i]);
+    for (size_t i = 0; i < 3; ++i) map.first[i] = geometry(firstCoordinate(i));
     for (size_t i = 0; i < 3; ++i) map.step[i] = geometry(kStep);
 }
 
-// The molecule pair sits in the middle of the box; the grid frame's zero is the box's low corner.
+// The box, and with it the grid frame's zero, is centred on the molecule pair.
 SampleMap buildSampleMap() {
     SampleMap map;
     map.matrix = cellMatrix(kCell);
     map.atoms = ureaPair(map.matrix);
     map.boxCentre = times(map.matrix, kPairCentre);
-    map.boxLow = sub(map.boxCentre, {boxLength(0) / 2, boxLength(1) / 2, boxLength(2) / 2});
     setHeaderNumbers(map);
-    map.values = gridValues(map.atoms, map.boxLow);
+    map.values = gridValues(map.atoms, map.boxCentre);
     return map;
 }
 
@@ -215,7 +228,7 @@ size_t valueIndex(int x, int y, int z) {
 // ---------------------------------------------------------------- text files
 
 const char* const kTitle = "Tivarel sample map: urea CO(NH2)2, P-4 21 m, a=b=5.565 c=4.684, two H-bonded molecules";
-const char* const kMethod = "Gaussian atoms (sigma 0.4 A, 10 per electron) on an orthogonal 0.15 A grid";
+const char* const kMethod = "Gaussian atoms (sigma 0.4 A, 10 per electron) on an orthogonal 0.15625 A grid";
 
 class TextFile {
 public:
@@ -254,7 +267,7 @@ void writeFouHeader(TextFile& f, const SampleMap& map) {
     for (const Number& n : map.cellParams) cell.push_back(n.text);
     f.numbers(cell);
     f.line("Grid axes x, y, z: first coordinate, step, 0, 0");
-    for (size_t axis = 0; axis < 3; ++axis) f.numbers({"0", map.step[axis].text, "0", "0"});
+    for (size_t axis = 0; axis < 3; ++axis) f.numbers({map.first[axis].text, map.step[axis].text, "0", "0"});
     f.line("Grid points nx, ny, nz");
     f.numbers({integer(kPoints[0]), integer(kPoints[1]), integer(kPoints[2])});
 }
@@ -263,7 +276,7 @@ void writeFouHeader(TextFile& f, const SampleMap& map) {
 void writeFouSections(TextFile& f, const SampleMap& map) {
     for (int z = 0; z < kPoints[2]; ++z) {
         f.line("Section " + integer(z + 1));
-        f.line(geometry(z * kStep).text);
+        f.line(geometry(gridCoordinate(2, z)).text);
         for (int x = 0; x < kPoints[0]; ++x)
             for (int y = 0; y < kPoints[1]; ++y) f.item(map.values[valueIndex(x, y, z)].text);
         f.endNumbers();
@@ -293,7 +306,8 @@ std::string fouText(const SampleMap& map) {
     return f.text();
 }
 
-// The GRD box frame is the crystal's Cartesian frame; its centre is the molecule pair's.
+// The GRD box frame is the crystal's Cartesian frame; its centre is the molecule pair's,
+// so the GRD reader's grid frame is the FOU one moved by half the box lengths.
 std::string grdAtomLine(const Atom& atom) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%c        %9.4f %9.4f %9.4f", atom.element, atom.cartesian[0],
@@ -345,9 +359,9 @@ void writeMt1Header(BinaryFile& f, const SampleMap& map) {
     f.zeros(6);
     for (const Number& n : map.cellParams) f.float32(n.value);
     f.zeros(6);
-    for (const Number& step : map.step) {  // first coordinate, step, two unused
-        f.float32(0.0f);
-        f.float32(step.value);
+    for (size_t axis = 0; axis < 3; ++axis) {  // first coordinate, step, two unused
+        f.float32(map.first[axis].value);
+        f.float32(map.step[axis].value);
         f.float32(0.0f);
         f.float32(0.0f);
     }

@@ -235,3 +235,49 @@ TEST_F(WindowTest, MeshStylesDrawDifferentLines) {
 
 }  // namespace
 }  // namespace tivarel::testing
+
+namespace tivarel::testing {
+namespace {
+
+TEST_F(WindowTest, ClosingWithoutPeaksAsksNothingAndEndsNormally) {
+    Open(kSampleMap);
+    platform.events.clear();
+    try {
+        window->KeyPress('q');
+        FAIL() << "q must end the program";
+    } catch (const ProgramEnded& end) {
+        EXPECT_EQ(end.status, 0);
+    }
+    EXPECT_EQ(platform.events, (std::vector<std::string>{"end: 0"}));
+    EXPECT_TRUE(window->program().state.isQuitting);
+    EXPECT_EQ(surface().context(), nullptr);   // released before the end
+}
+
+TEST_F(WindowTest, EscapeEndsTheProgram) {
+    Open(kSampleMap);
+    EXPECT_THROW(window->KeyDown(27), ProgramEnded);
+}
+
+TEST_F(WindowTest, FatalErrorShowsTheCriticalBoxAndEnds) {
+    Open(kSampleMap);
+    platform.events.clear();
+    try {
+        window->FatalError("Could not retrieve pixel format!");
+        FAIL();
+    } catch (const ProgramEnded& end) {
+        EXPECT_NE(end.status, 0);
+    }
+    EXPECT_EQ(platform.messages.back(), "Fatal Error: Could not retrieve pixel format!");
+    EXPECT_EQ(platform.lastTitle, "Fatal Error In Tivarel");
+}
+
+TEST_F(WindowTest, ProgressWindowShowsEachLayerThenHides) {
+    Open(kSampleMap);
+    const frmProgressBar& progress = window->progressWindow();
+    EXPECT_FALSE(progress.isVisible());
+    EXPECT_EQ(progress.windowTitle().toStdString(), "ZOL map processing progress. Layer number: 3");
+    EXPECT_EQ(progress.value(), 100);
+}
+
+}  // namespace
+}  // namespace tivarel::testing

@@ -1,7 +1,9 @@
 // The sample maps under data/: they are the current output of make_sample_map, they
 // hold real urea molecules (atoms on density maxima, peak heights by element, chemical
-// bond lengths, a hydrogen bond between the molecules), and the FOU, MT1 and GRD files
-// describe the same grid and the same atoms.
+// bond lengths, a hydrogen bond between the molecules), the FOU and MT1 grids are
+// centred on the molecules (the viewer turns the model about the grid frame's zero), the
+// MT1 file holds exactly the FOU header, grid and atoms, and the GRD file the same box
+// and values in its own frame, which starts the grid at zero.
 // The files are parsed here with a small parser of this test's own, so that a fault in
 // the program's readers cannot hide a fault in the sample data.
 #include <gtest/gtest.h>
@@ -83,6 +85,7 @@ struct Atom {
 struct Sample {
     std::array<double, 9> matrix{};  // row by row
     Vec3 origin{};
+    std::array<double, 6> cell{};
     Vec3 first{};
     Vec3 step{};
     std::array<int, 3> n{};
@@ -135,7 +138,7 @@ Sample readFou(const std::string& path) {
     for (double& m : s.matrix) m = c.number();
     for (double& o : s.origin) o = c.number();
     c.skipLine();
-    for (int i = 0; i < 6; ++i) c.number();
+    for (double& v : s.cell) v = c.number();
     c.skipLine();
     for (size_t axis = 0; axis < 3; ++axis) {
         s.first[axis] = c.number();
@@ -169,6 +172,7 @@ int intAt(const std::string& b, size_t at) { return static_cast<int32_t>(word(b,
 struct Mt1 {
     std::array<float, 9> matrix{};
     std::array<float, 3> origin{}, first{}, step{};
+    std::array<float, 6> cell{};
     std::array<int, 3> n{};
     std::vector<float> values;  // x fastest
     int recordItems = 0;
@@ -194,6 +198,7 @@ Mt1 readMt1(const std::string& path) {
     m.size = b.size();
     for (size_t i = 0; i < 9; ++i) m.matrix[i] = floatAt(b, 38 + 4 * i);
     for (size_t i = 0; i < 3; ++i) m.origin[i] = floatAt(b, 74 + 4 * i);
+    for (size_t i = 0; i < 6; ++i) m.cell[i] = floatAt(b, 92 + 4 * i);
     for (size_t axis = 0; axis < 3; ++axis) {
         m.first[axis] = floatAt(b, 122 + 16 * axis);
         m.step[axis] = floatAt(b, 126 + 16 * axis);
@@ -367,6 +372,26 @@ TEST_F(SampleMapTest, AtomsLieInsideTheGridBox) {
     }
 }
 
+// The viewer turns the model about the grid frame's zero and shows about -6 to 6 units
+// around it: the grid runs symmetrically about zero (exactly, in single precision, as the
+// readers compute it) and the molecules sit at that zero, all in view.
+TEST_F(SampleMapTest, GridAndMoleculesAreCentredOnTheGridFramesZero) {
+    const Sample& s = fou();
+    for (size_t axis = 0; axis < 3; ++axis) {
+        const float first = static_cast<float>(s.first[axis]);
+        const float last = first + static_cast<float>(s.n[axis] - 1) * static_cast<float>(s.step[axis]);
+        EXPECT_LT(first, 0.0f) << "axis " << axis;
+        EXPECT_EQ(last, -first) << "axis " << axis;
+    }
+    Vec3 centroid{};
+    for (const Atom& atom : s.atoms) {
+        const Vec3 p = s.toGrid(atom.position);
+        EXPECT_LT(distance(p, {0.0, 0.0, 0.0}), 6.0) << atom.label;
+        for (size_t c = 0; c < 3; ++c) centroid[c] += p[c] / static_cast<double>(s.atoms.size());
+    }
+    EXPECT_LT(distance(centroid, {0.0, 0.0, 0.0}), 0.5);
+}
+
 // The nearest grid point to each non-hydrogen atom is higher than the points about half an
 // angstrom away along each axis: the blobs sit where the atoms are. (At 1 A the oxygen
 // next to a carbon, 1.26 A away and heavier, would outweigh the carbon's own blob.)
@@ -448,11 +473,12 @@ TEST_F(SampleMapTest, MoleculesAreJoinedByAHydrogenBond) {
     EXPECT_GE(hydrogenBonds, 1);
 }
 
-TEST_F(SampleMapTest, Mt1HoldsTheSameGridAndAtoms) {
+TEST_F(SampleMapTest, Mt1HoldsTheFouHeaderGridAndAtoms) {
     const Sample& s = fou();
     const Mt1 m = readMt1(kDataDir + "sample.mt1");
     EXPECT_EQ(m.end, m.size) << "bytes after the last atom record";
     for (size_t i = 0; i < 9; ++i) EXPECT_EQ(m.matrix[i], static_cast<float>(s.matrix[i])) << i;
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(m.cell[i], static_cast<float>(s.cell[i])) << i;
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(m.origin[i], static_cast<float>(s.origin[i]));
         EXPECT_EQ(m.first[i], static_cast<float>(s.first[i]));
@@ -468,15 +494,15 @@ TEST_F(SampleMapTest, Mt1HoldsTheSameGridAndAtoms) {
     }
 }
 
-// GRD: identity matrix, steps L/(n-1), grid zero at centre - L/2 in the box frame.
-TEST_F(SampleMapTest, GrdHoldsTheSameGridAndAtoms) {
+// GRD: identity matrix, steps L/(n-1), its grid starting at zero, which is centre - L/2
+// in the box frame. So its grid points and atoms are the FOU ones moved by -first.
+TEST_F(SampleMapTest, GrdHoldsTheSameBoxValuesAndAtoms) {
     const Sample& s = fou();
     const Grd g = readGrd(kDataDir + "sample.grd");
     EXPECT_TRUE(g.atEnd) << "bytes after the last value";
     for (size_t axis = 0; axis < 3; ++axis) {
         EXPECT_EQ(g.n[axis], s.n[axis]);
         EXPECT_EQ(g.length[axis] / static_cast<float>(g.n[axis] - 1), static_cast<float>(s.step[axis]));
-        EXPECT_EQ(s.first[axis], 0.0) << "a GRD grid starts at the grid frame's zero";
     }
     EXPECT_TRUE(g.values == s.values);
     ASSERT_EQ(g.atoms.size(), s.atoms.size());
@@ -484,7 +510,8 @@ TEST_F(SampleMapTest, GrdHoldsTheSameGridAndAtoms) {
         EXPECT_EQ(g.atoms[i].label, s.atoms[i].label.substr(0, 1));
         const Vec3 p = s.toGrid(s.atoms[i].position);
         for (size_t c = 0; c < 3; ++c)
-            EXPECT_NEAR(g.atoms[i].position[c] - (g.centre[c] - g.length[c] / 2.0), p[c], 1e-4) << "atom " << i + 1;
+            EXPECT_NEAR(g.atoms[i].position[c] - (g.centre[c] - g.length[c] / 2.0), p[c] - s.first[c], 1e-4)
+                << "atom " << i + 1 << " axis " << c;
     }
 }
 

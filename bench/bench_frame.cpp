@@ -1,0 +1,108 @@
+// Frame costs in the real GL window: recording the scene list, replaying it with
+// a buffer swap, and spin steps per second, for the sample map and for a scene
+// near the triangle store's capacity, in both mesh styles.
+// Run: xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/tivarel_frame_bench
+#include <QApplication>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "app/gl_surface.h"
+#include "app/main_window.h"
+#include "app/qt_platform.h"
+#include "render/gl.h"
+
+namespace tivarel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+// Time of one scene recording (compile and execute) and of one replay plus swap.
+struct FrameCost {
+    double compile, replay;
+};
+
+FrameCost Measure(frmMain& window) {
+    window.surface()->makeCurrent();
+    window.program().state.listValid = 0;
+    auto start = Clock::now();
+    window.DrawFrame();
+    glFinish();
+    const double compile = Seconds(start);
+    const int frames = 5;
+    start = Clock::now();
+    for (int i = 0; i < frames; ++i) {
+        window.Paint();
+        glFinish();
+    }
+    return {compile, Seconds(start) / frames};
+}
+
+// Small triangles tiling a sphere shell, 3 x 399 999 of them.
+void FillNearCapacity(TriangleStore& store) {
+    const int32_t perLayer = kMaxTrianglesPerLayer - 1;
+    for (int layer = 1; layer <= 3; ++layer) {
+        const double r = 2.0 + layer;
+        for (int32_t n = 1; n <= perLayer; ++n) {
+            const double u = std::fmod(n * 0.618033988749895, 1.0) * 2 * M_PI;
+            const double v = std::acos(1.0 - 2.0 * (n + 0.5) / perLayer);
+            auto point = [&](double du, double dv) {
+                return Point3{static_cast<float>(r * std::sin(v + dv) * std::cos(u + du)),
+                              static_cast<float>(r * std::sin(v + dv) * std::sin(u + du)),
+                              static_cast<float>(r * std::cos(v + dv))};
+            };
+            store.at(layer, n).point = {point(0, 0), point(0.01, 0), point(0, 0.01)};
+        }
+        store.count(layer) = perLayer;
+    }
+}
+
+double SpinStepsPerSecond(frmMain& window) {
+    TrackballQuat(window.view().dragQuat, 0.0f, 0.0f, 0.01f, 0.0f);
+    window.view().isSpinning = true;
+    int steps = 0;
+    const auto start = Clock::now();
+    while (Seconds(start) < 2.0) {
+        window.IdlePass();
+        ++steps;
+    }
+    glFinish();
+    window.view().isSpinning = false;
+    return steps / Seconds(start);
+}
+
+void Report(const char* scene, frmMain& window) {
+    for (int style : {1, 2}) {
+        window.program().state.meshStyle = static_cast<int16_t>(style);
+        const FrameCost cost = Measure(window);
+        std::printf("%-22s %-9s compile %8.1f ms   replay+swap %8.1f ms   ratio %5.1f\n", scene,
+                    style == 1 ? "web" : "triangle", cost.compile * 1e3, cost.replay * 1e3,
+                    cost.compile / cost.replay);
+    }
+    window.program().state.meshStyle = 1;
+    Measure(window);
+    std::printf("%-22s spin      %8.1f steps per second\n", scene, SpinStepsPerSecond(window));
+}
+
+}  // namespace
+}  // namespace tivarel
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    tivarel::QtPlatform platform;
+    tivarel::frmMain window(platform);
+    window.Load(TIVAREL_SOURCE_DIR "/data/sample.fou");
+    while (!window.surface()->isExposed()) QApplication::processEvents();
+    window.surface()->makeCurrent();
+    std::printf("GL renderer: %s, %s\n", glGetString(GL_RENDERER), glGetString(GL_VERSION));
+    tivarel::Program& p = window.program();
+    std::printf("sample map: %d + %d + %d triangles\n", p.triangles.count(1), p.triangles.count(2),
+                p.triangles.count(3));
+    tivarel::Report("sample map", window);
+    tivarel::FillNearCapacity(p.triangles);
+    tivarel::Report("3 x 399 999 triangles", window);
+    return 0;
+}
