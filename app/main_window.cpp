@@ -10,6 +10,9 @@
 #include "app/gl_surface.h"
 #include "app/platform.h"
 #include "export/number_format.h"
+#include "mapio/side_files.h"
+#include "panel/control_panel.h"
+#include "picking/gl_picking.h"
 #include "render/frame.h"
 #include "render/gl.h"
 #include "render/scene.h"
@@ -101,7 +104,8 @@ bool frmMain::DrawFrame() {
         const int w = std::max(1, surface_->pixelWidth()), h = std::max(1, surface_->pixelHeight());
         render::BuildInterlaceMask(w, h);
     }
-    const render::Scene scene{s, program_.layers, program_.triangles, program_.map, pickPoint_};
+    const render::Scene scene{s, program_.layers, program_.triangles, program_.segments, program_.map,
+                              program_.bonds, program_.peaks.table.data(), program_.peaks.count, pickPoint_};
     return render::DrawFrame(s.stereoMode, s.extentX, s.extentY, view_,
                              [&] { render::objekt(scene, program_.state.listValid); });
 }
@@ -137,6 +141,7 @@ void frmMain::Unload() {
     UpdateIdleLoop();
     program_.state.isQuitting = true;
     if (surface_) surface_->releaseContext();
+    UnloadControlPanel();
     progress_.hide();
     platform_.endProgram(0);
 }
@@ -147,17 +152,44 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::ResetView() {
-    ResetViewState(view_);
-    UpdateIdleLoop();
     ProgramState& s = program_.state;
+    view_.isRotating = view_.isZooming = view_.isSpinning = false;
     s.extentX = s.extentY = 1.0f;
     s.isQuitting = false;
     s.showAtoms = true;
     s.showMarker = false;
     s.showCell = false;
     s.pickMode = "3D";
+    program_.peaks.count = 0;
     s.meshStyle = 1;
+    RunOrStop(platform_, [&] {
+        presets_ = ReadLayerPresets(SideFilePath(platform_.programDirectory(), "layer_limit_presets.txt"));
+    });
+    ResetViewState(view_);
+    UpdateIdleLoop();
     s.listValid = 0;
+    UnloadControlPanel();
+    ShowControlPanel();
+}
+
+void frmMain::ShowControlPanel() {
+    if (!panel_) {
+        frmControlPanel::Host host{
+            [this](const std::string& direction) { SetView(direction); },
+            [this] { Paint(); },
+            // Closing the panel unloads it; the next show loads it from the state again.
+            [this] { QTimer::singleShot(0, this, [this] { UnloadControlPanel(); }); },
+        };
+        panel_ = std::make_unique<frmControlPanel>(program_, presets_, std::move(host));
+    }
+    panel_->show();
+    panel_->raise();
+}
+
+void frmMain::UnloadControlPanel() {
+    if (!panel_) return;
+    panel_->hide();
+    panel_.reset();
 }
 
 void frmMain::SetView(const std::string& direction) {
@@ -169,6 +201,45 @@ void frmMain::SetView(const std::string& direction) {
 void frmMain::MouseDown(int button, int shift, float x, float y) {
     tivarel::MouseDown(view_, button, shift, x, y);
     UpdateIdleLoop();
+    if (button == kRightButton) PickPeak(x, y);
+}
+
+void frmMain::PickPeak(float x, float y) {
+    if (!surface_ || !surface_->makeCurrent()) return;
+    // GL counts device pixels; the mouse comes in logical ones.
+    const float ratio = static_cast<float>(surface_->devicePixelRatio());
+    const float X = x * ratio, Y = y * ratio;
+    const ProgramState& s = program_.state;
+    const picking::PickCamera camera{s.extentX, s.extentY, view_};
+    bool found = false;
+    if (s.pickMode == "2D") {
+        const GridParams& g = program_.map.gridParams;
+        const float z = static_cast<float>(program_.layers.zSection - 1) * g.dz() + g.z0();
+        const float xmax = static_cast<float>(g.nx() - 1) * g.dx() + g.x0();
+        const float ymax = static_cast<float>(g.ny() - 1) * g.dy() + g.y0();
+        found = picking::Pick2D(X, Y, g.x0(), xmax, g.y0(), ymax, z, camera, pickPoint_);
+    } else if (s.pickMode == "3D") {
+        const auto result = picking::Pick3D(X, Y, program_.triangles, program_.layers.used, camera, pickPoint_);
+        if (result == picking::Pick3DResult::NotOneLayer)
+            platform_.showMessage("Exactly 1 layer must be used for 3D ZOL map picking  !!");
+        found = result == picking::Pick3DResult::Found;
+    }
+    if (!found) return;
+    program_.state.listValid = 0;
+    program_.state.showMarker = true;
+    Paint();
+    platform_.beep();
+    Paint();
+    program_.AddPeak(pickPoint_);
+    program_.state.showMarker = false;
+    program_.state.listValid = 0;
+    Paint();
+}
+
+void frmMain::ClearPeaks() {
+    program_.peaks.count = 0;
+    program_.state.listValid = 0;
+    Paint();
 }
 
 void frmMain::MouseUp(int button) { tivarel::MouseUp(view_, button); }
@@ -191,6 +262,7 @@ void frmMain::KeyPress(char character) {
     KeyPressMove(view_, character);
     UpdateIdleLoop();
     switch (character) {
+    case 'h': ShowControlPanel(); break;
     case 'q': Unload(); return;
     case 'x': SetView("X"); break;
     case 'y': SetView("Y"); break;
@@ -209,6 +281,7 @@ void frmMain::StepSection(int delta) {
     if (section < 1) section = 1;
     if (section > nz) section = nz;
     layers.zSection = static_cast<int16_t>(section);
+    if (panel_) panel_->ShowSection(section);
     program_.GenerateFields();
 }
 

@@ -4,8 +4,12 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <array>
+#include <memory>
+
 #include "app/program.h"
 #include "app/progress_window.h"
+#include "mapio/presets.h"
 #include "view/trackball.h"
 
 class QMouseEvent;
@@ -15,6 +19,7 @@ namespace tivarel {
 
 class Platform;
 class GLSurface;
+class frmControlPanel;
 
 class frmMain : public QMainWindow {
 public:
@@ -41,9 +46,16 @@ public:
     void KeyDown(int keyCode);
     void KeyPress(char character);
     void SetView(const std::string& direction);
+    // A right click: picks in the contour plane or in the used surface, then offers the peak.
+    void PickPeak(float x, float y);
+    void ClearPeaks();
     void ResetView();
     // One pass of the idle loop while spinning.
     void IdlePass();
+    // Shows the control panel, loading it from the program state when it is not loaded.
+    void ShowControlPanel();
+    frmControlPanel* controlPanel() { return panel_.get(); }
+    const std::array<Preset, 3>& presets() const { return presets_; }
 
     Program& program() { return program_; }
     ProgramState& state() { return program_.state; }
@@ -58,6 +70,7 @@ protected:
 
 private:
     void CreateSurface();
+    void UnloadControlPanel();
     void StepSection(int delta);
     void UpdateIdleLoop();
     void OnMousePress(QMouseEvent* e);
@@ -71,6 +84,8 @@ private:
     Vec3f pickPoint_;
     GLSurface* surface_ = nullptr;
     QTimer idle_;
+    std::array<Preset, 3> presets_{};
+    std::unique_ptr<frmControlPanel> panel_;
     bool painting_ = false;
 };
 

@@ -3,6 +3,8 @@
 #include "app/command_line.h"
 #include "app/platform.h"
 #include "mapio/fou_reader.h"
+#include "mapio/grd_reader.h"
+#include "mapio/mt1_reader.h"
 #include "mapio/side_files.h"
 
 namespace tivarel {
@@ -51,6 +53,7 @@ bool Program::OpenMap(const std::string& commandText) {
         SetLayerDefaults(layers, state.meshStyle, map.gridParams.minValue(),
                          DefaultUpperValue(map.gridParams, isGrd));
         hasMap_ = true;
+        if (BuildBonds(map, platform_.programDirectory(), bonds)) platform_.showMessage(TooManyBondsMessage());
     });
     GenerateFields();
     return true;
@@ -62,8 +65,11 @@ void Program::ReadMap(const std::string& path) {
         map = ReadFouMap(path);
         return;
     case MapFormat::Mt1:
+        map = ReadMt1Map(path);
+        return;
     case MapFormat::Grd:
-        stopProgram("This version of Tivarel cannot read " + ExtensionOf(path) + " maps yet: " + path);
+        map = ReadGrdMap(path);
+        return;
     case MapFormat::Unknown:
         platform_.showMessage("Strange file extension !!!");
         platform_.showMessage(ExtensionOf(path));
@@ -85,7 +91,31 @@ void Program::GenerateFields() {
                 MarchLayer(map.gridParams, map.grid, layers.layerLimit(layer), layer, triangles,
                            caseTable(), progress_);
     });
+    if (layers.showContourMap) {
+        // Contours of all three layers, used or not; a layer past the store's
+        // capacity keeps its first segments, and the user is told once.
+        int firstCut = 0;
+        for (int layer = 1; layer <= 3; ++layer) {
+            const MarchSquaresResult result = MarchSquares(map.gridParams, map.grid, layers.layerLimit(layer),
+                                                           layers.zSection, layer, segments);
+            if (result.cutShort && firstCut == 0) firstCut = layer;
+        }
+        if (firstCut != 0) platform_.showMessage(SegmentLimitMessage(firstCut));
+    }
     state.listValid = 0;
+}
+
+}  // namespace tivarel
+
+namespace tivarel {
+
+void Program::AddPeak(const Vec3f& point) {
+    if (!platform_.askYesNo("Add this peak to pek list?")) return;
+    if (++peaks.count > PeakList::kCapacity) {
+        platform_.showMessage("To many new peaks");
+        platform_.endProgram(1);
+    }
+    peaks.table[static_cast<size_t>(peaks.count - 1)] = point;
 }
 
 }  // namespace tivarel

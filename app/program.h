@@ -8,9 +8,11 @@
 #include <string>
 
 #include "app/state.h"
+#include "mapio/atoms.h"
 #include "mapio/map_model.h"
 #include "surface/cell_table.h"
 #include "surface/march_cubes.h"
+#include "surface/march_squares.h"
 
 namespace tivarel {
 
@@ -22,6 +24,13 @@ void SetLayerDefaults(LayerSettings& layers, int16_t& meshStyle, float lower, fl
 // The upper value of the default range: the GRD format's values are scaled down.
 float DefaultUpperValue(const GridParams& g, bool isGrd);
 
+// Confirmed peaks, in the grid frame; rows past `count` are stale and never read.
+struct PeakList {
+    static constexpr int32_t kCapacity = 200;
+    std::array<Vec3f, kCapacity> table{};
+    int32_t count = 0;
+};
+
 class Program {
 public:
     Program(Platform& platform, ProgressSink* progress);
@@ -31,11 +40,16 @@ public:
     bool OpenMap(const std::string& commandText);
     // Rebuilds the surfaces of the used layers and the contour map.
     void GenerateFields();
+    // Asks whether to add the picked point; the 201st peak ends the program.
+    void AddPeak(const Vec3f& point);
 
     ProgramState state;
     LayerSettings layers;
     DensityMap map;
+    BondList bonds;
     TriangleStore triangles;
+    SegmentStore segments;
+    PeakList peaks;
     // The one file name shared by all file dialogs of the main window.
     std::string dialogFileName;
     std::string windowCaption = "Marching cube map of studied function";

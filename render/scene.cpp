@@ -1,5 +1,6 @@
 #include "render/scene.h"
 
+#include "render/atoms.h"
 #include "render/gl.h"
 
 namespace tivarel::render {
@@ -67,6 +68,32 @@ void DrawCell(const DensityMap& map) {
     glEnd();
 }
 
+void ContourMap(const Scene& scene) {
+    glLineWidth(3.0f);
+    glBegin(GL_LINES);
+    for (int layer = 1; layer <= kLayerCount; ++layer) {
+        const Rgb& c = scene.layers.contourColour(layer);
+        glColor3f(c[0], c[1], c[2]);
+        for (int32_t n = 1; n <= scene.segments.count(layer); ++n) {
+            Vertex(scene.segments.at(layer, n).end1);
+            Vertex(scene.segments.at(layer, n).end2);
+        }
+    }
+    glEnd();
+    const GridParams& g = scene.map.gridParams;
+    const float zp = static_cast<float>(scene.layers.zSection - 1) * g.dz() + g.z0();
+    const float xb = static_cast<float>(g.nx() - 1) * g.dx() + g.x0();
+    const float yb = static_cast<float>(g.ny() - 1) * g.dy() + g.y0();
+    glColor3f(0.7f, 0.7f, 0.7f);
+    glLineWidth(2.0f);
+    glBegin(GL_LINE_LOOP);
+    glVertex3f(g.x0(), g.y0(), zp);
+    glVertex3f(xb, g.y0(), zp);
+    glVertex3f(xb, yb, zp);
+    glVertex3f(g.x0(), yb, zp);
+    glEnd();
+}
+
 void DrawBox(double sx, double sy, double sz) {
     const double x = sx, y = sy, z = sz;
     struct Face {
@@ -116,10 +143,13 @@ void objekt(const Scene& scene, uint8_t& listValid) {
         DrawCube(0.3);
         glPopMatrix();
     }
+    if (scene.peakCount > 0) DrawPeaks(scene.peaks, scene.peakCount);
+    if (scene.state.showAtoms) DrawAtomsAndBonds(scene.map, scene.bonds, scene.state);
     // Lines, unlit.
     glDisable(GL_LIGHTING);
     if (scene.state.meshStyle == 1) SpiderGrid(scene);
     else if (scene.state.meshStyle == 2) TriangleGrid(scene);
+    if (scene.layers.showContourMap) ContourMap(scene);
     if (scene.state.showCell) DrawCell(scene.map);
     glEndList();
     listValid = 1;

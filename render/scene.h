@@ -4,8 +4,10 @@
 #include <cstdint>
 
 #include "app/state.h"
+#include "mapio/atoms.h"
 #include "mapio/map_model.h"
 #include "surface/march_cubes.h"
+#include "surface/march_squares.h"
 
 namespace tivarel::render {
 
@@ -13,7 +15,11 @@ struct Scene {
     const ProgramState& state;
     const LayerSettings& layers;
     const TriangleStore& triangles;
+    const SegmentStore& segments;
     const DensityMap& map;
+    const BondList& bonds;
+    const Vec3f* peaks;     // the peak list's first `peakCount` rows
+    int peakCount;
     const Vec3f& pickPoint;
 };
 
@@ -25,6 +31,8 @@ int ListCompileCount();
 void SpiderGrid(const Scene& scene);
 void TriangleGrid(const Scene& scene);
 void DrawCell(const DensityMap& map);
+// The contour segments of the three layers and the frame of the map in that plane.
+void ContourMap(const Scene& scene);
 
 // Solid boxes of the picked-point marker.
 void DrawBox(double sx, double sy, double sz);

@@ -131,6 +131,8 @@ TEST_F(OpenMapTest, ACancelFromTheMenuKeepsTheMapShown) {
 TEST_F(OpenMapTest, MissingCaseTableIsNamedInTheMessage) {
     platform.directory = std::filesystem::temp_directory_path() / "tivarel-no-side-files";
     std::filesystem::create_directories(platform.directory);
+    std::filesystem::copy_file(TIVAREL_BIN_DIR "/atompar2.txt", platform.directory + "/atompar2.txt",
+                               std::filesystem::copy_options::overwrite_existing);
     EXPECT_EQ(Open(kSample), 1);
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_NE(platform.messages[0].find("cell_table.dat"), std::string::npos) << platform.messages[0];

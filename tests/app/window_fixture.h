@@ -68,6 +68,8 @@ protected:
     void ShowOnlyMarkerAt(Vec3f point) {
         Program& p = window->program();
         p.layers.used = {false, false, false};
+        p.layers.showContourMap = false;
+        p.state.showAtoms = false;
         p.state.showMarker = true;
         window->pickPoint() = point;
         p.state.listValid = 0;

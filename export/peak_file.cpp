@@ -1,0 +1,110 @@
+#include "export/peak_file.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "export/number_format.h"
+
+namespace tivarel {
+
+std::string PeakLine(int number, float fx, float fy, float fz) {
+    return "ATOM Q " + FormatFileNumber(number) + "  X=" + FormatFileNumber(fx) + " Y=" +
+           FormatFileNumber(fy) + " Z=" + FormatFileNumber(fz);
+}
+
+float CutToSixDecimals(float v) {
+    // A float times 1000000 is exact in double precision (24 + 14 significant
+    // bits), so floor sees the true product and 0.49999997 cannot round up to .5.
+    return static_cast<float>(std::floor(static_cast<double>(v) * 1000000.0) / 1000000.0);
+}
+
+namespace {
+
+// A cell whose volume is negligible against its edge lengths: a float determinant
+// of such a matrix is rounding noise, and its inverse would be meaningless.
+bool FlatCell(const Mat3f& m) {
+    auto at = [&m](int i, int j) { return static_cast<double>(m(i, j)); };
+    const double det = at(1, 1) * (at(2, 2) * at(3, 3) - at(2, 3) * at(3, 2)) -
+                       at(1, 2) * (at(2, 1) * at(3, 3) - at(2, 3) * at(3, 1)) +
+                       at(1, 3) * (at(2, 1) * at(3, 2) - at(2, 2) * at(3, 1));
+    double edges = 1.0;   // product of the column lengths, the largest |det| possible
+    for (int j = 1; j <= 3; ++j) edges *= std::hypot(at(1, j), at(2, j), at(3, j));
+    return !(std::fabs(det) > 1e-6 * edges);
+}
+
+}  // namespace
+
+std::optional<PeakList> FractionalPeaks(const Mat3f& cell, const Vec3f& origin, const PeakList& peaks) {
+    Mat3f inverse;
+    if (FlatCell(cell) || !InvertCellMatrix(cell, inverse)) return std::nullopt;
+    PeakList fractional;
+    fractional.reserve(peaks.size());
+    for (const Peak& p : peaks) {
+        const Vec3f f = GridToFractional(inverse, origin, {p.x, p.y, p.z});
+        fractional.push_back({CutToSixDecimals(f.x), CutToSixDecimals(f.y), CutToSixDecimals(f.z)});
+    }
+    return fractional;
+}
+
+std::string PeakFileText(const PeakList& fractionalPeaks) {
+    std::string text;
+    int number = 0;
+    for (const Peak& f : fractionalPeaks) text += PeakLine(++number, f.x, f.y, f.z) + "\r\n";
+    return text;
+}
+
+namespace {
+
+std::string CannotWrite(const std::string& path, const std::string& reason) {
+    return "Cannot write the file " + path + ": " + reason;
+}
+
+// A new file beside path that did not exist before ("x": exclusive create).
+std::FILE* OpenTemporary(const std::string& path, std::string& tempPath, int& error) {
+    for (int k = 1; k <= 1000; ++k) {
+        tempPath = path + "." + std::to_string(k) + ".tmp";
+        errno = 0;
+        if (std::FILE* file = std::fopen(tempPath.c_str(), "wbx")) return file;
+        error = errno != 0 ? errno : EIO;
+        if (error != EEXIST) return nullptr;
+    }
+    return nullptr;
+}
+
+// Writes and closes; false (with errno's reason) when any byte did not reach the file.
+bool WriteAndClose(std::FILE* file, const std::string& bytes, int& error) {
+    errno = 0;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (!written) error = errno != 0 ? errno : EIO;
+    errno = 0;
+    const bool closed = std::fclose(file) == 0;
+    if (written && !closed) error = errno != 0 ? errno : EIO;
+    return written && closed;
+}
+
+}  // namespace
+
+std::optional<std::string> WriteFileAtomically(const std::string& path, const std::string& bytes) {
+    std::string tempPath;
+    int error = 0;
+    std::FILE* file = OpenTemporary(path, tempPath, error);
+    if (file == nullptr) return CannotWrite(path, std::strerror(error));
+    std::error_code ignored;
+    if (!WriteAndClose(file, bytes, error)) {
+        std::filesystem::remove(tempPath, ignored);
+        return CannotWrite(path, std::strerror(error));
+    }
+    std::error_code renameError;
+    std::filesystem::rename(tempPath, path, renameError);
+    if (renameError) {
+        std::filesystem::remove(tempPath, ignored);
+        return CannotWrite(path, renameError.message());
+    }
+    return std::nullopt;
+}
+
+}  // namespace tivarel

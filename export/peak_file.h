@@ -1,0 +1,39 @@
+#pragma once
+// The peak file: one "ATOM Q" line per picked peak, in fractional coordinates of
+// the map's cell cut down to six decimals, each line ended by CR LF.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "mapio/map_model.h"
+
+namespace tivarel {
+
+// One peak position; grid frame in the peak list, fractional in the file.
+struct Peak {
+    float x = 0.0f, y = 0.0f, z = 0.0f;
+};
+using PeakList = std::vector<Peak>;
+
+// One line of the file without its line end, e.g. for peak 3 at (0.25, -0.125, 1):
+// "ATOM Q  3   X= .25  Y=-.125  Z= 1 ".
+std::string PeakLine(int number, float fx, float fy, float fz);
+
+// floor(v * 1000000) / 1000000 in single precision: rounds down to six decimals.
+float CutToSixDecimals(float v);
+
+// Grid-frame peaks to fractional coordinates (inverse cell matrix, plus the origin),
+// each cut to six decimals. Empty when the cell matrix cannot be inverted or is so
+// close to singular (volume below 1e-6 of the edge lengths' product) that the
+// single-precision inverse would be rounding noise.
+std::optional<PeakList> FractionalPeaks(const Mat3f& cell, const Vec3f& origin, const PeakList& peaks);
+
+// The whole file: lines for peaks 1, 2, 3 ... in list order, each ending with CR LF.
+std::string PeakFileText(const PeakList& fractionalPeaks);
+
+// Writes bytes to a temporary file beside path and renames it over path, so the
+// target is either the old file or the complete new one. Returns the message for
+// the user (naming the file) when it fails, nothing on success.
+[[nodiscard]] std::optional<std::string> WriteFileAtomically(const std::string& path, const std::string& bytes);
+
+}  // namespace tivarel

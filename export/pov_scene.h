@@ -1,0 +1,57 @@
+#pragma once
+// The scene as a POV-Ray file: two comment lines, the user's head file, then the
+// shown scene in the grid frame as spheres and thin cylinders inside an outer union
+// (mirror) and an inner one (the view's model-view matrix). Lines end with CR LF.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "app/state.h"
+#include "mapio/map_model.h"
+#include "surface/march_cubes.h"
+
+namespace tivarel {
+
+// One contour segment, from its first to its second end point.
+struct PovSegment {
+    Point3 end1, end2;
+};
+
+// One bond: the 1-based numbers of its first and second atom.
+struct PovBond {
+    int16_t first = 0, second = 0;
+};
+
+// What the scene is made of; everything read-only and in the grid frame.
+struct PovScene {
+    const DensityMap& map;        // grid header (contour frame), cell corners, atoms
+    const ProgramState& state;    // mapFileName, showAtoms, showCell, meshStyle
+    const LayerSettings& layers;  // layerUsed, showContourMap, zSection
+    std::span<const PovBond> bonds;
+    std::array<std::span<const TriangleRecord>, kLayerCount> triangles;   // layers 1..3
+    std::array<std::span<const PovSegment>, kLayerCount> segments;        // layers 1..3
+    std::array<float, 16> modelView{};   // the 3-D view's matrix in column order
+};
+
+// The valid triangles 1..count(layer) of one layer of the store.
+std::span<const TriangleRecord> LayerTriangles(const TriangleStore& store, int layer);
+
+// How much of the head file went into the scene.
+enum class PovHead {
+    Copied,      // every line before "//END OF FILE"
+    Missing,     // no head file: the scene has no head
+    NoEndLine,   // no "//END OF FILE" line: the whole file was copied
+};
+
+struct PovSceneResult {
+    std::string text;
+    PovHead head = PovHead::Copied;
+};
+
+// The scene file. headText is the head file's content, or nothing when it could
+// not be read; either way the scene itself is complete.
+PovSceneResult PovSceneText(const PovScene& scene, const std::optional<std::string>& headText);
+
+}  // namespace tivarel

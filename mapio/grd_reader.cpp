@@ -1,0 +1,149 @@
+#include "mapio/grd_reader.h"
+
+#include <array>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <new>
+#include <string>
+
+#include "mapio/program_stop.h"
+#include "mapio/side_files.h"
+#include "mapio/text_scanner.h"
+
+namespace tivarel {
+namespace {
+
+// The grid is held in memory whole; larger grids are refused before allocation.
+constexpr uint64_t kMaxGridValues = uint64_t{1} << 31;
+const std::array<const char*, 3> kAxisNames{"x", "y", "z"};
+const std::array<const char*, 3> kCountNames{"nx", "ny", "nz"};
+// First column of the x, y and z fields of an atom line; each is nine columns wide.
+constexpr std::array<int, 3> kCoordinateColumns{10, 20, 30};
+constexpr int kFieldWidth = 9;
+
+int ReadGridCount(TextScanner& in, const char* name) {
+    const int32_t n = in.readInt(name);
+    if (n < 1 || n > kMaxCount)
+        in.fail("declares " + std::string(name) + " = " + std::to_string(n) +
+                "; a grid needs 1 to 32767 points on each axis");
+    return n;
+}
+
+std::string GridSize(int nx, int ny, int nz) {
+    return std::to_string(nx) + " x " + std::to_string(ny) + " x " + std::to_string(nz);
+}
+
+// Every value takes at least one character and all but the last a separator,
+// so a file shorter than that cannot hold the grid it declares.
+void CheckGridFitsFile(const TextScanner& in, int nx, int ny, int nz) {
+    const uint64_t values = uint64_t(nx) * uint64_t(ny) * uint64_t(nz);  // < 2^45
+    const uint64_t needed = 2 * values - 1;
+    if (needed > in.remaining())
+        in.fail("ends early: its grid of " + GridSize(nx, ny, nz) + " points needs at least " +
+                std::to_string(needed) + " more bytes, but only " + std::to_string(in.remaining()) + " remain");
+    if (values > kMaxGridValues)
+        in.fail("declares a grid of " + GridSize(nx, ny, nz) + " points, more than this program can hold");
+}
+
+void SizeGrid(const TextScanner& in, DensityMap& map, int nx, int ny, int nz) {
+    try {
+        map.grid.resize(nx, ny, nz);
+    } catch (const std::bad_alloc&) {
+        in.fail("declares a grid of " + GridSize(nx, ny, nz) + " points, more than the memory can hold");
+    }
+}
+
+// Step 1 and 2: titles and the grid counts, checked before the grid is sized.
+void ReadGridCounts(TextScanner& in, DensityMap& map) {
+    for (int line = 0; line < 4; ++line) in.skipLine("the title lines");
+    const int nx = ReadGridCount(in, "nx");
+    const int ny = ReadGridCount(in, "ny");
+    const int nz = ReadGridCount(in, "nz");
+    CheckGridFitsFile(in, nx, ny, nz);
+    SizeGrid(in, map, nx, ny, nz);
+    map.gridParams(1) = static_cast<float>(nx);
+    map.gridParams(2) = static_cast<float>(ny);
+    map.gridParams(3) = static_cast<float>(nz);
+}
+
+// The box frame needs no cell: identity matrix, unit constants, grid starting at 0.
+void SetBoxFrame(DensityMap& map) {
+    map.cellMatrix = Mat3f::identity();
+    map.cellParams.fill(1.0f);
+    for (int pos = 4; pos <= 6; ++pos) map.gridParams(pos) = 0.0f;
+}
+
+// Step 3: the grid spans 0 to L on each axis; the box corner at centre - L/2 becomes zero.
+void ReadBox(TextScanner& in, DensityMap& map) {
+    Vec3f centre, length;
+    for (int a = 0; a < 3; ++a) centre[a] = in.readFloat("the box centre");
+    for (int a = 0; a < 3; ++a) length[a] = in.readFloat("the box lengths");
+    for (int a = 0; a < 3; ++a) {
+        const int n = static_cast<int>(map.gridParams(1 + a));
+        if (n == 1)
+            in.fail(std::string("has only one grid point along ") + kAxisNames[size_t(a)] + " (" +
+                    kCountNames[size_t(a)] + " = 1); the grid step of a box needs at least two");
+        map.gridParams(7 + a) = length[a] / static_cast<float>(n - 1);
+        map.mapOrigin[a] = centre[a] - length[a] / 2.0f;
+    }
+}
+
+float CoordinateField(const TextScanner& in, std::string_view line, int axis, int32_t atomNumber) {
+    const int first = kCoordinateColumns[size_t(axis)];
+    const double v = LenientNumber(Columns(line, first, first + kFieldWidth - 1));
+    if (!(std::fabs(v) <= double(FLT_MAX)))
+        in.fail("holds an atom coordinate out of range (atom " + std::to_string(atomNumber) + ", columns " +
+                std::to_string(first) + " to " + std::to_string(first + kFieldWidth - 1) + ")");
+    return static_cast<float>(v);
+}
+
+// Column 1 is the element letter; a longer element name is cut to it.
+AtomRecord ReadAtom(TextScanner& in, int32_t atomNumber) {
+    const std::string line = in.readTextLine("an atom line");
+    if (line.empty())
+        in.fail("has an empty line where atom " + std::to_string(atomNumber) +
+                " belongs; an atom line starts with its element letter");
+    AtomRecord atom;
+    atom.name = line.substr(0, 1) + "   ";
+    for (int axis = 0; axis < 3; ++axis) atom.position[axis] = CoordinateField(in, line, axis, atomNumber);
+    return atom;
+}
+
+// Step 4. A count below 1 means no atoms.
+void ReadAtoms(TextScanner& in, DensityMap& map) {
+    in.skipLine("the line before the atom count");
+    const int32_t count = in.readInt("the atom count");
+    if (count > kMaxCount)
+        in.fail("declares " + std::to_string(count) + " atoms; at most 32767 are allowed");
+    for (int32_t i = 1; i <= count; ++i) map.atoms.push_back(ReadAtom(in, i));
+}
+
+// Step 6: the values with x running fastest.
+void ReadValues(TextScanner& in, DensityMap& map) {
+    for (int line = 0; line < 3; ++line) in.skipLine("the lines before the values");
+    ValueAcceptor acceptor;
+    DensityGrid& grid = map.grid;
+    for (int z = 1; z <= grid.nz(); ++z)
+        for (int y = 1; y <= grid.ny(); ++y)
+            for (int x = 1; x <= grid.nx(); ++x) acceptor.accept(grid, x, y, z, in.readFloat("the density values"));
+    acceptor.store(map.gridParams);
+}
+
+}  // namespace
+
+DensityMap ParseGrdMap(std::string_view text, const std::string& path) {
+    TextScanner in(text, path);
+    DensityMap map;
+    ReadGridCounts(in, map);
+    SetBoxFrame(map);
+    ReadBox(in, map);
+    ReadAtoms(in, map);
+    FinishCellGeometry(map);
+    ReadValues(in, map);
+    return map;
+}
+
+DensityMap ReadGrdMap(const std::string& path) { return ParseGrdMap(ReadWholeFile(path), path); }
+
+}  // namespace tivarel
