@@ -105,7 +105,7 @@ bool frmMain::DrawFrame() {
         render::BuildInterlaceMask(w, h);
     }
     const render::Scene scene{s, program_.layers, program_.triangles, program_.segments, program_.map,
-                              program_.bonds, program_.peaks.table.data(), program_.peaks.count, pickPoint_};
+                              program_.bonds, program_.peaks.rows.data(), program_.peaks.count, pickPoint_};
     return render::DrawFrame(s.stereoMode, s.extentX, s.extentY, view_,
                              [&] { render::objekt(scene, program_.state.listValid); });
 }
@@ -139,6 +139,8 @@ void frmMain::Kamera(const std::string& eyeName) {
 void frmMain::Unload() {
     view_.isSpinning = false;
     UpdateIdleLoop();
+    // The peaks are offered for saving before anything is released.
+    if (program_.peaks.count > 0) program_.SavePeakFile();
     program_.state.isQuitting = true;
     if (surface_) surface_->releaseContext();
     UnloadControlPanel();

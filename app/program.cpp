@@ -5,6 +5,7 @@
 #include "mapio/fou_reader.h"
 #include "mapio/grd_reader.h"
 #include "mapio/mt1_reader.h"
+#include "export/peak_file.h"
 #include "mapio/side_files.h"
 
 namespace tivarel {
@@ -111,11 +112,36 @@ namespace tivarel {
 
 void Program::AddPeak(const Vec3f& point) {
     if (!platform_.askYesNo("Add this peak to pek list?")) return;
-    if (++peaks.count > PeakList::kCapacity) {
+    if (++peaks.count > PeakTable::kCapacity) {
         platform_.showMessage("To many new peaks");
         platform_.endProgram(1);
     }
-    peaks.table[static_cast<size_t>(peaks.count - 1)] = point;
+    peaks.rows[static_cast<size_t>(peaks.count - 1)] = point;
+}
+
+}  // namespace tivarel
+
+namespace tivarel {
+
+std::optional<std::string> Program::AskSaveName(const std::string& proposedName, const std::string& filter) {
+    if (!proposedName.empty()) dialogFileName = proposedName;
+    std::optional<std::string> chosen = platform_.saveFileDialog(dialogFileName, filter);
+    if (chosen) dialogFileName = *chosen;
+    return chosen;
+}
+
+void Program::SavePeakFile() {
+    const std::vector<Peak> gridPeaks(peaks.rows.begin(), peaks.rows.begin() + peaks.count);
+    const std::optional<std::vector<Peak>> fractional = FractionalPeaks(map.cellMatrix, map.mapOrigin, gridPeaks);
+    if (!fractional) {
+        platform_.showMessage("The peaks cannot be converted to fractional coordinates: the cell matrix of " +
+                              state.mapFileName + " cannot be inverted. No peak file was written.");
+        return;
+    }
+    const std::optional<std::string> path =
+        AskSaveName("newatoms.dat", "Peak data file (*.dat)|*.dat|All files (*.*)|*.*");
+    if (!path) return;
+    if (const auto failure = WriteFileAtomically(*path, PeakFileText(*fractional))) platform_.showMessage(*failure);
 }
 
 }  // namespace tivarel

@@ -25,9 +25,9 @@ void SetLayerDefaults(LayerSettings& layers, int16_t& meshStyle, float lower, fl
 float DefaultUpperValue(const GridParams& g, bool isGrd);
 
 // Confirmed peaks, in the grid frame; rows past `count` are stale and never read.
-struct PeakList {
+struct PeakTable {
     static constexpr int32_t kCapacity = 200;
-    std::array<Vec3f, kCapacity> table{};
+    std::array<Vec3f, kCapacity> rows{};
     int32_t count = 0;
 };
 
@@ -42,6 +42,11 @@ public:
     void GenerateFields();
     // Asks whether to add the picked point; the 201st peak ends the program.
     void AddPeak(const Vec3f& point);
+    // Converts the peaks to fractional coordinates, asks for a file name and writes
+    // the peak file. A cancelled dialog writes nothing; faults are told, never fatal.
+    void SavePeakFile();
+    // The shared file dialog: preset the name (when given), show, keep the chosen name.
+    std::optional<std::string> AskSaveName(const std::string& proposedName, const std::string& filter);
 
     ProgramState state;
     LayerSettings layers;
@@ -49,7 +54,7 @@ public:
     BondList bonds;
     TriangleStore triangles;
     SegmentStore segments;
-    PeakList peaks;
+    PeakTable peaks;
     // The one file name shared by all file dialogs of the main window.
     std::string dialogFileName;
     std::string windowCaption = "Marching cube map of studied function";

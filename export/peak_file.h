@@ -9,10 +9,8 @@
 
 namespace tivarel {
 
-// One peak position; grid frame in the peak list, fractional in the file.
-struct Peak {
-    float x = 0.0f, y = 0.0f, z = 0.0f;
-};
+// A peak position: in the grid frame as picked, or fractional once converted.
+using Peak = Vec3f;
 using PeakList = std::vector<Peak>;
 
 // One line of the file without its line end, e.g. for peak 3 at (0.25, -0.125, 1):

@@ -98,7 +98,7 @@ Point3 AtomPoint(const PovScene& s, int number) {
 void WriteAtomsAndBonds(SceneWriter& w, const PovScene& s) {
     for (const AtomRecord& atom : s.map.atoms) w.sphere(atom);
     w.line("union {");
-    for (const PovBond& bond : s.bonds)
+    for (const Bond& bond : s.bonds)
         w.cylinder(AtomPoint(s, bond.first), AtomPoint(s, bond.second), "bondcylRadius");
     w.pigment("Gray");
     w.line("}");
@@ -149,7 +149,7 @@ void WriteContourFrame(SceneWriter& w, const GridParams& g, int zSection) {
 void WriteContourMap(SceneWriter& w, const PovScene& s) {
     for (size_t i = 0; i < kLayerCount; ++i) {
         w.line("union {");
-        for (const PovSegment& seg : s.segments[i]) w.cylinder(seg.end1, seg.end2, "cylRadius");
+        for (const SegmentRecord& seg : s.segments[i]) w.cylinder(seg.end1, seg.end2, "cylRadius");
         w.pigment(kLevelColours[i]);
         w.line("}");
     }
@@ -181,6 +181,12 @@ void WriteMatrix(SceneWriter& w, const std::array<float, 16>& m) {
 }  // namespace
 
 std::span<const TriangleRecord> LayerTriangles(const TriangleStore& store, int layer) {
+    const int32_t count = store.count(layer);
+    if (count <= 0) return {};
+    return {&store.at(layer, 1), static_cast<size_t>(count)};
+}
+
+std::span<const SegmentRecord> LayerSegments(const SegmentStore& store, int layer) {
     const int32_t count = store.count(layer);
     if (count <= 0) return {};
     return {&store.at(layer, 1), static_cast<size_t>(count)};

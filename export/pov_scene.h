@@ -9,34 +9,28 @@
 #include <string>
 
 #include "app/state.h"
+#include "mapio/atoms.h"
 #include "mapio/map_model.h"
 #include "surface/march_cubes.h"
+#include "surface/march_squares.h"
 
 namespace tivarel {
-
-// One contour segment, from its first to its second end point.
-struct PovSegment {
-    Point3 end1, end2;
-};
-
-// One bond: the 1-based numbers of its first and second atom.
-struct PovBond {
-    int16_t first = 0, second = 0;
-};
 
 // What the scene is made of; everything read-only and in the grid frame.
 struct PovScene {
     const DensityMap& map;        // grid header (contour frame), cell corners, atoms
     const ProgramState& state;    // mapFileName, showAtoms, showCell, meshStyle
     const LayerSettings& layers;  // layerUsed, showContourMap, zSection
-    std::span<const PovBond> bonds;
+    std::span<const Bond> bonds;
     std::array<std::span<const TriangleRecord>, kLayerCount> triangles;   // layers 1..3
-    std::array<std::span<const PovSegment>, kLayerCount> segments;        // layers 1..3
+    std::array<std::span<const SegmentRecord>, kLayerCount> segments;        // layers 1..3
     std::array<float, 16> modelView{};   // the 3-D view's matrix in column order
 };
 
 // The valid triangles 1..count(layer) of one layer of the store.
 std::span<const TriangleRecord> LayerTriangles(const TriangleStore& store, int layer);
+// The valid segments 1..count(layer) of one layer of the contour store.
+std::span<const SegmentRecord> LayerSegments(const SegmentStore& store, int layer);
 
 // How much of the head file went into the scene.
 enum class PovHead {

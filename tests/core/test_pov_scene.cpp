@@ -81,9 +81,9 @@ protected:
     DensityMap map;
     ProgramState state;
     LayerSettings layers;
-    std::vector<PovBond> bonds;
+    std::vector<Bond> bonds;
     std::array<std::span<const TriangleRecord>, kLayerCount> triangles{};
-    std::array<std::span<const PovSegment>, kLayerCount> segments{};
+    std::array<std::span<const SegmentRecord>, kLayerCount> segments{};
 };
 
 TEST_F(PovSceneTest, OneLayerInTriangleStyleWithEverythingElseOff) {
@@ -147,7 +147,7 @@ TEST_F(PovSceneTest, UsedLayerWithoutTrianglesWritesItsPigmentOnly) {
 
 TEST_F(PovSceneTest, CylindersShorterThanATenThousandthAreLeftOut) {
     const float limit = 0.0001f;
-    const std::vector<PovSegment> layer1 = {
+    const std::vector<SegmentRecord> layer1 = {
         {{0, 0, 0}, {limit, 0, 0}},                          // exactly the limit: written
         {{0, 0, 0}, {std::nextafter(limit, 0.0f), 0, 0}},   // just below: left out
     };
@@ -160,9 +160,9 @@ TEST_F(PovSceneTest, CylindersShorterThanATenThousandthAreLeftOut) {
 }
 
 TEST_F(PovSceneTest, ContourMapOfAllLayersThenTheFrameAtThePlaneHeight) {
-    const std::vector<PovSegment> layer1 = {{{1, 2, 5}, {1.5f, 2.25f, 5}}};
-    const std::vector<PovSegment> layer3 = {{{-0.5f, 2, 5}, {1, 2, 5}}, {{2, 2.5f, 5}, {2.5f, 2.5f, 5}}};
-    segments = {layer1, std::span<const PovSegment>{}, layer3};
+    const std::vector<SegmentRecord> layer1 = {{{1, 2, 5}, {1.5f, 2.25f, 5}}};
+    const std::vector<SegmentRecord> layer3 = {{{-0.5f, 2, 5}, {1, 2, 5}}, {{2, 2.5f, 5}, {2.5f, 2.5f, 5}}};
+    segments = {layer1, std::span<const SegmentRecord>{}, layer3};
     layers.showContourMap = true;   // no layer used: the contours are written all the same
     // zSection 2: z = 1 * 2 + 3 = 5; xe = 3 * 0.5 + 1 = 2.5; ye = 2 * 0.25 + 2 = 2.5.
     const Lines contours = {"union {",
