@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QCloseEvent>
+#include <QMenuBar>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -11,6 +12,7 @@
 #include "app/platform.h"
 #include "export/number_format.h"
 #include "mapio/side_files.h"
+#include "info/info_windows.h"
 #include "panel/control_panel.h"
 #include "picking/gl_picking.h"
 #include "render/frame.h"
@@ -52,11 +54,16 @@ int KeyCode(int qtKey) {
 
 frmMain::frmMain(Platform& platform) : platform_(platform), program_(platform, &progress_) {
     setWindowTitle(QString::fromStdString(program_.windowCaption));
+    CreateMenus();
     idle_.setInterval(0);
     connect(&idle_, &QTimer::timeout, this, [this] { IdlePass(); });
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    // The information windows first, while the members they report to still exist.
+    help_.reset();
+    about_.reset();
+}
 
 void frmMain::Load(const std::string& commandText) {
     program_.state.stereoMode = "Nothing";
@@ -67,8 +74,7 @@ void frmMain::Load(const std::string& commandText) {
     render::InitDepth();
     render::InitLighting();
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    centralWidget()->resize(kInnerWidth, kInnerHeight);
-    resize(kInnerWidth, kInnerHeight + (menuWidget() ? menuWidget()->sizeHint().height() : 0));
+    resize(kInnerWidth, kInnerHeight + menuBar()->sizeHint().height());
     show();
 }
 
@@ -144,6 +150,8 @@ void frmMain::Unload() {
     program_.state.isQuitting = true;
     if (surface_) surface_->releaseContext();
     UnloadControlPanel();
+    help_.reset();
+    about_.reset();
     progress_.hide();
     platform_.endProgram(0);
 }

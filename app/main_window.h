@@ -20,6 +20,8 @@ namespace tivarel {
 class Platform;
 class GLSurface;
 class frmControlPanel;
+class frmAbout;
+class frmHelp;
 
 class frmMain : public QMainWindow {
 public:
@@ -55,7 +57,24 @@ public:
     // Shows the control panel, loading it from the program state when it is not loaded.
     void ShowControlPanel();
     frmControlPanel* controlPanel() { return panel_.get(); }
+    frmAbout* aboutWindow() { return about_.get(); }
+    frmHelp* helpWindow() { return help_.get(); }
     const std::array<Preset, 3>& presets() const { return presets_; }
+
+    // Menu commands.
+    void mnuFile_Open_ZOL_map();
+    void mnuFile_Save_peak_list();
+    void mnuSavePovrayFile();
+    void mnuFile_Save_image();
+    void mnuFileExit();
+    void mnuEditClearPeaks();
+    void mnuViewShow_Control_Panel();
+    void mnuViewBackgroundColor();
+    void mnuHelpHelp();
+    void mnuHelpAbout();
+    // Writes the current picture as a TGA file of the drawing area's size.
+    void SaveTGA(const std::string& fileName);
+    void ExportPovScene();
 
     Program& program() { return program_; }
     ProgramState& state() { return program_.state; }
@@ -70,6 +89,10 @@ protected:
 
 private:
     void CreateSurface();
+    void CreateMenus();
+    // Deletes an information window after the user closed it, so that it loads anew.
+    template <typename Window>
+    void UnloadOnClose(std::unique_ptr<Window>& window);
     void UnloadControlPanel();
     void StepSection(int delta);
     void UpdateIdleLoop();
@@ -86,6 +109,9 @@ private:
     QTimer idle_;
     std::array<Preset, 3> presets_{};
     std::unique_ptr<frmControlPanel> panel_;
+    std::unique_ptr<frmAbout> about_;
+    std::unique_ptr<frmHelp> help_;
+    uint32_t dialogColour_ = 0;   // the colour dialog's one colour, 0x00BBGGRR, shared between uses
     bool painting_ = false;
 };
 

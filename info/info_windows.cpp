@@ -1,0 +1,90 @@
+#include "info/info_windows.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+#include <fstream>
+#include <sstream>
+
+#include "export/number_format.h"
+#include "mapio/side_files.h"
+
+namespace tivarel {
+
+namespace {
+// A 47 x 47 picture: three nested contour rings around a density peak.
+QPixmap AboutPicture() {
+    QPixmap pixmap(47, 47);
+    pixmap.fill(Qt::black);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor colours[3] = {QColor(26, 178, 26), QColor(26, 26, 178), QColor(178, 26, 26)};
+    for (int ring = 0; ring < 3; ++ring) {
+        p.setPen(QPen(colours[ring], 2));
+        const double r = 20.0 - 6.5 * ring;
+        p.drawEllipse(QPointF(23.5, 23.5), r, r * 0.75);
+    }
+    return pixmap;
+}
+
+QLabel* AddLabel(QGridLayout* grid, const QString& text, int row, int column) {
+    auto* label = new QLabel(text);
+    grid->addWidget(label, row, column);
+    return label;
+}
+}  // namespace
+
+frmAbout::frmAbout(const AboutFacts& facts) : QWidget(nullptr, Qt::Window) {
+    setWindowTitle("About");
+    auto* grid = new QGridLayout(this);
+    Picture1 = new QLabel;
+    Picture1->setPixmap(AboutPicture());
+    grid->addWidget(Picture1, 0, 0, 2, 1);
+    Label1 = AddLabel(grid, "Version 1.1 beta  7", 0, 1);
+    Label5 = AddLabel(grid, "Tivarel shows electron-density maps of crystal structures as contour surfaces.", 1, 1);
+    Label2 = AddLabel(grid, "Active OpenGL drivers:", 2, 0);
+    Label3 = AddLabel(grid, QString::fromStdString(facts.glVendor + " " + facts.glVersion), 2, 1);
+    Label4 = AddLabel(grid, "Graphic Display Mode:", 3, 0);
+    Label6 = AddLabel(grid, QString::fromStdString(facts.stereoMode), 3, 1);
+    Label7 = AddLabel(grid, "Actual number of TVR  triangles:", 4, 0);
+    Label8 = AddLabel(grid, QString::fromStdString(FormatNumber(facts.usedTriangles)), 4, 1);
+}
+
+std::string HelpText(const std::string& fileBytes) {
+    std::string text;
+    size_t start = 0;
+    while (start < fileBytes.size()) {
+        size_t end = fileBytes.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = fileBytes.size();
+        text.append(fileBytes, start, end - start).append("\n");
+        if (end < fileBytes.size() && fileBytes[end] == '\r' && end + 1 < fileBytes.size() && fileBytes[end + 1] == '\n')
+            ++end;
+        start = end + 1;
+    }
+    return text;
+}
+
+frmHelp::frmHelp(const std::string& programDirectory) : QWidget(nullptr, Qt::Window), Text1(new QPlainTextEdit) {
+    setWindowTitle("Help");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Text1);
+    Text1->setReadOnly(true);
+    Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text1->setFont(QFont("DejaVu Sans Mono"));
+    resize(489, 402);
+    const std::string path = SideFilePath(programDirectory, "readme.txt");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        Text1->setPlainText(QString::fromStdString("The help file " + path + " could not be read."));
+        return;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    Text1->setPlainText(QString::fromStdString(HelpText(bytes.str())));
+}
+
+}  // namespace tivarel
