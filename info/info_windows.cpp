@@ -55,15 +55,7 @@ frmAbout::frmAbout(const AboutFacts& facts) : QWidget(nullptr, Qt::Window) {
 
 std::string HelpText(const std::string& fileBytes) {
     std::string text;
-    size_t start = 0;
-    while (start < fileBytes.size()) {
-        size_t end = fileBytes.find_first_of("\r\n", start);
-        if (end == std::string::npos) end = fileBytes.size();
-        text.append(fileBytes, start, end - start).append("\n");
-        if (end < fileBytes.size() && fileBytes[end] == '\r' && end + 1 < fileBytes.size() && fileBytes[end + 1] == '\n')
-            ++end;
-        start = end + 1;
-    }
+    for (std::string_view line : SideFileLines(fileBytes)) text.append(line).append("\n");
     return text;
 }
 

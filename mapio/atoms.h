@@ -34,10 +34,6 @@ struct AtomParTable {
 constexpr int kMaxAtomParEntries = 400;
 constexpr const char* kAtomParFileName = "atompar2.txt";
 
-// Lines of a side file; a line ends with CR LF, a lone CR or a lone LF, and a
-// line end at the very end of the text does not start another line.
-std::vector<std::string_view> SideFileLines(std::string_view text);
-
 // The heading line, then entries up to the first line whose columns 1-3 give a
 // number below 1. Faults of the file throw ProgramStop with a message naming `path`.
 AtomParTable ParseAtomParameters(std::string_view text, const std::string& path);

@@ -4,7 +4,6 @@
 #include <limits>
 #include <vector>
 
-#include "mapio/atoms.h"
 #include "mapio/program_stop.h"
 #include "mapio/side_files.h"
 #include "mapio/text_scanner.h"

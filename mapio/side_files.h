@@ -1,6 +1,8 @@
 #pragma once
 // Whole-file reads of maps and side files, with orderly messages naming the file.
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tivarel {
 
@@ -9,5 +11,9 @@ std::string SideFilePath(const std::string& programDir, const std::string& fileN
 
 // The file's bytes; throws ProgramStop naming the file when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
+
+// Lines of a side file; a line ends with CR LF, a lone CR or a lone LF, and a
+// line end at the very end of the text does not start another line.
+std::vector<std::string_view> SideFileLines(std::string_view text);
 
 }  // namespace tivarel
