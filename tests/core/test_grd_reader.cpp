@@ -308,7 +308,9 @@ TEST(GrdReaderAtoms, FieldsAreReadLeniently) {
     GrdAtom inY{"P        1.0       -3.", "P   ", {1.0, -3.0, 0.0}};  // ends inside the y field
     GrdAtom beyond = Atom("K", {"1", "2", "3"});
     beyond.line += "  99.9 and more";  // past column 38: not read
-    f.atoms = {inner, junk, empty, partly, inY, beyond};
+    GrdAtom packed = Atom("B", {"1.250", "2.500", "-3.750"});
+    for (int column : {19, 29, 39}) PlaceAt(packed.line, column, "9");  // between the fields: not read
+    f.atoms = {inner, junk, empty, partly, inY, beyond, packed};
     ExpectAtomsAndCorners(f, Parse(f));
 }
 
@@ -425,8 +427,12 @@ TEST(GrdReaderBadInput, EveryTruncationStopsOrLoads) {
                 loaded = true;
             } catch (const ProgramStop&) {
             }
-            if (cut <= lastNumber) EXPECT_FALSE(loaded) << "cut at " << cut;
-            if (cut >= text.size() - eol.size()) EXPECT_TRUE(loaded) << "cut at " << cut;
+            if (cut <= lastNumber) {
+                EXPECT_FALSE(loaded) << "cut at " << cut;
+            }
+            if (cut >= text.size() - eol.size()) {
+                EXPECT_TRUE(loaded) << "cut at " << cut;
+            }
         }
     }
 }

@@ -473,11 +473,12 @@ TEST(Mt1ReaderCounts, LargestCountLoads) {
     ExpectGrid(f, Parse(f));
 }
 
-// 1024^3 and 2048 x 2048 x 256 values take 2^32 bytes, which a 32-bit size
-// computation would take for 0; 3 x 4 x 9 needs more bytes than the whole file holds.
+// 16384 x 16384 x 4 and 1024^3 values take 2^32 bytes, which a 32-bit size computation
+// would take for 0 (the skips of four sections fit the file); 3 x 4 x 9 needs more
+// bytes than the whole file holds.
 TEST(Mt1ReaderCounts, CountsTooLargeForTheFileStopBeforeAllocating) {
     const std::array<std::array<int32_t, 3>, 4> cases{
-        {{32767, 32767, 32767}, {1024, 1024, 1024}, {2048, 2048, 256}, {3, 4, 9}}};
+        {{32767, 32767, 32767}, {16384, 16384, 4}, {1024, 1024, 1024}, {3, 4, 9}}};
     for (const auto& counts : cases) {
         Mt1File f;
         f.counts = counts;
