@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "mapio/grid_counts.h"
 #include "mapio/program_stop.h"
 #include "mapio/side_files.h"
 #include "mapio/text_scanner.h"
@@ -14,7 +15,6 @@ namespace {
 // Items of an atom record that fit its four lines; longer records add lines.
 constexpr int32_t kPlainRecordItems = 14;
 // The grid is held in memory whole; larger grids are refused before allocation.
-constexpr uint64_t kMaxGridValues = uint64_t{1} << 31;
 const char* const kBadAtomName = "Your atom name looks strange, name lengh  <> [1,2,3,4]";
 
 void SkipNumbers(TextScanner& in, int count, const char* what) {
@@ -41,50 +41,6 @@ void ReadAxes(TextScanner& in, GridParams& g) {
         SkipNumbers(in, 2, "the axis numbers not used");
     }
     in.skipLine("the line after the grid axes");
-}
-
-int ReadGridCount(TextScanner& in, const char* name) {
-    const int32_t n = in.readInt(name);
-    if (n < 1 || n > kMaxCount)
-        in.fail("declares " + std::string(name) + " = " + std::to_string(n) +
-                "; a grid needs 1 to 32767 points on each axis");
-    return n;
-}
-
-std::string GridSize(int nx, int ny, int nz) {
-    return std::to_string(nx) + " x " + std::to_string(ny) + " x " + std::to_string(nz);
-}
-
-// Every value takes at least one character and all but the last a separator,
-// so a file shorter than that cannot hold the grid it declares.
-void CheckGridFitsFile(const TextScanner& in, int nx, int ny, int nz) {
-    const uint64_t values = uint64_t(nx) * uint64_t(ny) * uint64_t(nz);  // < 2^45
-    const uint64_t needed = 2 * values - 1;
-    if (needed > in.remaining())
-        in.fail("ends early: its grid of " + GridSize(nx, ny, nz) + " points needs at least " +
-                std::to_string(needed) + " more bytes, but only " + std::to_string(in.remaining()) + " remain");
-    if (values > kMaxGridValues)
-        in.fail("declares a grid of " + GridSize(nx, ny, nz) + " points, more than this program can hold");
-}
-
-void SizeGrid(const TextScanner& in, DensityMap& map, int nx, int ny, int nz) {
-    try {
-        map.grid.resize(nx, ny, nz);
-    } catch (const std::bad_alloc&) {
-        in.fail("declares a grid of " + GridSize(nx, ny, nz) + " points, more than the memory can hold");
-    }
-}
-
-// Step 9: the grid counts, checked against the limits and the file before the grid is sized.
-void ReadGridCounts(TextScanner& in, DensityMap& map) {
-    const int nx = ReadGridCount(in, "nx");
-    const int ny = ReadGridCount(in, "ny");
-    const int nz = ReadGridCount(in, "nz");
-    CheckGridFitsFile(in, nx, ny, nz);
-    SizeGrid(in, map, nx, ny, nz);
-    map.gridParams(1) = static_cast<float>(nx);
-    map.gridParams(2) = static_cast<float>(ny);
-    map.gridParams(3) = static_cast<float>(nz);
 }
 
 // Step 10: nz sections, each a skipped line, a number not used, then the values
@@ -136,7 +92,7 @@ DensityMap ParseFouMap(std::string_view text, const std::string& path) {
     DensityMap map;
     ReadCellRecords(in, map);
     ReadAxes(in, map.gridParams);
-    ReadGridCounts(in, map);
+    ReadGridCounts(in, map, TextGridBytes);
     ReadSections(in, map);
     ReadAtoms(in, map);
     FinishCellGeometry(map);

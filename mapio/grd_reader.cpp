@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "mapio/grid_counts.h"
 #include "mapio/program_stop.h"
 #include "mapio/side_files.h"
 #include "mapio/text_scanner.h"
@@ -15,56 +16,16 @@ namespace tivarel {
 namespace {
 
 // The grid is held in memory whole; larger grids are refused before allocation.
-constexpr uint64_t kMaxGridValues = uint64_t{1} << 31;
 const std::array<const char*, 3> kAxisNames{"x", "y", "z"};
 const std::array<const char*, 3> kCountNames{"nx", "ny", "nz"};
 // First column of the x, y and z fields of an atom line; each is nine columns wide.
 constexpr std::array<int, 3> kCoordinateColumns{10, 20, 30};
 constexpr int kFieldWidth = 9;
 
-int ReadGridCount(TextScanner& in, const char* name) {
-    const int32_t n = in.readInt(name);
-    if (n < 1 || n > kMaxCount)
-        in.fail("declares " + std::string(name) + " = " + std::to_string(n) +
-                "; a grid needs 1 to 32767 points on each axis");
-    return n;
-}
-
-std::string GridSize(int nx, int ny, int nz) {
-    return std::to_string(nx) + " x " + std::to_string(ny) + " x " + std::to_string(nz);
-}
-
-// Every value takes at least one character and all but the last a separator,
-// so a file shorter than that cannot hold the grid it declares.
-void CheckGridFitsFile(const TextScanner& in, int nx, int ny, int nz) {
-    const uint64_t values = uint64_t(nx) * uint64_t(ny) * uint64_t(nz);  // < 2^45
-    const uint64_t needed = 2 * values - 1;
-    if (needed > in.remaining())
-        in.fail("ends early: its grid of " + GridSize(nx, ny, nz) + " points needs at least " +
-                std::to_string(needed) + " more bytes, but only " + std::to_string(in.remaining()) + " remain");
-    if (values > kMaxGridValues)
-        in.fail("declares a grid of " + GridSize(nx, ny, nz) + " points, more than this program can hold");
-}
-
-void SizeGrid(const TextScanner& in, DensityMap& map, int nx, int ny, int nz) {
-    try {
-        map.grid.resize(nx, ny, nz);
-    } catch (const std::bad_alloc&) {
-        in.fail("declares a grid of " + GridSize(nx, ny, nz) + " points, more than the memory can hold");
-    }
-}
-
 // Step 1 and 2: titles and the grid counts, checked before the grid is sized.
-void ReadGridCounts(TextScanner& in, DensityMap& map) {
+void ReadTitlesAndCounts(TextScanner& in, DensityMap& map) {
     for (int line = 0; line < 4; ++line) in.skipLine("the title lines");
-    const int nx = ReadGridCount(in, "nx");
-    const int ny = ReadGridCount(in, "ny");
-    const int nz = ReadGridCount(in, "nz");
-    CheckGridFitsFile(in, nx, ny, nz);
-    SizeGrid(in, map, nx, ny, nz);
-    map.gridParams(1) = static_cast<float>(nx);
-    map.gridParams(2) = static_cast<float>(ny);
-    map.gridParams(3) = static_cast<float>(nz);
+    ReadGridCounts(in, map, TextGridBytes);
 }
 
 // The box frame needs no cell: identity matrix, unit constants, grid starting at 0.
@@ -135,7 +96,7 @@ void ReadValues(TextScanner& in, DensityMap& map) {
 DensityMap ParseGrdMap(std::string_view text, const std::string& path) {
     TextScanner in(text, path);
     DensityMap map;
-    ReadGridCounts(in, map);
+    ReadTitlesAndCounts(in, map);
     SetBoxFrame(map);
     ReadBox(in, map);
     ReadAtoms(in, map);

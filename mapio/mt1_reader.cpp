@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "mapio/grid_counts.h"
 #include "mapio/program_stop.h"
 #include "mapio/side_files.h"
 
@@ -19,7 +20,6 @@ constexpr uint64_t kAtomRecordBytes = 58;
 constexpr uint64_t kFirstSectionSkip = 10;
 constexpr uint64_t kLaterSectionSkip = 14;
 // The grid is held in memory whole; larger grids are refused before allocation.
-constexpr uint64_t kMaxGridValues = uint64_t{1} << 31;
 
 // Sequential little-endian reads over the file's bytes, independent of host order.
 class ByteReader {
@@ -92,50 +92,6 @@ void ReadAxes(ByteReader& in, GridParams& g) {
     in.skip(6, "the bytes after the grid axes");
 }
 
-int ReadGridCount(ByteReader& in, const char* name) {
-    const int32_t n = in.readInt(name);
-    if (n < 1 || n > kMaxCount)
-        in.fail("declares " + std::string(name) + " = " + std::to_string(n) +
-                "; a grid needs 1 to 32767 points on each axis");
-    return n;
-}
-
-std::string GridSize(int nx, int ny, int nz) {
-    return std::to_string(nx) + " x " + std::to_string(ny) + " x " + std::to_string(nz);
-}
-
-// The sections take 4 bytes a value plus their skips; counts below 32768 keep this
-// far inside 64 bits.
-void CheckGridFitsFile(const ByteReader& in, int nx, int ny, int nz) {
-    const uint64_t values = uint64_t(nx) * uint64_t(ny) * uint64_t(nz);
-    const uint64_t needed = 4 * values + kFirstSectionSkip + kLaterSectionSkip * uint64_t(nz - 1);
-    if (needed > in.remaining())
-        in.fail("ends early: its grid of " + GridSize(nx, ny, nz) + " points needs " + std::to_string(needed) +
-                " more bytes, but only " + std::to_string(in.remaining()) + " remain");
-    if (values > kMaxGridValues)
-        in.fail("declares a grid of " + GridSize(nx, ny, nz) + " points, more than this program can hold");
-}
-
-void SizeGrid(const ByteReader& in, DensityMap& map, int nx, int ny, int nz) {
-    try {
-        map.grid.resize(nx, ny, nz);
-    } catch (const std::bad_alloc&) {
-        in.fail("declares a grid of " + GridSize(nx, ny, nz) + " points, more than the memory can hold");
-    }
-}
-
-// Offset 176: the grid counts, checked against the limits and the file before the grid is sized.
-void ReadGridCounts(ByteReader& in, DensityMap& map) {
-    const int nx = ReadGridCount(in, "nx");
-    const int ny = ReadGridCount(in, "ny");
-    const int nz = ReadGridCount(in, "nz");
-    CheckGridFitsFile(in, nx, ny, nz);
-    SizeGrid(in, map, nx, ny, nz);
-    map.gridParams(1) = static_cast<float>(nx);
-    map.gridParams(2) = static_cast<float>(ny);
-    map.gridParams(3) = static_cast<float>(nz);
-}
-
 // From offset 188: nz sections, each after its skip, with y running fastest.
 void ReadSections(ByteReader& in, DensityMap& map) {
     ValueAcceptor acceptor;
@@ -187,7 +143,10 @@ DensityMap ParseMt1Map(std::string_view bytes, const std::string& path) {
     DensityMap map;
     ReadCellRecords(in, map);
     ReadAxes(in, map.gridParams);
-    ReadGridCounts(in, map);
+    // The sections take 4 bytes a value plus their skips.
+    ReadGridCounts(in, map, [](uint64_t nx, uint64_t ny, uint64_t nz) {
+        return 4 * nx * ny * nz + kFirstSectionSkip + kLaterSectionSkip * (nz - 1);
+    });
     ReadSections(in, map);
     ReadAtoms(in, map);
     FinishCellGeometry(map);
