@@ -202,3 +202,37 @@ TEST_F(WindowTest, OpeningAnotherMapReplacesItAndACancelKeepsIt) {
 
 }  // namespace
 }  // namespace tivarel::testing
+
+namespace tivarel::testing {
+namespace {
+
+TEST_F(WindowTest, ExportsThatCannotBeWrittenSaySoAndLeaveNothing) {
+    Open(kSampleMap);
+    const std::string missingDir = (fs::temp_directory_path() / "tivarel-no-such-folder").string();
+    fs::remove_all(missingDir);
+    for (const char* command : {"mnuFile_Save_image", "mnuSavePovrayFile"}) {
+        platform.messages.clear();
+        const std::string target = missingDir + "/out.file";
+        platform.fileAnswers.push_back(target);
+        Action(*window, command)->trigger();
+        ASSERT_EQ(platform.messages.size(), 1u) << command;
+        EXPECT_NE(platform.messages[0].find(target), std::string::npos) << platform.messages[0];
+        EXPECT_FALSE(fs::exists(missingDir));
+    }
+}
+
+TEST_F(WindowTest, PovRayExportWithoutAHeadFileStillWritesTheScene) {
+    Open(kSampleMap);
+    const fs::path emptyDir = fs::temp_directory_path() / "tivarel-no-head";
+    fs::create_directories(emptyDir);
+    platform.directory = emptyDir.string();
+    const fs::path path = TempFile("headless.pov");
+    platform.fileAnswers.push_back(path.string());
+    Action(*window, "mnuSavePovrayFile")->trigger();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_NE(platform.messages[0].find("ZOLmap_POVray_head.def"), std::string::npos);
+    EXPECT_TRUE(ReadBytes(path).ends_with("scale <1,1,-1>\r\n}\r\n"));
+}
+
+}  // namespace
+}  // namespace tivarel::testing
