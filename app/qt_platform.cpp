@@ -31,8 +31,9 @@ void QtPlatform::messageBox(const std::string& text, const std::string& title, M
 }
 
 bool QtPlatform::askYesNo(const std::string& text, const std::string& title) {
-    return QMessageBox::question(owner_, QString::fromStdString(title), QString::fromStdString(text),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No, owner_);
+    return box.exec() == QMessageBox::Yes;
 }
 
 std::optional<std::string> QtPlatform::openFileDialog(const std::string& fileName, const std::string& filter) {
