@@ -115,6 +115,8 @@ Pick3DResult Pick3D(float X, float Y, const TriangleStore& store, const std::arr
     if (used != 1) return Pick3DResult::NotOneLayer;
     std::array<int32_t, 2> names{};
     if (Select3D(X, Y, store, layer, camera, names) != 2) return Pick3DResult::NoPick;
+    for (int32_t name : names)
+        if (name < 1 || name > store.count(layer)) return Pick3DResult::NoPick;
     const auto& t1 = store.at(layer, names[0]).point;
     const auto& t2 = store.at(layer, names[1]).point;
     for (int a = 0; a < 3; ++a) {
