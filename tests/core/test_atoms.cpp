@@ -21,12 +21,15 @@
 
 #include <unistd.h>
 
+#include "map_test_support.h"
 #include "mapio/atoms.h"
 #include "mapio/fou_reader.h"
 #include "mapio/program_stop.h"
 
 namespace tivarel {
 namespace {
+
+using test_support::StopMessage;
 
 namespace fs = std::filesystem;
 
@@ -63,16 +66,6 @@ AtomRecord Atom(const std::string& name, float x, float y = 0.0f, float z = 0.0f
     a.name = name;
     a.position = {x, y, z};
     return a;
-}
-
-std::string StopMessage(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const ProgramStop& stop) {
-        return stop.what();
-    }
-    ADD_FAILURE() << "no ProgramStop";
-    return {};
 }
 
 std::vector<std::pair<int, int>> Pairs(const BondList& list) {

@@ -17,11 +17,14 @@
 #include <utility>
 #include <vector>
 
+#include "map_test_support.h"
 #include "mapio/program_stop.h"
 #include "surface/cell_table.h"
 
 namespace tivarel {
 namespace {
+
+using test_support::StopMessage;
 
 const std::string kTablePath = TIVAREL_BIN_DIR "/cell_table.dat";
 
@@ -303,17 +306,6 @@ std::string Join(const std::vector<std::string>& tokens, const std::string& sepa
     std::string text;
     for (size_t k = 0; k < tokens.size(); ++k) text += (k ? separator : "") + tokens[k];
     return text;
-}
-
-// The message of the ProgramStop that `action` throws.
-std::string StopMessage(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const ProgramStop& stop) {
-        return stop.what();
-    }
-    ADD_FAILURE() << "no ProgramStop thrown";
-    return "(no stop)";
 }
 
 class CellTableParsing : public ::testing::Test {

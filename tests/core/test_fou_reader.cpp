@@ -1,25 +1,21 @@
 // FOU text maps: layout, separators and line ends, atoms, value limits and bad input.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
-#include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <functional>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "map_test_support.h"
 #include "mapio/fou_reader.h"
 #include "mapio/program_stop.h"
 
 namespace tivarel {
 namespace {
 
-const std::string kPath = "/maps/test.fou";
+using namespace test_support;
+
+const MapReader kReader{ParseFouMap, ReadFouMap, "/maps/test.fou"};
 
 enum class Separator { blank, comma, lineEnd, mixed };
 
@@ -28,18 +24,8 @@ struct FouAtom {
     std::array<float, 3> position;
 };
 
-// Distinct for every grid point, negative and positive, so any mix-up of order shows.
-float DefaultValue(int x, int y, int z) { return float(100 * x + 10 * y + z) - 250.25f; }
-
 // Everything a FOU file holds, with the ways of writing it that the reader must accept.
-struct FouFile {
-    std::array<std::array<float, 3>, 3> matrix{{{5.5f, -3.125f, 1.25f}, {0.5f, 5.375f, -0.75f}, {-0.25f, 0.125f, 7.5f}}};
-    std::array<float, 3> origin{0.125f, -0.25f, 0.5f};
-    std::array<float, 6> cell{5.5f, 6.25f, 7.75f, 80.0f, 95.5f, 120.0f};
-    // Per axis: first grid coordinate, step, two numbers not used.
-    std::array<std::array<float, 4>, 3> axes{{{-1.5f, 0.25f, 91.0f, 92.0f}, {0.5f, 0.375f, 93.0f, 94.0f}, {2.0f, 0.75f, 95.0f, 96.0f}}};
-    int nx = 3, ny = 4, nz = 2;
-    std::function<float(int, int, int)> value = DefaultValue;
+struct FouFile : CellMapContents {
     std::vector<FouAtom> atoms{{"C", {0.1f, 0.2f, 0.3f}}, {"Fe", {0.5f, -0.25f, 1.125f}}, {"O1", {-0.75f, 0.875f, 0.0625f}}};
     int itemsPerRecord = 14;
     std::string counts;      // written instead of "nx ny nz" when set
@@ -50,11 +36,6 @@ struct FouFile {
     // line is only the rest of their own line and no filler line is written.
     bool commaBeforeSkippedLines = false;
 };
-
-std::string NumberText(float v) {
-    char buf[64];
-    return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
-}
 
 class FouWriter {
 public:
@@ -68,10 +49,11 @@ public:
         skipped("after the origin");
         numbers(std::vector<float>(f_.cell.begin(), f_.cell.end()));
         skipped("after the cell constants");
-        for (const auto& axis : f_.axes) numbers(std::vector<float>(axis.begin(), axis.end()));
+        // Per axis: first grid coordinate, step, two numbers not used.
+        for (size_t a = 0; a < 3; ++a) numbers({f_.axes[a][0], f_.axes[a][1], float(91 + 2 * a), float(92 + 2 * a)});
         skipped("after the axes");
-        countLine(f_.counts, {float(f_.nx), float(f_.ny), float(f_.nz)});
-        for (int z = 1; z <= f_.nz; ++z) section(z);
+        countLine(f_.counts, {float(f_.n[0]), float(f_.n[1]), float(f_.n[2])});
+        for (int z = 1; z <= f_.n[2]; ++z) section(z);
         skipped("atoms follow");
         countLine(f_.atomCounts, {float(f_.atoms.size()), float(f_.itemsPerRecord)});
         for (const FouAtom& atom : f_.atoms) atomRecord(atom);
@@ -82,9 +64,9 @@ private:
     void section(int z) {
         skipped("Section " + std::to_string(z));
         numbers({float(z)});
-        for (int x = 1; x <= f_.nx; ++x) {
+        for (int x = 1; x <= f_.n[0]; ++x) {
             std::vector<float> column;
-            for (int y = 1; y <= f_.ny; ++y) column.push_back(f_.value(x, y, z));
+            for (int y = 1; y <= f_.n[1]; ++y) column.push_back(f_.value(x, y, z));
             numbers(column);
         }
     }
@@ -142,76 +124,18 @@ private:
 
 std::string WriteFou(const FouFile& f) { return FouWriter(f).write(); }
 
-DensityMap Parse(const FouFile& f) { return ParseFouMap(WriteFou(f), kPath); }
+DensityMap Parse(const FouFile& f) { return kReader.parse(WriteFou(f), kReader.path); }
 
-std::string StopMessage(const std::string& text) {
-    try {
-        ParseFouMap(text, kPath);
-    } catch (const ProgramStop& stop) {
-        return stop.what();
-    }
-    ADD_FAILURE() << "the map loaded";
-    return {};
-}
+std::string StopMessage(const std::string& text) { return StopOf(kReader, text).what(); }
 
-// Fractional point into the grid frame, computed in double: M * (f - origin).
-std::array<double, 3> ExpectedGridPoint(const FouFile& f, const std::array<float, 3>& frac) {
-    std::array<double, 3> p{};
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) p[i] += double(f.matrix[i][j]) * (double(frac[j]) - double(f.origin[j]));
-    return p;
-}
-
-void ExpectNearPoint(const Vec3f& actual, const std::array<double, 3>& expected, const std::string& what) {
-    for (int c = 0; c < 3; ++c)
-        EXPECT_NEAR(actual[c], expected[c], 1e-5 * (1.0 + std::fabs(expected[c]))) << what << " component " << c;
+void ExpectMessageNames(const std::string& message, const std::string& part) {
+    test_support::ExpectMessageNames(kReader, message, part);
 }
 
 std::string Padded(const std::string& label) { return label + std::string(4 - label.size(), ' '); }
 
-void ExpectHeader(const FouFile& f, const DensityMap& map) {
-    for (int i = 1; i <= 3; ++i)
-        for (int j = 1; j <= 3; ++j) EXPECT_EQ(map.cellMatrix(i, j), f.matrix[i - 1][j - 1]) << i << "," << j;
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(map.mapOrigin[c], f.origin[size_t(c)]);
-    for (size_t k = 0; k < 6; ++k) EXPECT_EQ(map.cellParams[k], f.cell[k]);
-    const std::array<int, 3> counts{f.nx, f.ny, f.nz};
-    for (int axis = 1; axis <= 3; ++axis) {
-        EXPECT_EQ(map.gridParams(axis), float(counts[size_t(axis - 1)]));
-        EXPECT_EQ(map.gridParams(3 + axis), f.axes[size_t(axis - 1)][0]);
-        EXPECT_EQ(map.gridParams(6 + axis), f.axes[size_t(axis - 1)][1]);
-    }
-}
-
-void ExpectGrid(const FouFile& f, const DensityMap& map) {
-    ASSERT_EQ(map.grid.nx(), f.nx);
-    ASSERT_EQ(map.grid.ny(), f.ny);
-    ASSERT_EQ(map.grid.nz(), f.nz);
-    float lowest = INFINITY, highest = -INFINITY;
-    for (int z = 1; z <= f.nz; ++z)
-        for (int y = 1; y <= f.ny; ++y)
-            for (int x = 1; x <= f.nx; ++x) {
-                const float v = f.value(x, y, z);
-                lowest = std::min(lowest, v);
-                highest = std::max(highest, v);
-                // x runs fastest in memory, then y, then z.
-                const size_t slot = size_t(x - 1) + size_t(f.nx) * (size_t(y - 1) + size_t(f.ny) * size_t(z - 1));
-                ASSERT_EQ(map.grid.values()[slot], v) << x << "," << y << "," << z;
-            }
-    EXPECT_EQ(map.gridParams.minValue(), lowest);
-    EXPECT_EQ(map.gridParams.maxValue(), highest);
-}
-
 void ExpectAtomsAndCorners(const FouFile& f, const DensityMap& map) {
-    ASSERT_EQ(map.atoms.size(), f.atoms.size());
-    for (size_t i = 0; i < f.atoms.size(); ++i) {
-        EXPECT_EQ(map.atoms[i].name, Padded(f.atoms[i].label));
-        ExpectNearPoint(map.atoms[i].position, ExpectedGridPoint(f, f.atoms[i].position), "atom " + std::to_string(i + 1));
-    }
-    // The fractional cell corners: bottom face in cyclic order, then the top face.
-    const std::array<std::array<float, 3>, 8> corners{
-        {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}}};
-    for (size_t k = 0; k < 8; ++k)
-        ExpectNearPoint(map.cellCorners[k], ExpectedGridPoint(f, corners[k]), "corner " + std::to_string(k + 1));
+    test_support::ExpectAtomsAndCorners(CellFrame(f), f.atoms, [](const FouAtom& a) { return Padded(a.label); }, map);
 }
 
 void ExpectMap(const FouFile& f, const DensityMap& map) {
@@ -237,9 +161,7 @@ TEST(FouReaderLayout, ReadsEveryRecordOfTheFile) {
 
 TEST(FouReaderLayout, AxisCountsDifferAndYRunsFastestInTheFile) {
     FouFile f;
-    f.nx = 2;
-    f.ny = 5;
-    f.nz = 3;
+    f.n = {2, 5, 3};
     const DensityMap map = Parse(f);
     ExpectGrid(f, map);
     // The first value of a section is (1, 1, z) and the next one (1, 2, z).
@@ -250,10 +172,7 @@ TEST(FouReaderLayout, AxisCountsDifferAndYRunsFastestInTheFile) {
 
 TEST(FouReaderLayout, ReadsFromDisk) {
     const FouFile f;
-    const std::string path = ::testing::TempDir() + "fou_reader_test_map.fou";
-    std::ofstream(path, std::ios::binary) << WriteFou(f);
-    ExpectMap(f, ReadFouMap(path));
-    std::remove(path.c_str());
+    ExpectMap(f, ReadThroughDisk(kReader, WriteFou(f), "fou_reader_test_map.fou"));
 }
 
 TEST(FouReaderLayout, AFileWithoutAtomsStillGetsItsCellCorners) {
@@ -315,28 +234,20 @@ TEST(FouReaderAtoms, LongRecordsSkipTheirExtraLines) {
 TEST(FouReaderAtoms, TooManyAtomsStop) {
     FouFile f;
     f.atomCounts = "32768 14";
-    const std::string message = StopMessage(WriteFou(f));
-    EXPECT_NE(message.find(kPath), std::string::npos) << message;
-    EXPECT_NE(message.find("32768"), std::string::npos) << message;
+    ExpectMessageNames(StopMessage(WriteFou(f)), "32768");
 }
 
 TEST(FouReaderAtoms, FewerRecordsThanDeclaredStop) {
     FouFile f;
     f.atomCounts = "4 14";
-    const std::string message = StopMessage(WriteFou(f));
-    EXPECT_NE(message.find(kPath), std::string::npos) << message;
-    EXPECT_NE(message.find("ends early"), std::string::npos) << message;
+    ExpectMessageNames(StopMessage(WriteFou(f)), "ends early");
 }
 
 // ---------------------------------------------------------------- density values
 
 TEST(FouReaderValues, LimitValuesAreAccepted) {
     FouFile f;
-    f.value = [](int x, int y, int z) {
-        if (x == 1 && y == 1 && z == 1) return 10000.0f;
-        if (x == 3 && y == 4 && z == 2) return -10000.0f;
-        return DefaultValue(x, y, z);
-    };
+    f.value = ValueAtLimits;
     const DensityMap map = Parse(f);
     EXPECT_EQ(map.gridParams.maxValue(), 10000.0f);
     EXPECT_EQ(map.gridParams.minValue(), -10000.0f);
@@ -344,16 +255,7 @@ TEST(FouReaderValues, LimitValuesAreAccepted) {
 }
 
 TEST(FouReaderValues, ValuesBeyondTheLimitsStop) {
-    const struct {
-        float value;
-        const char* message;
-    } cases[] = {{10000.5f, "Your input data looks strange, ZOL > 10000"},
-                 {-10001.0f, "Your input data looks strange, ZOL < -10000"}};
-    for (const auto& c : cases) {
-        FouFile f;
-        f.value = [&](int x, int y, int z) { return x == 2 && y == 3 && z == 2 ? c.value : DefaultValue(x, y, z); };
-        EXPECT_EQ(StopMessage(WriteFou(f)), c.message);
-    }
+    ExpectValuesStop(kReader, WriteFou);
 }
 
 TEST(FouReaderValues, AllEqualValuesGiveEqualMinAndMax) {
@@ -375,17 +277,13 @@ TEST(FouReaderCounts, CountsOutsideOneTo32767Stop) {
     for (const auto& c : cases) {
         FouFile f;
         f.counts = c.counts;
-        const std::string message = StopMessage(WriteFou(f));
-        EXPECT_NE(message.find(kPath), std::string::npos) << message;
-        EXPECT_NE(message.find(c.named), std::string::npos) << message;
+        ExpectMessageNames(StopMessage(WriteFou(f)), c.named);
     }
 }
 
 TEST(FouReaderCounts, LargestCountLoads) {
     FouFile f;
-    f.nx = 32767;
-    f.ny = 1;
-    f.nz = 1;
+    f.n = {32767, 1, 1};
     f.value = [](int x, int, int) { return float(x % 7) * 0.5f; };
     ExpectGrid(f, Parse(f));
 }
@@ -394,18 +292,14 @@ TEST(FouReaderCounts, CountsTooLargeForTheFileStopBeforeAllocating) {
     for (const char* counts : {"32767 32767 32767", "1300 1300 1300", "40 40 40"}) {
         FouFile f;
         f.counts = counts;
-        const std::string message = StopMessage(WriteFou(f));
-        EXPECT_NE(message.find(kPath), std::string::npos) << message;
-        EXPECT_NE(message.find("ends early"), std::string::npos) << message;
+        ExpectMessageNames(StopMessage(WriteFou(f)), "ends early");
     }
 }
 
 // Single-digit values with single separators are the densest a file can be.
 TEST(FouReaderCounts, DensestFileIsNotMistakenForAShortOne) {
     FouFile f;
-    f.nx = 100;
-    f.ny = 100;
-    f.nz = 1;
+    f.n = {100, 100, 1};
     f.value = [](int x, int y, int) { return float((x + y) % 10); };
     f.atoms.clear();
     f.separator = Separator::comma;
@@ -416,13 +310,7 @@ TEST(FouReaderCounts, DensestFileIsNotMistakenForAShortOne) {
 // ---------------------------------------------------------------- bad input
 
 TEST(FouReaderBadInput, MissingFileStops) {
-    const std::string path = "/nonexistent-tivarel-dir/missing.fou";
-    try {
-        ReadFouMap(path);
-        FAIL() << "a missing file loaded";
-    } catch (const ProgramStop& stop) {
-        EXPECT_NE(std::string(stop.what()).find(path), std::string::npos) << stop.what();
-    }
+    ExpectMissingFileStops(kReader, "/nonexistent-tivarel-dir/missing.fou");
 }
 
 TEST(FouReaderBadInput, NonNumericItemsAreNamedWithTheirLine) {
@@ -440,67 +328,22 @@ TEST(FouReaderBadInput, NonNumericItemsAreNamedWithTheirLine) {
     for (const auto& c : cases) {
         const std::string message = StopMessage(c.text);
         const std::string where = "(" + c.what + ", line " + std::to_string(LineOf(c.text, c.item)) + ")";
-        EXPECT_NE(message.find(kPath), std::string::npos) << message;
-        EXPECT_NE(message.find("\"" + c.item + "\""), std::string::npos) << message;
+        ExpectMessageNames(message, "\"" + c.item + "\"");
         EXPECT_NE(message.find(where), std::string::npos) << message << " should hold " << where;
     }
 }
 
-// Whatever the cut, the reader stops with a message or loads; it loads the whole
-// map once the last number is complete and never while that number is missing.
 TEST(FouReaderBadInput, EveryTruncationStopsOrLoads) {
-    for (const std::string eol : {"\r\n", "\n"}) {
-        FouFile f;
-        f.lineEnd = eol;
-        const std::string text = WriteFou(f);
-        const size_t lastNumber = text.rfind(' ') + 1;
-        for (size_t cut = 0; cut < text.size(); ++cut) {
-            bool loaded = false;
-            try {
-                ParseFouMap(text.substr(0, cut), kPath);
-                loaded = true;
-            } catch (const ProgramStop&) {
-            }
-            if (cut <= lastNumber) {
-                EXPECT_FALSE(loaded) << "cut at " << cut;
-            }
-            if (cut >= text.size() - eol.size()) {
-                EXPECT_TRUE(loaded) << "cut at " << cut;
-            }
-        }
-    }
+    ExpectEveryCutStopsOrLoads(kReader, WriteFou);
 }
 
 TEST(FouReaderBadInput, GarbageBytesStopOrLoad) {
     FouFile f;
     f.itemsPerRecord = 15;
-    const std::string text = WriteFou(f);
-    for (size_t at = 0; at < text.size(); ++at) {
-        for (const char garbage : {'x', '\0', '\xff', ',', '\n', ' ', '9', '-'}) {
-            std::string spoiled = text;
-            spoiled[at] = garbage;
-            try {
-                ParseFouMap(spoiled, kPath);
-            } catch (const ProgramStop&) {
-            }
-        }
-    }
+    ParseEverySpoiledByte(kReader, WriteFou(f), {'x', '\0', '\xff', ',', '\n', ' ', '9', '-'});
 }
 
-TEST(FouReaderBadInput, RandomTextStopsOrLoads) {
-    static const char alphabet[] = "0123456789 .,-+eE\r\n\tabc\xff";
-    std::mt19937 random(7);
-    std::uniform_int_distribution<size_t> pick(0, sizeof alphabet - 1);  // includes the '\0'
-    std::uniform_int_distribution<size_t> length(0, 400);
-    for (int n = 0; n < 500; ++n) {
-        std::string text(length(random), ' ');
-        for (char& c : text) c = alphabet[pick(random)];
-        try {
-            ParseFouMap(text, kPath);
-        } catch (const ProgramStop&) {
-        }
-    }
-}
+TEST(FouReaderBadInput, RandomTextStopsOrLoads) { ParseRandomText(kReader, 7); }
 
 }  // namespace
 }  // namespace tivarel

@@ -2,18 +2,14 @@
 // corner), fixed-column atom lines, values with x fastest, and bad or cut files.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <cstdio>
-#include <fstream>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "map_test_support.h"
 #include "mapio/fou_reader.h"
 #include "mapio/grd_reader.h"
 #include "mapio/program_stop.h"
@@ -21,17 +17,11 @@
 namespace tivarel {
 namespace {
 
-const std::string kPath = "/maps/test.grd";
+using namespace test_support;
+
+const MapReader kReader{ParseGrdMap, ReadGrdMap, "/maps/test.grd"};
 constexpr std::array<int, 3> kFieldStart{10, 20, 30};
 constexpr int kFieldWidth = 9;
-
-// Distinct for every grid point, negative and positive, so any mix-up of order shows.
-float DefaultValue(int x, int y, int z) { return float(100 * x + 10 * y + z) - 250.25f; }
-
-std::string NumberText(float v) {
-    char buf[64];
-    return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
-}
 
 // Writes `text` into a line from 1-based column `first` on, padding with blanks.
 void PlaceAt(std::string& line, int first, const std::string& text) {
@@ -122,34 +112,22 @@ private:
 
 std::string WriteGrd(const GrdFile& f) { return GrdWriter(f).write(); }
 
-DensityMap Parse(const GrdFile& f) { return ParseGrdMap(WriteGrd(f), kPath); }
+DensityMap Parse(const GrdFile& f) { return kReader.parse(WriteGrd(f), kReader.path); }
 
-std::string StopMessage(const std::string& text) {
-    try {
-        ParseGrdMap(text, kPath);
-    } catch (const ProgramStop& stop) {
-        return stop.what();
-    }
-    ADD_FAILURE() << "the map loaded";
-    return {};
-}
+std::string StopMessage(const std::string& text) { return StopOf(kReader, text).what(); }
 
 void ExpectMessageNames(const std::string& message, const std::string& part) {
-    EXPECT_NE(message.find(kPath), std::string::npos) << message;
-    EXPECT_NE(message.find(part), std::string::npos) << message << " should hold " << part;
+    test_support::ExpectMessageNames(kReader, message, part);
 }
 
-// The box corner at centre - L/2, in double.
-std::array<double, 3> BoxCorner(const GrdFile& f) {
-    std::array<double, 3> corner{};
-    for (size_t a = 0; a < 3; ++a) corner[a] = double(f.centre[a]) - double(f.length[a]) / 2.0;
-    return corner;
-}
-
-void ExpectNear(const Vec3f& actual, const std::array<double, 3>& expected, const std::string& what) {
-    for (int c = 0; c < 3; ++c)
-        EXPECT_NEAR(actual[c], expected[size_t(c)], 1e-5 * (1.0 + std::fabs(expected[size_t(c)])))
-            << what << " component " << c;
+// The box frame: identity matrix, origin at the box corner centre - L/2, in double.
+GridFrame BoxFrame(const GrdFile& f) {
+    GridFrame frame;
+    for (size_t a = 0; a < 3; ++a) {
+        frame.matrix[a][a] = 1.0;
+        frame.origin[a] = double(f.centre[a]) - double(f.length[a]) / 2.0;
+    }
+    return frame;
 }
 
 // Identity matrix, unit constants, grid from 0 to L, origin at the box corner.
@@ -157,7 +135,7 @@ void ExpectBoxFrame(const GrdFile& f, const DensityMap& map) {
     for (int i = 1; i <= 3; ++i)
         for (int j = 1; j <= 3; ++j) EXPECT_EQ(map.cellMatrix(i, j), i == j ? 1.0f : 0.0f) << i << "," << j;
     for (float c : map.cellParams) EXPECT_EQ(c, 1.0f);
-    const std::array<double, 3> corner = BoxCorner(f);
+    const std::array<double, 3> corner = BoxFrame(f).origin;
     for (int a = 1; a <= 3; ++a) {
         const size_t k = size_t(a - 1);
         EXPECT_EQ(map.gridParams(a), float(f.n[k]));
@@ -168,38 +146,9 @@ void ExpectBoxFrame(const GrdFile& f, const DensityMap& map) {
     }
 }
 
-void ExpectGrid(const GrdFile& f, const DensityMap& map) {
-    ASSERT_EQ(map.grid.nx(), f.n[0]);
-    ASSERT_EQ(map.grid.ny(), f.n[1]);
-    ASSERT_EQ(map.grid.nz(), f.n[2]);
-    float lowest = INFINITY, highest = -INFINITY;
-    for (int z = 1; z <= f.n[2]; ++z)
-        for (int y = 1; y <= f.n[1]; ++y)
-            for (int x = 1; x <= f.n[0]; ++x) {
-                const float v = f.value(x, y, z);
-                lowest = std::min(lowest, v);
-                highest = std::max(highest, v);
-                ASSERT_EQ(map.grid(x, y, z), v) << x << "," << y << "," << z;
-            }
-    EXPECT_EQ(map.gridParams.minValue(), lowest);
-    EXPECT_EQ(map.gridParams.maxValue(), highest);
-}
-
 // Atoms moved by minus the box corner; the cell a unit cube with its first corner there.
 void ExpectAtomsAndCorners(const GrdFile& f, const DensityMap& map) {
-    const std::array<double, 3> corner = BoxCorner(f);
-    ASSERT_EQ(map.atoms.size(), f.atoms.size());
-    for (size_t i = 0; i < f.atoms.size(); ++i) {
-        EXPECT_EQ(map.atoms[i].name, f.atoms[i].name);
-        const std::array<double, 3>& p = f.atoms[i].position;
-        ExpectNear(map.atoms[i].position, {p[0] - corner[0], p[1] - corner[1], p[2] - corner[2]},
-                   "atom " + std::to_string(i + 1));
-    }
-    const std::array<std::array<double, 3>, 8> unit{
-        {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}}};
-    for (size_t k = 0; k < 8; ++k)
-        ExpectNear(map.cellCorners[k], {unit[k][0] - corner[0], unit[k][1] - corner[1], unit[k][2] - corner[2]},
-                   "corner " + std::to_string(k + 1));
+    test_support::ExpectAtomsAndCorners(BoxFrame(f), f.atoms, [](const GrdAtom& a) { return a.name; }, map);
 }
 
 void ExpectMap(const GrdFile& f, const DensityMap& map) {
@@ -269,10 +218,7 @@ TEST(GrdReaderLayout, ABoxCentredAtItsHalfLengthsKeepsAtomsInPlace) {
 
 TEST(GrdReaderLayout, ReadsFromDisk) {
     const GrdFile f;
-    const std::string path = ::testing::TempDir() + "grd_reader_test_map.grd";
-    std::ofstream(path, std::ios::binary) << WriteGrd(f);
-    ExpectMap(f, ReadGrdMap(path));
-    std::remove(path.c_str());
+    ExpectMap(f, ReadThroughDisk(kReader, WriteGrd(f), "grd_reader_test_map.grd"));
 }
 
 TEST(GrdReaderLayout, AnAxisWithOnePointStops) {
@@ -358,16 +304,7 @@ TEST(GrdReaderAtoms, TooManyOrTooFewAtomLinesStop) {
 // ---------------------------------------------------------------- values and counts
 
 TEST(GrdReaderValues, ValuesBeyondTheLimitsStop) {
-    const struct {
-        float value;
-        const char* message;
-    } cases[] = {{10000.5f, "Your input data looks strange, ZOL > 10000"},
-                 {-10001.0f, "Your input data looks strange, ZOL < -10000"}};
-    for (const auto& c : cases) {
-        GrdFile f;
-        f.value = [&](int x, int y, int z) { return x == 2 && y == 3 && z == 2 ? c.value : DefaultValue(x, y, z); };
-        EXPECT_EQ(StopMessage(WriteGrd(f)), c.message);
-    }
+    ExpectValuesStop(kReader, WriteGrd);
 }
 
 TEST(GrdReaderCounts, BadCountsStop) {
@@ -392,7 +329,7 @@ TEST(GrdReaderCounts, CountsTooLargeForTheFileStopBeforeAllocating) {
 
 TEST(GrdReaderBadInput, NonNumericItemsStop) {
     GrdFile f;
-    f.value = [](int x, int y, int z) { return x == 3 && y == 2 && z == 1 ? 4321.5f : DefaultValue(x, y, z); };
+    f.value = ValueAt(3, 2, 1, 4321.5f);
     std::string text = WriteGrd(f);
     ASSERT_EQ(text.find("4321.5"), text.rfind("4321.5"));
     text.replace(text.find("4321.5"), 6, "1.5q");
@@ -403,68 +340,18 @@ TEST(GrdReaderBadInput, NonNumericItemsStop) {
 }
 
 TEST(GrdReaderBadInput, MissingFileStops) {
-    const std::string path = "/nonexistent-tivarel-dir/missing.grd";
-    try {
-        ReadGrdMap(path);
-        FAIL() << "a missing file loaded";
-    } catch (const ProgramStop& stop) {
-        EXPECT_NE(std::string(stop.what()).find(path), std::string::npos) << stop.what();
-    }
+    ExpectMissingFileStops(kReader, "/nonexistent-tivarel-dir/missing.grd");
 }
 
-// Whatever the cut, the reader stops with a message or loads; it loads once the last
-// number is complete and never while that number is missing.
 TEST(GrdReaderBadInput, EveryTruncationStopsOrLoads) {
-    for (const std::string eol : {"\r\n", "\n"}) {
-        GrdFile f;
-        f.lineEnd = eol;
-        const std::string text = WriteGrd(f);
-        const size_t lastNumber = text.find_last_of(" \r\n", text.size() - eol.size() - 1) + 1;
-        for (size_t cut = 0; cut < text.size(); ++cut) {
-            bool loaded = false;
-            try {
-                ParseGrdMap(text.substr(0, cut), kPath);
-                loaded = true;
-            } catch (const ProgramStop&) {
-            }
-            if (cut <= lastNumber) {
-                EXPECT_FALSE(loaded) << "cut at " << cut;
-            }
-            if (cut >= text.size() - eol.size()) {
-                EXPECT_TRUE(loaded) << "cut at " << cut;
-            }
-        }
-    }
+    ExpectEveryCutStopsOrLoads(kReader, WriteGrd);
 }
 
 TEST(GrdReaderBadInput, GarbageBytesStopOrLoad) {
-    const std::string text = WriteGrd(GrdFile{});
-    for (size_t at = 0; at < text.size(); ++at) {
-        for (const char garbage : {'x', '\0', '\xff', ',', '\n', ' ', '9', '-'}) {
-            std::string spoiled = text;
-            spoiled[at] = garbage;
-            try {
-                ParseGrdMap(spoiled, kPath);
-            } catch (const ProgramStop&) {
-            }
-        }
-    }
+    ParseEverySpoiledByte(kReader, WriteGrd(GrdFile{}), {'x', '\0', '\xff', ',', '\n', ' ', '9', '-'});
 }
 
-TEST(GrdReaderBadInput, RandomTextStopsOrLoads) {
-    static const char alphabet[] = "0123456789 .,-+eE\r\n\tabc\xff";
-    std::mt19937 random(5);
-    std::uniform_int_distribution<size_t> pick(0, sizeof alphabet - 1);  // includes the '\0'
-    std::uniform_int_distribution<size_t> length(0, 400);
-    for (int n = 0; n < 500; ++n) {
-        std::string text(length(random), ' ');
-        for (char& c : text) c = alphabet[pick(random)];
-        try {
-            ParseGrdMap(text, kPath);
-        } catch (const ProgramStop&) {
-        }
-    }
-}
+TEST(GrdReaderBadInput, RandomTextStopsOrLoads) { ParseRandomText(kReader, 5); }
 
 // ---------------------------------------------------------------- the shipped sample
 

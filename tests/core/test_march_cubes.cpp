@@ -8,46 +8,24 @@
 #include <functional>
 #include <tuple>
 
+#include "map_test_support.h"
 #include "mapio/program_stop.h"
 #include "surface/march_cubes.h"
 
 namespace tivarel {
 namespace {
 
+using test_support::ExpectPoint;
+using test_support::TestGrid;
+
 const CaseTable& Table() {
     static const CaseTable table = LoadCellTable(TIVAREL_BIN_DIR "/cell_table.dat");
     return table;
 }
 
-// A grid with first point `origin` and steps `step`, values from f(a, b, c) (1-based).
-struct TestGrid {
-    GridParams g;
-    DensityGrid grid;
-    TestGrid(int nx, int ny, int nz, const std::function<float(int, int, int)>& f,
-             Vec3f step = {1, 1, 1}, Vec3f origin = {0, 0, 0}) {
-        g(1) = static_cast<float>(nx);
-        g(2) = static_cast<float>(ny);
-        g(3) = static_cast<float>(nz);
-        for (int axis = 0; axis < 3; ++axis) {
-            g(4 + axis) = origin[axis];
-            g(7 + axis) = step[axis];
-        }
-        grid.resize(nx, ny, nz);
-        for (int c = 1; c <= nz; ++c)
-            for (int b = 1; b <= ny; ++b)
-                for (int a = 1; a <= nx; ++a) grid(a, b, c) = f(a, b, c);
-    }
-};
-
 TriangleStore& Store() {
     static TriangleStore store;   // 43 MB: one for the whole test program, as in the viewer
     return store;
-}
-
-void ExpectPoint(const Point3& p, float x, float y, float z) {
-    EXPECT_FLOAT_EQ(p.x, x);
-    EXPECT_FLOAT_EQ(p.y, y);
-    EXPECT_FLOAT_EQ(p.z, z);
 }
 
 TEST(MarchLayer, SingleCornerAboveGivesTheTableTriangleAtTwoThirds) {

@@ -10,30 +10,14 @@
 #include <set>
 #include <vector>
 
+#include "map_test_support.h"
 #include "surface/march_squares.h"
 
 namespace tivarel {
 namespace {
 
-// A grid with first point `origin` and steps `step`, values from f(a, b, c) (1-based).
-struct TestGrid {
-    GridParams g;
-    DensityGrid grid;
-    TestGrid(int nx, int ny, int nz, const std::function<float(int, int, int)>& f,
-             Vec3f step = {1, 1, 1}, Vec3f origin = {0, 0, 0}) {
-        g(1) = static_cast<float>(nx);
-        g(2) = static_cast<float>(ny);
-        g(3) = static_cast<float>(nz);
-        for (int axis = 0; axis < 3; ++axis) {
-            g(4 + axis) = origin[axis];
-            g(7 + axis) = step[axis];
-        }
-        grid.resize(nx, ny, nz);
-        for (int c = 1; c <= nz; ++c)
-            for (int b = 1; b <= ny; ++b)
-                for (int a = 1; a <= nx; ++a) grid(a, b, c) = f(a, b, c);
-    }
-};
+using test_support::ExpectPoint;
+using test_support::TestGrid;
 
 // A 2 x 2 plane with corner values V1..V4 at (1,1), (2,1), (2,2), (1,2), unit steps, origin 0.
 TestGrid Plane(const std::array<float, 4>& v) {
@@ -50,12 +34,6 @@ SegmentStore& Store() {
 
 MarchSquaresResult Contour(const TestGrid& t, float level, int zSection = 1, int layer = 1) {
     return MarchSquares(t.g, t.grid, level, zSection, layer, Store());
-}
-
-void ExpectPoint(const Point3& p, float x, float y, float z) {
-    EXPECT_FLOAT_EQ(p.x, x);
-    EXPECT_FLOAT_EQ(p.y, y);
-    EXPECT_FLOAT_EQ(p.z, z);
 }
 
 std::vector<SegmentRecord> Snapshot(int layer) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "map_test_support.h"
 #include "mapio/fou_reader.h"
 #include "mapio/presets.h"
 #include "mapio/program_stop.h"
@@ -30,13 +31,7 @@ const std::vector<std::string> kTwelve{"First", "0", "1.0", "1.5", "  Second  pr
                                        "Third: (1, 2, 3)", "none", " 4.25 units", "+.5"};
 
 std::string StopMessage(const std::string& text) {
-    try {
-        ParseLayerPresets(text, kPath);
-    } catch (const ProgramStop& stop) {
-        return stop.what();
-    }
-    ADD_FAILURE() << "no ProgramStop";
-    return {};
+    return test_support::StopMessage([&] { ParseLayerPresets(text, kPath); });
 }
 
 TEST(LayerPresets, TwelveLinesGiveThreeNamedPresets) {
@@ -75,12 +70,8 @@ TEST(LayerPresets, ShortOrMissingFilesEndWithMessagesNamingTheFile) {
     EXPECT_EQ(ParseLayerPresets(Join(eleven, "\n") + "\n", kPath)[2].levels[2], 0.0);
 
     const std::string missing = (fs::temp_directory_path() / "tivarel_no_such_dir" / "layer_limit_presets.txt").string();
-    try {
-        ReadLayerPresets(missing);
-        ADD_FAILURE() << "no ProgramStop";
-    } catch (const ProgramStop& stop) {
-        EXPECT_NE(std::string(stop.what()).find(missing), std::string::npos) << stop.what();
-    }
+    const std::string message = test_support::StopMessage([&] { ReadLayerPresets(missing); });
+    EXPECT_NE(message.find(missing), std::string::npos) << message;
 }
 
 TEST(LayerPresets, LevelsAreClampedIntoTheMapsRange) {

@@ -10,25 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "map_test_support.h"
 #include "mapio/program_stop.h"
 #include "mapio/text_scanner.h"
 
 namespace tivarel {
 namespace {
 
-const std::string kFile = "/maps/sample.fou";
+using test_support::StopMessage;
 
-// The message of the ProgramStop that `read` throws; fails the test when none is thrown.
-template <class Read>
-std::string StopMessage(Read read) {
-    try {
-        read();
-    } catch (const ProgramStop& stop) {
-        return stop.what();
-    }
-    ADD_FAILURE() << "no ProgramStop";
-    return {};
-}
+const std::string kFile = "/maps/sample.fou";
 
 float ReadOneFloat(const std::string& text) {
     TextScanner in(text, kFile);
