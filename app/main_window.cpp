@@ -60,7 +60,8 @@ frmMain::frmMain(Platform& platform) : platform_(platform), program_(platform, &
 }
 
 frmMain::~frmMain() {
-    // The information windows first, while the members they report to still exist.
+    // The other windows first, while the members they report to still exist.
+    panel_.reset();
     help_.reset();
     about_.reset();
 }
@@ -187,10 +188,9 @@ void frmMain::ShowControlPanel() {
         frmControlPanel::Host host{
             [this](const std::string& direction) { SetView(direction); },
             [this] { Paint(); },
-            // Closing the panel unloads it; the next show loads it from the state again.
-            [this] { QTimer::singleShot(0, this, [this] { UnloadControlPanel(); }); },
         };
         panel_ = std::make_unique<frmControlPanel>(program_, presets_, std::move(host));
+        UnloadOnClose(panel_);
     }
     panel_->show();
     panel_->raise();

@@ -90,9 +90,13 @@ protected:
 private:
     void CreateSurface();
     void CreateMenus();
-    // Deletes an information window after the user closed it, so that it loads anew.
+    // Closing a modeless window unloads it, so that the next show loads it anew:
+    // Qt deletes it on close, and the owning pointer lets go of it then.
     template <typename Window>
-    void UnloadOnClose(std::unique_ptr<Window>& window);
+    void UnloadOnClose(std::unique_ptr<Window>& window) {
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        connect(window.get(), &QObject::destroyed, this, [&window] { (void)window.release(); });
+    }
     void UnloadControlPanel();
     void StepSection(int delta);
     void UpdateIdleLoop();

@@ -140,13 +140,6 @@ void frmMain::mnuViewBackgroundColor() {
     Paint();
 }
 
-template <typename Window>
-void frmMain::UnloadOnClose(std::unique_ptr<Window>& window) {
-    // Qt deletes the window when the user closes it; the pointer must let go of it then.
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    connect(window.get(), &QObject::destroyed, this, [&window] { (void)window.release(); });
-}
-
 void frmMain::mnuHelpHelp() {
     if (!help_) {
         help_ = std::make_unique<frmHelp>(platform_.programDirectory());

@@ -1,7 +1,6 @@
 #include "panel/control_panel.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -257,11 +256,6 @@ void frmControlPanel::Apply() {
     program_.state.listValid = 0;
     program_.GenerateFields();
     host_.redraw();
-}
-
-void frmControlPanel::closeEvent(QCloseEvent* event) {
-    event->accept();
-    if (host_.closed) host_.closed();
 }
 
 }  // namespace tivarel

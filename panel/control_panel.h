@@ -27,7 +27,6 @@ public:
     struct Host {
         std::function<void(const std::string&)> setView;
         std::function<void()> redraw;        // repaint the main window
-        std::function<void()> closed;        // the user closed (unloaded) the panel
     };
 
     // Builds the controls and runs the load step from the program state.
@@ -53,9 +52,6 @@ public:
     std::array<QPushButton*, 3> presetButtons;  // Preset1..Preset3
 
     static constexpr int kScrollMax = 32767;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildLayerFrame();
