@@ -2,10 +2,10 @@
 
 #include "app/command_line.h"
 #include "app/platform.h"
+#include "export/peak_file.h"
 #include "mapio/fou_reader.h"
 #include "mapio/grd_reader.h"
 #include "mapio/mt1_reader.h"
-#include "export/peak_file.h"
 #include "mapio/side_files.h"
 
 namespace tivarel {
@@ -106,10 +106,6 @@ void Program::GenerateFields() {
     state.listValid = 0;
 }
 
-}  // namespace tivarel
-
-namespace tivarel {
-
 void Program::AddPeak(const Vec3f& point) {
     if (!platform_.askYesNo("Add this peak to pek list?")) return;
     if (++peaks.count > PeakTable::kCapacity) {
@@ -118,10 +114,6 @@ void Program::AddPeak(const Vec3f& point) {
     }
     peaks.rows[static_cast<size_t>(peaks.count - 1)] = point;
 }
-
-}  // namespace tivarel
-
-namespace tivarel {
 
 std::optional<std::string> Program::AskSaveName(const std::string& proposedName, const std::string& filter) {
     if (!proposedName.empty()) dialogFileName = proposedName;
