@@ -9,9 +9,12 @@
 namespace tivarel::testing {
 namespace {
 
+// A pixel within one step of a colour's 8-bit value on each channel.
 bool Near(Rgb8 p, const Rgb& colour) {
-    return std::abs(p.r - colour[0] * 255) <= 1.01 && std::abs(p.g - colour[1] * 255) <= 1.01 &&
-           std::abs(p.b - colour[2] * 255) <= 1.01;
+    const int channel[3] = {p.r, p.g, p.b};
+    for (int c = 0; c < 3; ++c)
+        if (std::abs(channel[c] - colour[static_cast<size_t>(c)] * 255.0) > 1.01) return false;
+    return true;
 }
 
 TEST_F(WindowTest, SampleFrameShowsEachLayerMeshOnBlack) {

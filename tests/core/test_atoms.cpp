@@ -133,7 +133,7 @@ TEST(AtomParameterFile, TheFirstLineBelowOneEndsTheTable) {
 
 TEST(AtomParameterFile, BadFilesEndWithMessagesNamingTheFile) {
     const std::string one = "head\n" + EntryLine(1, 77, "0.4", "C") + "\n";
-    for (const std::string text : {one, one.substr(0, one.size() - 1), std::string("head\n"), std::string()}) {
+    for (const std::string& text : {one, one.substr(0, one.size() - 1), std::string("head\n"), std::string()}) {
         const std::string message = StopMessage([&] { ParseAtomParameters(text, kPath); });
         EXPECT_NE(message.find(kPath), std::string::npos) << message;
         EXPECT_NE(message.find("has no end line"), std::string::npos) << message;

@@ -60,7 +60,7 @@ TEST(LayerPresets, LinesAfterTheTwelfthAreIgnored) {
 TEST(LayerPresets, ShortOrMissingFilesEndWithMessagesNamingTheFile) {
     const std::vector<std::string> eleven(kTwelve.begin(), kTwelve.end() - 1);
     const std::string elevenLines = Join(eleven, "\r\n");
-    for (const std::string text : {elevenLines, elevenLines.substr(0, elevenLines.size() - 2), std::string()}) {
+    for (const std::string& text : {elevenLines, elevenLines.substr(0, elevenLines.size() - 2), std::string()}) {
         const std::string message = StopMessage(text);
         EXPECT_NE(message.find(kPath), std::string::npos) << message;
         EXPECT_NE(message.find("twelve"), std::string::npos) << message;
