@@ -84,8 +84,8 @@ void frmMain::ExportPovScene() {
     PovScene scene{program_.map, program_.state, program_.layers, std::span<const Bond>(program_.bonds.bonds),
                    {}, {}, modelView};
     for (int layer = 1; layer <= kLayerCount; ++layer) {
-        scene.triangles[static_cast<size_t>(layer - 1)] = LayerTriangles(program_.triangles, layer);
-        scene.segments[static_cast<size_t>(layer - 1)] = LayerSegments(program_.segments, layer);
+        scene.triangles[static_cast<size_t>(layer - 1)] = program_.triangles.layer(layer);
+        scene.segments[static_cast<size_t>(layer - 1)] = program_.segments.layer(layer);
     }
     const std::string headPath = SideFilePath(platform_.programDirectory(), "ZOLmap_POVray_head.def");
     const PovSceneResult result = PovSceneText(scene, ReadOptionalFile(headPath));

@@ -180,18 +180,6 @@ void WriteMatrix(SceneWriter& w, const std::array<float, 16>& m) {
 
 }  // namespace
 
-std::span<const TriangleRecord> LayerTriangles(const TriangleStore& store, int layer) {
-    const int32_t count = store.count(layer);
-    if (count <= 0) return {};
-    return {&store.at(layer, 1), static_cast<size_t>(count)};
-}
-
-std::span<const SegmentRecord> LayerSegments(const SegmentStore& store, int layer) {
-    const int32_t count = store.count(layer);
-    if (count <= 0) return {};
-    return {&store.at(layer, 1), static_cast<size_t>(count)};
-}
-
 PovSceneResult PovSceneText(const PovScene& s, const std::optional<std::string>& headText) {
     PovSceneResult result;
     SceneWriter w(result.text);

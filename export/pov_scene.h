@@ -27,10 +27,6 @@ struct PovScene {
     std::array<float, 16> modelView{};   // the 3-D view's matrix in column order
 };
 
-// The valid triangles 1..count(layer) of one layer of the store.
-std::span<const TriangleRecord> LayerTriangles(const TriangleStore& store, int layer);
-// The valid segments 1..count(layer) of one layer of the contour store.
-std::span<const SegmentRecord> LayerSegments(const SegmentStore& store, int layer);
 
 // How much of the head file went into the scene.
 enum class PovHead {

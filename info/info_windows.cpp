@@ -2,7 +2,6 @@
 
 #include <QGridLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -11,25 +10,11 @@
 
 #include "export/number_format.h"
 #include "mapio/side_files.h"
+#include "panel/icons.h"
 
 namespace tivarel {
 
 namespace {
-// A 47 x 47 picture: three nested contour rings around a density peak.
-QPixmap AboutPicture() {
-    QPixmap pixmap(47, 47);
-    pixmap.fill(Qt::black);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor colours[3] = {QColor(26, 178, 26), QColor(26, 26, 178), QColor(178, 26, 26)};
-    for (int ring = 0; ring < 3; ++ring) {
-        p.setPen(QPen(colours[ring], 2));
-        const double r = 20.0 - 6.5 * ring;
-        p.drawEllipse(QPointF(23.5, 23.5), r, r * 0.75);
-    }
-    return pixmap;
-}
-
 QLabel* AddLabel(QGridLayout* grid, const QString& text, int row, int column) {
     auto* label = new QLabel(text);
     grid->addWidget(label, row, column);
@@ -41,7 +26,7 @@ frmAbout::frmAbout(const AboutFacts& facts) : QWidget(nullptr, Qt::Window) {
     setWindowTitle("About");
     auto* grid = new QGridLayout(this);
     Picture1 = new QLabel;
-    Picture1->setPixmap(AboutPicture());
+    Picture1->setPixmap(RingsIcon(47));   // contour rings around a density peak
     grid->addWidget(Picture1, 0, 0, 2, 1);
     Label1 = AddLabel(grid, "Version 1.1 beta  7", 0, 1);
     Label5 = AddLabel(grid, "Tivarel shows electron-density maps of crystal structures as contour surfaces.", 1, 1);

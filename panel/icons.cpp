@@ -9,8 +9,8 @@ namespace {
 constexpr int kSize = 30;
 const QColor kGreen(26, 178, 26);
 
-QPixmap Blank() {
-    QPixmap pixmap(kSize, kSize);
+QPixmap Blank(int size = kSize) {
+    QPixmap pixmap(size, size);
     pixmap.fill(Qt::black);
     return pixmap;
 }
@@ -40,15 +40,16 @@ QPixmap TriangleIcon() {
     return pixmap;
 }
 
-QPixmap RingsIcon() {
-    QPixmap pixmap = Blank();
+QPixmap RingsIcon(int size) {
+    QPixmap pixmap = Blank(size);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     const QColor colours[3] = {QColor(51, 230, 51), QColor(102, 102, 255), QColor(255, 77, 77)};
+    const double centre = size / 2.0, step = size * 0.4 / 3.0;
     for (int ring = 0; ring < 3; ++ring) {
-        p.setPen(QPen(colours[ring], 2));
-        const double r = 12.0 - 4.0 * ring;
-        p.drawEllipse(QPointF(15, 15), r, r * 0.8);
+        p.setPen(QPen(colours[ring], size / 15.0));
+        const double r = size * 0.4 - step * ring;
+        p.drawEllipse(QPointF(centre, centre), r, r * 0.8);
     }
     return pixmap;
 }

@@ -6,7 +6,7 @@ namespace tivarel {
 
 QPixmap WebIcon();        // green web: spokes from triangle centres
 QPixmap TriangleIcon();   // green triangle mesh
-QPixmap RingsIcon();      // nested green, blue and red contour rings
+QPixmap RingsIcon(int size = 30);   // nested green, blue and red contour rings
 QPixmap BallsIcon();      // white balls joined by a bond
 QPixmap CellBoxIcon();    // white wire box
 

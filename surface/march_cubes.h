@@ -7,6 +7,7 @@
 
 #include "mapio/map_model.h"
 #include "surface/cell_table.h"
+#include "surface/layer_store.h"
 
 namespace tivarel {
 
@@ -19,26 +20,10 @@ struct TriangleRecord {
     std::array<Point3, 3> point{};
 };
 
-constexpr int kLayerCount = 3;
 constexpr int32_t kMaxTrianglesPerLayer = 400000;
 
 // Triangles of the three layers, allocated once for the whole run.
-class TriangleStore {
-public:
-    TriangleStore() : records_(static_cast<size_t>(kLayerCount) * kMaxTrianglesPerLayer) {}
-    // Layer 1..3, triangle 1..count(layer).
-    const TriangleRecord& at(int layer, int32_t n) const { return records_[slot(layer, n)]; }
-    TriangleRecord& at(int layer, int32_t n) { return records_[slot(layer, n)]; }
-    int32_t count(int layer) const { return counts_[static_cast<size_t>(layer - 1)]; }
-    int32_t& count(int layer) { return counts_[static_cast<size_t>(layer - 1)]; }
-
-private:
-    static size_t slot(int layer, int32_t n) {
-        return static_cast<size_t>(layer - 1) * kMaxTrianglesPerLayer + static_cast<size_t>(n - 1);
-    }
-    std::vector<TriangleRecord> records_;
-    std::array<int32_t, kLayerCount> counts_{};
-};
+using TriangleStore = LayerStore<TriangleRecord, kMaxTrianglesPerLayer>;
 
 // Progress of a long extraction: a caption and a 0..100 value.
 class ProgressSink {

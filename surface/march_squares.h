@@ -20,22 +20,7 @@ struct SegmentRecord {
 };
 
 // Segments of the three layers, allocated once for the whole run.
-class SegmentStore {
-public:
-    SegmentStore() : records_(static_cast<size_t>(kLayerCount) * kMaxSegmentsPerLayer) {}
-    // Layer 1..3, segment 1..count(layer).
-    const SegmentRecord& at(int layer, int32_t n) const { return records_[slot(layer, n)]; }
-    SegmentRecord& at(int layer, int32_t n) { return records_[slot(layer, n)]; }
-    int32_t count(int layer) const { return counts_[static_cast<size_t>(layer - 1)]; }
-    int32_t& count(int layer) { return counts_[static_cast<size_t>(layer - 1)]; }
-
-private:
-    static size_t slot(int layer, int32_t n) {
-        return static_cast<size_t>(layer - 1) * kMaxSegmentsPerLayer + static_cast<size_t>(n - 1);
-    }
-    std::vector<SegmentRecord> records_;
-    std::array<int32_t, kLayerCount> counts_{};
-};
+using SegmentStore = LayerStore<SegmentRecord, kMaxSegmentsPerLayer>;
 
 // One grid square of the plane: origin corner V1, steps, plane height and the
 // corner values V1..V4 (value[0..3]).

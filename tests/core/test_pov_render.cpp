@@ -360,8 +360,8 @@ struct SampleScene {
     std::string Text(const Mat4& modelView) const {
         PovScene scene{map, state, layers, bonds.bonds, {}, {}, modelView};
         for (int layer = 1; layer <= 3; ++layer) {
-            scene.triangles[static_cast<size_t>(layer - 1)] = LayerTriangles(*triangles, layer);
-            scene.segments[static_cast<size_t>(layer - 1)] = LayerSegments(*segments, layer);
+            scene.triangles[static_cast<size_t>(layer - 1)] = triangles->layer(layer);
+            scene.segments[static_cast<size_t>(layer - 1)] = segments->layer(layer);
         }
         return PovSceneText(scene, ReadText(kHeadPath)).text;
     }

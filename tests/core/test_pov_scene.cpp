@@ -285,14 +285,14 @@ TEST_F(PovSceneTest, MissingHeadStillGivesTheWholeSceneAndIsReported) {
     EXPECT_EQ(SplitCrLf(result.text), Join({kComments, kOpen, kMatrixAndClose}));
 }
 
-TEST(LayerTriangles, SpansTheValidRecordsOfOneLayer) {
+TEST(LayerStore, LayerSpansTheValidRecordsOfOneLayer) {
     static TriangleStore store;   // the run's one store, 43 MB
     store.count(1) = 0;
     store.count(2) = 2;
     store.at(2, 1) = kTriangle;
     store.at(2, 2) = TriangleRecord{{Point3{7, 8, 9}, Point3{}, Point3{}}};
-    EXPECT_TRUE(LayerTriangles(store, 1).empty());
-    const auto layer2 = LayerTriangles(store, 2);
+    EXPECT_TRUE(store.layer(1).empty());
+    const auto layer2 = store.layer(2);
     ASSERT_EQ(layer2.size(), 2u);
     EXPECT_EQ(layer2[0].point[1], (Point3{3, 0, 0}));
     EXPECT_EQ(layer2[1].point[0], (Point3{7, 8, 9}));
