@@ -88,21 +88,21 @@ void GLSurface::releaseContext() {
 int GLSurface::pixelWidth() const { return static_cast<int>(width() * devicePixelRatio() + 0.5); }
 int GLSurface::pixelHeight() const { return static_cast<int>(height() * devicePixelRatio() + 0.5); }
 
+void GLSurface::RunResize() {
+    resizedTo_ = QSize(pixelWidth(), pixelHeight());
+    handlers_.resize();
+}
+
 void GLSurface::exposeEvent(QExposeEvent*) {
     if (!isExposed() || !context_) return;
-    // The resize routine runs before the first paint; it paints itself.
-    if (!resizedOnce_) {
-        resizedOnce_ = true;
-        handlers_.resize();
-    } else {
-        handlers_.paint();
-    }
+    // The resize routine runs before the first paint and after any change of size
+    // (or pixel ratio) that happened while the window was hidden; it paints itself.
+    if (resizedTo_ != QSize(pixelWidth(), pixelHeight())) RunResize();
+    else handlers_.paint();
 }
 
 void GLSurface::resizeEvent(QResizeEvent*) {
-    if (!isExposed() || !context_) return;   // the first expose runs the resize
-    resizedOnce_ = true;
-    handlers_.resize();
+    if (isExposed() && context_) RunResize();   // otherwise the next expose runs it
 }
 
 }  // namespace tivarel

@@ -40,6 +40,7 @@ public:
 protected:
     void exposeEvent(QExposeEvent*) override;
     void resizeEvent(QResizeEvent*) override;
+    void RunResize();
     void mousePressEvent(QMouseEvent* e) override { handlers_.mousePress(e); }
     void mouseReleaseEvent(QMouseEvent* e) override { handlers_.mouseRelease(e); }
     void mouseMoveEvent(QMouseEvent* e) override { handlers_.mouseMove(e); }
@@ -48,7 +49,7 @@ protected:
 private:
     Handlers handlers_;
     QOpenGLContext* context_ = nullptr;
-    bool resizedOnce_ = false;
+    QSize resizedTo_;   // the pixel size the resize routine last ran for; empty before the first
 };
 
 }  // namespace tivarel

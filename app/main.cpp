@@ -1,6 +1,7 @@
 // Tivarel: a viewer of three-dimensional electron-density maps.
 #include <QApplication>
 
+#include <clocale>
 #include <string>
 
 #include "app/main_window.h"
@@ -15,6 +16,8 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tivarel");
+    // Qt takes the user's locale; numbers in files, messages and text boxes use a decimal point.
+    std::setlocale(LC_NUMERIC, "C");
     tivarel::QtPlatform platform;
     tivarel::frmMain window(platform);
     platform.setOwner(&window);

@@ -26,6 +26,7 @@ namespace {
 constexpr int kInnerWidth = 564;
 constexpr int kInnerHeight = 494;
 constexpr int kKeyEscape = 27;
+constexpr int kBlockedPollMs = 50;
 
 int ButtonCode(Qt::MouseButton b) {
     switch (b) {
@@ -55,6 +56,7 @@ int KeyCode(int qtKey) {
 frmMain::frmMain(Platform& platform) : platform_(platform), program_(platform, &progress_) {
     setWindowTitle(QString::fromStdString(program_.windowCaption));
     CreateMenus();
+    program_.captionChanged = [this](const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); };
     idle_.setInterval(0);
     connect(&idle_, &QTimer::timeout, this, [this] { IdlePass(); });
 }
@@ -69,7 +71,6 @@ frmMain::~frmMain() {
 void frmMain::Load(const std::string& commandText) {
     program_.state.stereoMode = "Nothing";
     program_.OpenMap(commandText);
-    setWindowTitle(QString::fromStdString(program_.windowCaption));
     ResetView();
     CreateSurface();
     render::InitDepth();
@@ -118,8 +119,9 @@ bool frmMain::DrawFrame() {
 }
 
 void frmMain::Paint() {
-    // Paints never nest: a message box shown here must not start another paint.
-    if (painting_ || !surface_ || !surface_->makeCurrent()) return;
+    // Paints never nest (a message box shown here must not start another one), and
+    // none draws from the stores while a rebuild rewrites them.
+    if (painting_ || program_.isBuilding() || !surface_ || !surface_->makeCurrent()) return;
     painting_ = true;
     const auto error = static_cast<int16_t>(glGetError());
     if (error != 0) platform_.showMessage("Warning: OpenGL error nuber:" + FormatNumber(error));
@@ -300,6 +302,11 @@ void frmMain::IdlePass() {
         UpdateIdleLoop();
         return;
     }
+    // Modal boxes, dialogs and the progress window run event loops of their own:
+    // the model waits for them, polling slowly instead of turning unseen.
+    const bool blocked = platform_.dialogOpen() || program_.isBuilding();
+    idle_.setInterval(blocked ? kBlockedPollMs : 0);
+    if (blocked) return;
     SpinStep(view_);
     Paint();
 }
@@ -320,8 +327,10 @@ void frmMain::OnMouseRelease(QMouseEvent* e) { MouseUp(ButtonCode(e->button()));
 
 void frmMain::OnKey(QKeyEvent* e) {
     KeyDown(KeyCode(e->key()));
+    // Every key with a character raises the key-press handler too; characters the
+    // handler does not know (non-ASCII among them) come as 0 and only repaint.
     const QString text = e->text();
-    if (!text.isEmpty() && text[0].unicode() < 128) KeyPress(static_cast<char>(text[0].unicode()));
+    if (!text.isEmpty()) KeyPress(text[0].unicode() < 128 ? static_cast<char>(text[0].unicode()) : '\0');
 }
 
 }  // namespace tivarel

@@ -61,7 +61,6 @@ void frmMain::CreateMenus() {
 
 void frmMain::mnuFile_Open_ZOL_map() {
     if (!program_.OpenMap("")) return;   // the dialog was cancelled: the map shown stays
-    setWindowTitle(QString::fromStdString(program_.windowCaption));
     ResetView();
     Resize();
     Paint();

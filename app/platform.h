@@ -34,10 +34,28 @@ public:
     // Shows the stop's message (unless it is a silent stop) and ends the program with status 1.
     [[noreturn]] void stop(const ProgramStop& reason);
 
+    // True while a modal box or dialog runs its own event loop.
+    bool dialogOpen() const { return dialogDepth_ > 0; }
+
 protected:
+    // Marks a modal box or dialog as open for the scope's lifetime.
+    class DialogScope {
+    public:
+        explicit DialogScope(Platform& platform) : platform_(platform) { ++platform_.dialogDepth_; }
+        ~DialogScope() { --platform_.dialogDepth_; }
+        DialogScope(const DialogScope&) = delete;
+        DialogScope& operator=(const DialogScope&) = delete;
+
+    private:
+        Platform& platform_;
+    };
+
     virtual void messageBox(const std::string& text, const std::string& title, MessageIcon icon) = 0;
     // Must not return: exits the process (or, in tests, throws).
     virtual void doEndProgram(int status) = 0;
+
+private:
+    int dialogDepth_ = 0;
 };
 
 // Runs `work`; a ProgramStop raised inside ends the program through the platform.

@@ -48,6 +48,7 @@ bool Program::OpenMap(const std::string& commandText) {
         platform_.endProgram(1);
     }
     windowCaption = "Visualized file: " + state.mapFileName;
+    if (captionChanged) captionChanged(windowCaption);
     RunOrStop(platform_, [&] {
         ReadMap(state.mapFileName);
         const bool isGrd = FormatOfName(state.mapFileName) == MapFormat::Grd;
@@ -86,6 +87,11 @@ const CaseTable& Program::caseTable() {
 }
 
 void Program::GenerateFields() {
+    struct BuildingFlag {
+        bool& flag;
+        explicit BuildingFlag(bool& f) : flag(f) { flag = true; }
+        ~BuildingFlag() { flag = false; }
+    } building(building_);
     RunOrStop(platform_, [&] {
         for (int layer = 1; layer <= 3; ++layer)
             if (layers.layerUsed(layer))

@@ -2,6 +2,7 @@
 // The program state, the layer settings and the loaded map with its surfaces:
 // what the main window holds between events. No Qt here, so tests drive it directly.
 #include <array>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -61,6 +62,10 @@ public:
 
     Platform& platform() { return platform_; }
     bool hasMap() const { return hasMap_; }
+    // True while GenerateFields runs: the stores are half rewritten then.
+    bool isBuilding() const { return building_; }
+    // Called with the main window's new caption as soon as it is known.
+    std::function<void(const std::string&)> captionChanged;
 
 private:
     void ReadMap(const std::string& path);
@@ -70,6 +75,7 @@ private:
     ProgressSink* progress_;
     std::unique_ptr<CaseTable> caseTable_;
     bool hasMap_ = false;
+    bool building_ = false;
 };
 
 }  // namespace tivarel

@@ -1,5 +1,6 @@
 #pragma once
 // frmProgressBar: a small window with a 0..100 bar, shown while surfaces are built.
+#include <QTimer>
 #include <QWidget>
 
 #include "surface/march_cubes.h"
@@ -18,6 +19,7 @@ public:
 
 private:
     QProgressBar* ProgressBar1;
+    QTimer hideTimer_;
 };
 
 }  // namespace tivarel

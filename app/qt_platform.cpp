@@ -19,7 +19,9 @@ QString QtNameFilters(const std::string& filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(';', ' ');
-        filters << parts[i].section('(', 0, 0).trimmed() + " (" + patterns + ")";
+        // The caption stays as written; Qt reads the patterns from the last brackets.
+        const QString& caption = parts[i];
+        filters << (caption.endsWith("(" + patterns + ")") ? caption : caption + " (" + patterns + ")");
     }
     return filters.join(";;");
 }
@@ -27,16 +29,19 @@ QString QtNameFilters(const std::string& filter) {
 void QtPlatform::messageBox(const std::string& text, const std::string& title, MessageIcon icon) {
     QMessageBox box(icon == MessageIcon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
                     QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok, owner_);
+    const DialogScope open(*this);
     box.exec();
 }
 
 bool QtPlatform::askYesNo(const std::string& text, const std::string& title) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
                     QMessageBox::Yes | QMessageBox::No, owner_);
+    const DialogScope open(*this);
     return box.exec() == QMessageBox::Yes;
 }
 
 std::optional<std::string> QtPlatform::openFileDialog(const std::string& fileName, const std::string& filter) {
+    const DialogScope open(*this);
     const QString name = QFileDialog::getOpenFileName(owner_, QString(), QString::fromStdString(fileName),
                                                       QtNameFilters(filter));
     if (name.isEmpty()) return std::nullopt;
@@ -44,8 +49,11 @@ std::optional<std::string> QtPlatform::openFileDialog(const std::string& fileNam
 }
 
 std::optional<std::string> QtPlatform::saveFileDialog(const std::string& fileName, const std::string& filter) {
+    const DialogScope open(*this);
+    // The chosen file is written over, as the user asked: no second question.
     const QString name = QFileDialog::getSaveFileName(owner_, QString(), QString::fromStdString(fileName),
-                                                      QtNameFilters(filter));
+                                                      QtNameFilters(filter), nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
     if (name.isEmpty()) return std::nullopt;
     return name.toStdString();
 }
@@ -53,6 +61,7 @@ std::optional<std::string> QtPlatform::saveFileDialog(const std::string& fileNam
 std::optional<uint32_t> QtPlatform::colourDialog(uint32_t initial) {
     const QColor start(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
                        static_cast<int>((initial >> 16) & 0xFF));
+    const DialogScope open(*this);
     const QColor chosen = QColorDialog::getColor(start, owner_);
     if (!chosen.isValid()) return std::nullopt;
     return static_cast<uint32_t>(chosen.red()) | static_cast<uint32_t>(chosen.green()) << 8 |
