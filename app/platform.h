@@ -64,6 +64,8 @@ void RunOrStop(Platform& platform, Work&& work);
 
 }  // namespace tivarel
 
+#include <new>
+
 #include "mapio/program_stop.h"
 
 namespace tivarel {
@@ -73,6 +75,8 @@ void RunOrStop(Platform& platform, Work&& work) {
         work();
     } catch (const ProgramStop& reason) {
         platform.stop(reason);
+    } catch (const std::bad_alloc&) {
+        platform.stop(ProgramStop("Not enough memory for this map."));
     }
 }
 }  // namespace tivarel

@@ -38,7 +38,9 @@ public:
         return w;
     }
     int32_t readInt(const char* what) { return std::bit_cast<int32_t>(readWord(what)); }
-    // A float the map keeps: NaN would slip through every range check later on.
+    // A float stored and never computed with, such as the cell constants.
+    float readStoredFloat(const char* what) { return std::bit_cast<float>(readWord(what)); }
+    // A float the map computes with: NaN would slip through every range check later on.
     float readFloat(const char* what) {
         const size_t at = pos_;
         const float v = std::bit_cast<float>(readWord(what));
@@ -78,7 +80,7 @@ void ReadCellRecords(ByteReader& in, DensityMap& map) {
     for (int c = 0; c < 3; ++c) map.mapOrigin[c] = in.readFloat("the map origin");
     in.skip(2, "the bytes after the map origin");
     in.skip(4, "the bytes after the map origin");
-    for (float& constant : map.cellParams) constant = in.readFloat("the cell constants");
+    for (float& constant : map.cellParams) constant = in.readStoredFloat("the cell constants");
     in.skip(6, "the bytes after the cell constants");
 }
 

@@ -75,8 +75,9 @@ void ReadRow(TableReader& reader, int caseIndex, std::array<int16_t, N>& row) {
     for (int16_t& value : row) value = reader.next(caseIndex);
 }
 
-// Counted entries index the per-edge points of the extraction, so the count and
-// every counted edge number must fit; padding after the count is never used.
+// A row's count must fit the row. Edge numbers outside 1..12 in the edge list are
+// skipped by the extraction; the triangle list's counted entries index the edge
+// points, so each must be an edge 1..12.
 template <size_t N>
 void CheckRow(const TableReader& reader, int caseIndex, const std::array<int16_t, N>& row,
               int maxCount, int perItem, const char* items) {
@@ -85,9 +86,10 @@ void CheckRow(const TableReader& reader, int caseIndex, const std::array<int16_t
         reader.fail("gives " + std::to_string(count) + " " + items + ", outside 0 to " +
                         std::to_string(maxCount),
                     caseIndex);
+    if (perItem == 1) return;
     for (size_t k = 1; k <= static_cast<size_t>(count * perItem); ++k)
-        if (row[k] < 0 || row[k] > kMaxEdgeNumber)
-            reader.fail("lists the edge number " + std::to_string(row[k]), caseIndex);
+        if (row[k] < 1 || row[k] > kMaxEdgeNumber)
+            reader.fail("has a triangle on the edge number " + std::to_string(row[k]), caseIndex);
 }
 
 void ReadRecord(TableReader& reader, int caseIndex, CaseTable& table) {
@@ -97,8 +99,6 @@ void ReadRecord(TableReader& reader, int caseIndex, CaseTable& table) {
     ReadRow(reader, caseIndex, table.caseTriangles[slot]);
     // A wrong terminator marks the file as corrupt: the program ends silently.
     if (reader.next(caseIndex) != kTerminator) stopProgram("");
-    CheckRow(reader, caseIndex, table.caseEdges[slot], kMaxEdgesPerCase, 1, "edges");
-    CheckRow(reader, caseIndex, table.caseTriangles[slot], kMaxTrianglesPerCase, 3, "triangles");
 }
 
 }  // namespace
@@ -106,7 +106,13 @@ void ReadRecord(TableReader& reader, int caseIndex, CaseTable& table) {
 CaseTable ParseCellTable(std::string_view text, const std::string& path) {
     CaseTable table;
     TableReader reader(text, path);
+    // All 256 records and their terminators first, so that a corrupt file ends silently.
     for (int caseIndex = 0; caseIndex < kCaseCount; ++caseIndex) ReadRecord(reader, caseIndex, table);
+    for (int caseIndex = 0; caseIndex < kCaseCount; ++caseIndex) {
+        const auto slot = static_cast<size_t>(caseIndex);
+        CheckRow(reader, caseIndex, table.caseEdges[slot], kMaxEdgesPerCase, 1, "edges");
+        CheckRow(reader, caseIndex, table.caseTriangles[slot], kMaxTrianglesPerCase, 3, "triangles");
+    }
     return table;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 
 #include "mapio/program_stop.h"
 
@@ -15,7 +16,7 @@ class AboveFlags {
 public:
     AboveFlags(const DensityGrid& grid, float level)
         : nx_(static_cast<size_t>(grid.nx())), ny_(static_cast<size_t>(grid.ny())),
-          nz_(static_cast<size_t>(grid.nz())), flags_(new uint8_t[nx_ * ny_ * nz_]) {
+          nz_(static_cast<size_t>(grid.nz())), flags_(Allocate(nx_ * ny_ * nz_)) {
         transpose(grid, level);
     }
     // The flags along z of grid column (a, b), 1-based.
@@ -24,6 +25,14 @@ public:
     }
 
 private:
+    static std::unique_ptr<uint8_t[]> Allocate(size_t n) {
+        try {
+            return std::unique_ptr<uint8_t[]>(new uint8_t[n]);
+        } catch (const std::bad_alloc&) {
+            stopProgram("Not enough memory to build the surfaces of a grid of " + std::to_string(n) + " points.");
+        }
+    }
+
     // Blocked transpose: each tile reads runs along x and writes runs along z.
     void transpose(const DensityGrid& grid, float level) {
         constexpr size_t kTile = 64;
@@ -101,8 +110,8 @@ CubeGeometry LoadCube(const GridParams& g, const DensityGrid& grid, int a, int b
     CubeGeometry cube;
     const int idx[3] = {a, b, c};
     for (int axis = 0; axis < 3; ++axis) {
-        const double first = g(4 + axis), step = g(7 + axis);
-        cube.origin[axis] = static_cast<float>(first + (idx[axis] - 1) * step);
+        // The same single-precision coordinate as the contour plane, frame and picking use.
+        cube.origin[axis] = GridPointCoordinate(g, axis + 1, idx[axis]);
         cube.step[axis] = g(7 + axis);
     }
     for (size_t k = 0; k < 8; ++k)

@@ -49,15 +49,10 @@ constexpr std::array<SquareCase, 16> kSquareCases = {{
     {0, {}},                    // 15: all above
 }};
 
-// Grid point coordinate first + (k-1)*step, computed in double, kept as float.
-float PlaneCoordinate(float first, float step, int k) {
-    return static_cast<float>(static_cast<double>(first) + (k - 1) * static_cast<double>(step));
-}
-
 Square LoadSquare(const GridParams& g, const DensityGrid& grid, int a, int b, int z, float zp) {
     Square square;
-    square.ox = PlaneCoordinate(g.x0(), g.dx(), a);
-    square.oy = PlaneCoordinate(g.y0(), g.dy(), b);
+    square.ox = GridPointCoordinate(g, 1, a);
+    square.oy = GridPointCoordinate(g, 2, b);
     square.zp = zp;
     square.dx = g.dx();
     square.dy = g.dy();
@@ -102,7 +97,7 @@ MarchSquaresResult MarchSquares(const GridParams& g, const DensityGrid& grid, fl
     store.count(layer) = 0;
     MarchSquaresResult result;
     if (zSection < 1 || zSection > grid.nz()) return result;
-    const float zp = PlaneCoordinate(g.z0(), g.dz(), zSection);
+    const float zp = GridPointCoordinate(g, 3, zSection);
     for (int a = 1; a <= grid.nx() - 1; ++a)
         for (int b = 1; b <= grid.ny() - 1; ++b) {
             const int caseIndex = SquareCaseIndex(grid, a, b, zSection, level);

@@ -395,29 +395,40 @@ TEST_F(CellTableParsing, EarlyEndStopsWithFileAndCase) {
     EXPECT_NE(stopFor(Join(noTerminator, ", ")).find("ends early (case 255)"), std::string::npos);
 }
 
-TEST_F(CellTableParsing, CountedEdgeNumbersMustNameAnEdge) {
-    // Case 1 lists 3 edges (elements 1..3 at tokens 10..12) and 1 triangle (tokens 23..25).
-    for (const size_t k : {size_t{10}, size_t{12}, size_t{23}, size_t{25}}) {
-        for (const std::string bad : {"13", "-1"}) {
+TEST_F(CellTableParsing, TriangleCornersMustNameAnEdge) {
+    // Case 1 lists 1 triangle (tokens 23..25): each corner must be an edge 1..12.
+    for (const size_t k : {size_t{23}, size_t{25}}) {
+        for (const std::string bad : {"13", "0", "-1"}) {
             const std::string message = stopFor(withToken(At(1, k), bad));
             EXPECT_NE(message.find(kFakePath), std::string::npos) << k << ": " << message;
             EXPECT_NE(message.find("(case 1)"), std::string::npos) << k << ": " << message;
         }
     }
+    // An edge list number outside 1..12 is skipped by the extraction, not refused.
+    EXPECT_NO_THROW(ParseCellTable(withToken(At(1, 10), "13"), kFakePath));
     // Values after the counted ones are never used.
     EXPECT_NO_THROW(ParseCellTable(withToken(At(1, 13), "13"), kFakePath));
     EXPECT_NO_THROW(ParseCellTable(withToken(At(1, 26), "-500"), kFakePath));
+}
+
+TEST_F(CellTableParsing, AWrongTerminatorLaterStillEndsSilently) {
+    // A bad row in case 1 and a wrong terminator in case 200: the file is corrupt,
+    // and the program ends without a message before any row is judged.
+    std::vector<std::string> corrupt = tokens_;
+    corrupt[At(1, 23)] = "13";
+    corrupt[At(200, 53)] = "-98";
+    EXPECT_EQ(stopFor(Join(corrupt, ", ")), "");
 }
 
 TEST_F(CellTableParsing, CountsMustFitTheirRows) {
     EXPECT_NE(stopFor(withToken(At(9, 9), "13")).find(kFakePath), std::string::npos);
     EXPECT_NE(stopFor(withToken(At(9, 22), "11")).find(kFakePath), std::string::npos);
     EXPECT_NE(stopFor(withToken(At(9, 22), "-1")).find(kFakePath), std::string::npos);
-    // Full rows are fine: 12 edges, and 10 triangles of edge 0 (points never set).
+    // Full rows are fine: 12 edges and 10 triangles.
     std::vector<std::string> full = tokens_;
     full[At(9, 9)] = "12";
     full[At(9, 22)] = "10";
-    for (size_t k = 23; k < 53; ++k) full[At(9, k)] = "0";
+    for (size_t k = 23; k < 53; ++k) full[At(9, k)] = "1";
     EXPECT_NO_THROW(ParseCellTable(Join(full, ", "), kFakePath));
 }
 
