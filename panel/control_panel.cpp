@@ -25,7 +25,7 @@ QRect Twips(int left, int top, int width, int height) {
 
 constexpr int kTextHeight = 315;
 constexpr int kRowHeight = 285;
-constexpr int kIconControlHeight = 510;
+constexpr int kIconControlHeight = 480;   // a 30-pixel icon and its margins
 
 template <typename W>
 W* Place(QWidget* parent, QRect geometry, const QString& text = QString(), const QString& tip = QString()) {
@@ -118,9 +118,9 @@ void frmControlPanel::BuildStyleFrame() {
     Frame2 = Frame(this, "Object style and visibility", 0, 3480, 3135, 1455);
     Option1 = Place<QRadioButton>(Frame2, Twips(120, 240, 855, kIconControlHeight), QString(), "web type 3D grid");
     Option2 = Place<QRadioButton>(Frame2, Twips(1080, 240, 855, kIconControlHeight), QString(), "triangle 3D grid");
-    Check5 = Place<QCheckBox>(Frame2, Twips(120, 870, 855, kIconControlHeight), QString(), "enable/disable contour map");
-    Check4 = Place<QCheckBox>(Frame2, Twips(1080, 870, 855, kIconControlHeight), QString(), "enable/disable atoms visibility");
-    Check6 = Place<QCheckBox>(Frame2, Twips(2160, 870, 855, kIconControlHeight), QString(), "show lattice cell");
+    Check5 = Place<QCheckBox>(Frame2, Twips(120, 960, 855, kIconControlHeight), QString(), "enable/disable contour map");
+    Check4 = Place<QCheckBox>(Frame2, Twips(1080, 960, 855, kIconControlHeight), QString(), "enable/disable atoms visibility");
+    Check6 = Place<QCheckBox>(Frame2, Twips(2160, 960, 855, kIconControlHeight), QString(), "show lattice cell");
     SetIcon(Option1, WebIcon());
     SetIcon(Option2, TriangleIcon());
     SetIcon(Check5, RingsIcon());
@@ -148,8 +148,8 @@ void frmControlPanel::BuildPickingFrame() {
 void frmControlPanel::BuildSectionFrame() {
     Frame3 = Frame(this, "2 D map Z layer number", 0, 5760, 3135, 615);
     Text6 = Place<QLineEdit>(Frame3, Twips(120, 240, 615, kTextHeight));
-    Command2 = Place<QPushButton>(Frame3, Twips(960, 225, 330, 330), "-", "-1 contour hight");
-    Command3 = Place<QPushButton>(Frame3, Twips(1320, 225, 330, 330), "+", "+1 contour hight");
+    Command2 = Place<QPushButton>(Frame3, Twips(960, 240, 330, 330), "-", "-1 contour hight");
+    Command3 = Place<QPushButton>(Frame3, Twips(1320, 240, 330, 330), "+", "+1 contour hight");
     QFont serif("DejaVu Serif");
     serif.setStyleHint(QFont::Serif);
     Command2->setFont(serif);
