@@ -1,6 +1,7 @@
 #include "surface/march_cubes.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -33,9 +34,12 @@ private:
         }
     }
 
-    // Blocked transpose: each tile reads runs along x and writes runs along z.
+    // Blocked transpose through a small buffer: each tile is read in runs along x
+    // and written in runs along z. (Writing straight across would touch lines
+    // ny * nz bytes apart, which on power-of-two grids all fall into one cache set.)
     void transpose(const DensityGrid& grid, float level) {
         constexpr size_t kTile = 64;
+        uint8_t block[kTile][kTile];   // [z - z0][x - x0]
         const float* v = grid.values().data();
         for (size_t y = 0; y < ny_; ++y)
             for (size_t z0 = 0; z0 < nz_; z0 += kTile)
@@ -44,7 +48,11 @@ private:
                     for (size_t z = z0; z < zEnd; ++z) {
                         const float* row = v + (z * ny_ + y) * nx_;
                         for (size_t x = x0; x < xEnd; ++x)
-                            flags_[(x * ny_ + y) * nz_ + z] = static_cast<uint8_t>(IsAbove(level, row[x]));
+                            block[z - z0][x - x0] = static_cast<uint8_t>(IsAbove(level, row[x]));
+                    }
+                    for (size_t x = x0; x < xEnd; ++x) {
+                        uint8_t* column = flags_.get() + (x * ny_ + y) * nz_;
+                        for (size_t z = z0; z < zEnd; ++z) column[z] = block[z - z0][x - x0];
                     }
                 }
     }
@@ -119,6 +127,29 @@ CubeGeometry LoadCube(const GridParams& g, const DensityGrid& grid, int a, int b
     return cube;
 }
 
+// The four corner flags of the square (a..a+1, b..b+1) in every z plane, as
+// the low four bits of a cube's case index: bit 0 (a, b), bit 1 (a+1, b),
+// bit 2 (a+1, b+1), bit 3 (a, b+1). A cube's case is faces[c] | faces[c + 1] << 4.
+void FaceCodes(const AboveFlags& above, int a, int b, std::vector<uint8_t>& faces) {
+    const uint8_t* c00 = above.column(a, b);
+    const uint8_t* c10 = above.column(a + 1, b);
+    const uint8_t* c11 = above.column(a + 1, b + 1);
+    const uint8_t* c01 = above.column(a, b + 1);
+    for (size_t c = 0; c < faces.size(); ++c)
+        faces[c] = static_cast<uint8_t>(c00[c] | c10[c] << 1 | c11[c] << 2 | c01[c] << 3);
+}
+
+// Most cubes lie wholly inside or outside the surface: eight of them in a row
+// are skipped at once when their nine face codes are all 0 or all 15.
+constexpr int kRun = 8;
+bool UniformRun(const std::vector<uint8_t>& faces, int c, int nz) {
+    if (c + kRun >= nz) return false;
+    uint64_t word;
+    std::memcpy(&word, faces.data() + c, sizeof word);
+    const uint8_t next = faces[static_cast<size_t>(c + kRun)];
+    return (word == 0 && next == 0) || (word == 0x0F0F0F0F0F0F0F0FULL && next == 15);
+}
+
 std::string LayerCaption(int layer) {
     // The standard number-to-text conversion puts a blank before a non-negative number.
     return "ZOL map processing progress. Layer number: " + std::to_string(layer);
@@ -136,22 +167,24 @@ void MarchLayer(const GridParams& g, const DensityGrid& grid, float level, int l
     const int nx = grid.nx(), ny = grid.ny(), nz = grid.nz();
     if (nx > 1 && ny > 1 && nz > 1) {
         const AboveFlags above(grid, level);
+        std::vector<uint8_t> faces(static_cast<size_t>(nz));
         int shown = 0;
         for (int a = 1; a <= nx - 1; ++a) {
             const int percent = static_cast<int>(100LL * a / (nx - 1));
             if (progress && percent != shown) progress->setProgress(shown = percent);
             for (int b = 1; b <= ny - 1; ++b) {
-                // Corner flags along z: c00 = (a, b), c10 = (a+1, b), c11 = (a+1, b+1), c01 = (a, b+1).
-                const uint8_t* c00 = above.column(a, b);
-                const uint8_t* c10 = above.column(a + 1, b);
-                const uint8_t* c11 = above.column(a + 1, b + 1);
-                const uint8_t* c01 = above.column(a, b + 1);
-                for (int c = 0; c < nz - 1; ++c) {
-                    const int caseIndex = c00[c] | c10[c] << 1 | c11[c] << 2 | c01[c] << 3 |
-                                          c00[c + 1] << 4 | c10[c + 1] << 5 | c11[c + 1] << 6 |
-                                          c01[c + 1] << 7;
-                    if (caseIndex == 0 || caseIndex == 255) continue;
-                    EmitCubeTriangles(caseIndex, LoadCube(g, grid, a, b, c + 1), layer, store, table, level);
+                FaceCodes(above, a, b, faces);
+                // Cube c (0-based along z) has the face codes of planes c and c + 1.
+                int c = 0;
+                while (c < nz - 1) {
+                    if (UniformRun(faces, c, nz)) {
+                        c += kRun;
+                        continue;
+                    }
+                    const int caseIndex = faces[static_cast<size_t>(c)] | faces[static_cast<size_t>(c + 1)] << 4;
+                    if (caseIndex != 0 && caseIndex != 255)
+                        EmitCubeTriangles(caseIndex, LoadCube(g, grid, a, b, c + 1), layer, store, table, level);
+                    ++c;
                 }
             }
         }

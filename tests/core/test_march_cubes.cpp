@@ -153,6 +153,78 @@ TEST(MarchLayer, SphericalBlobGivesAClosedSurfaceOfTheSphereArea) {
     }
 }
 
+// The extraction written as plainly as the loop it stands for: every cube in
+// x, y, z order, eight corner reads, the case by the strict comparison, and the
+// points from the edge table, all in single precision.
+std::vector<TriangleRecord> PlainMarch(const TestGrid& t, float level) {
+    // Edge e: from-corner offset (x, y, z) and the axis along the edge.
+    static const int kEdge[13][4] = {{0, 0, 0, 0}, {0, 0, 0, 0}, {1, 0, 0, 1}, {0, 1, 0, 0}, {0, 0, 0, 1},
+                                     {0, 0, 1, 0}, {1, 0, 1, 1}, {0, 1, 1, 0}, {0, 0, 1, 1},
+                                     {0, 0, 0, 2}, {1, 0, 0, 2}, {0, 1, 0, 2}, {1, 1, 0, 2}};
+    static const int kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                      {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    const GridParams& g = t.g;
+    std::vector<TriangleRecord> out;
+    for (int a = 1; a < t.grid.nx(); ++a)
+        for (int b = 1; b < t.grid.ny(); ++b)
+            for (int c = 1; c < t.grid.nz(); ++c) {
+                float v[8];
+                int caseIndex = 0;
+                for (int k = 0; k < 8; ++k) {
+                    v[k] = t.grid(a + kCorner[k][0], b + kCorner[k][1], c + kCorner[k][2]);
+                    if (v[k] > level) caseIndex |= 1 << k;
+                }
+                const float o[3] = {g.x0() + static_cast<float>(a - 1) * g.dx(),
+                                    g.y0() + static_cast<float>(b - 1) * g.dy(),
+                                    g.z0() + static_cast<float>(c - 1) * g.dz()};
+                const float d[3] = {g.dx(), g.dy(), g.dz()};
+                auto point = [&](int e) {
+                    const int* edge = kEdge[e];
+                    int from = 0;
+                    while (kCorner[from][0] != edge[0] || kCorner[from][1] != edge[1] || kCorner[from][2] != edge[2]) ++from;
+                    int to = 0;
+                    while (kCorner[to][0] != edge[0] + (edge[3] == 0) || kCorner[to][1] != edge[1] + (edge[3] == 1) ||
+                           kCorner[to][2] != edge[2] + (edge[3] == 2))
+                        ++to;
+                    const float t01 = (v[from] - level) / (v[from] - v[to]);
+                    float p[3];
+                    for (int axis = 0; axis < 3; ++axis)
+                        p[axis] = axis == edge[3] ? o[axis] + t01 * d[axis] : (edge[axis] ? o[axis] + d[axis] : o[axis]);
+                    return Point3{p[0], p[1], p[2]};
+                };
+                const auto& row = Table().caseTriangles[static_cast<size_t>(caseIndex)];
+                if (caseIndex == 0 || caseIndex == 255) continue;
+                for (int j = 0; j < row[0]; ++j)
+                    out.push_back({{point(row[static_cast<size_t>(3 * j + 1)]), point(row[static_cast<size_t>(3 * j + 2)]),
+                                    point(row[static_cast<size_t>(3 * j + 3)])}});
+            }
+    return out;
+}
+
+TEST(MarchLayer, HoldsExactlyThePlainLoopsTrianglesInItsOrder) {
+    // Awkward sizes (runs of uniform cubes that end anywhere), ties at the level,
+    // uneven steps and an origin off zero.
+    uint32_t seed = 12345;
+    size_t compared = 0;
+    auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+    for (const auto& [nx, ny, nz] : {std::tuple{17, 13, 11}, std::tuple{5, 9, 30}, std::tuple{3, 3, 19}}) {
+        TestGrid t(nx, ny, nz, [&](int a, int b, int c) {
+            const float smooth = static_cast<float>(std::sin(a * 0.4) + std::cos(b * 0.3) * std::sin(c * 0.2));
+            return next() % 5 == 0 ? static_cast<float>(next() % 3) : smooth;
+        }, {0.7f, 1.3f, 0.45f}, {-3.1f, 2.2f, 0.9f});
+        for (const float level : {1.0f, 0.25f, -0.5f}) {
+            MarchLayer(t.g, t.grid, level, 2, Store(), Table(), nullptr);
+            const std::vector<TriangleRecord> want = PlainMarch(t, level);
+            ASSERT_EQ(Store().count(2), static_cast<int32_t>(want.size())) << nx << " " << level;
+            compared += want.size();
+            for (size_t n = 0; n < want.size(); ++n)
+                ASSERT_EQ(0, std::memcmp(&Store().at(2, static_cast<int32_t>(n + 1)), &want[n], sizeof(TriangleRecord)))
+                    << "triangle " << n + 1 << " of " << nx << "x" << ny << "x" << nz << " at " << level;
+        }
+    }
+    EXPECT_GT(compared, 1000u);
+}
+
 TEST(MarchLayer, StoreHoldsFourHundredThousandTrianglesPerLayerAndNoMore) {
     // Points with all-even indices lie above the level: each cube holds exactly one
     // such corner and so gives exactly one triangle.
