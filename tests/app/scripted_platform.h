@@ -2,6 +2,7 @@
 // A platform double for tests: records every message and question in order,
 // answers dialogs from a script, and turns the end of the program into an exception.
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,8 +24,13 @@ public:
     std::deque<std::optional<uint32_t>> colourAnswers;
     std::string directory = TIVAREL_BIN_DIR;
 
+    // Runs while a question is open, as the user's time with the box.
+    std::function<void()> whileAsking;
+
     bool askYesNo(const std::string& text, const std::string&) override {
         events.push_back("question: " + text);
+        const DialogScope open(*this);
+        if (whileAsking) whileAsking();
         return take(yesNoAnswers, false);
     }
     std::optional<std::string> openFileDialog(const std::string& fileName, const std::string& filter) override {

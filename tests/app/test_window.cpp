@@ -137,6 +137,26 @@ TEST_F(WindowTest, SpinContinuesAfterReleaseAndStopsOnALeftClick) {
     EXPECT_FALSE(window->isIdleLoopActive());
 }
 
+TEST_F(WindowTest, SpinWaitsWhileADialogIsOpen) {
+    Open(kSampleMap);
+    const QPoint centre(282, 247);
+    QTest::mousePress(&surface(), Qt::LeftButton, {}, centre);
+    QTest::mouseMove(&surface(), centre + QPoint(15, 0));
+    QTest::mouseRelease(&surface(), Qt::LeftButton, {}, centre + QPoint(15, 0));
+    ASSERT_TRUE(window->view().isSpinning);
+    Quat during{}, before{};
+    platform.whileAsking = [&] {
+        // The user looks at the box for a while; the box's loop keeps serving events.
+        before = window->view().viewQuat;
+        QTest::qWait(150);
+        during = window->view().viewQuat;
+    };
+    window->program().AddPeak({1, 2, 3});
+    EXPECT_EQ(before, during);
+    QTest::qWait(150);   // and turns on once it is closed
+    EXPECT_NE(window->view().viewQuat, during);
+}
+
 TEST_F(WindowTest, ExtentsFollowTheWindowShape) {
     Open(kSampleMap);
     const std::pair<QSize, std::pair<float, float>> cases[] = {

@@ -1,0 +1,95 @@
+// The Qt implementation of the platform services, answered the way a user
+// would: by pressing the dialog's buttons while it runs its modal loop.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QColorDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <functional>
+
+#include "app/qt_platform.h"
+
+namespace tivarel {
+namespace {
+
+// Runs `answer` on the modal dialog of type D once it is up.
+template <typename D>
+void AnswerWhenShown(std::function<void(D*)> answer) {
+    auto* poll = new QTimer;
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            answer(dialog);
+        }
+    });
+    poll->start();
+}
+
+TEST(QtPlatform, FilterCaptionsAreKeptAndPatternsAdded) {
+    EXPECT_EQ(QtNameFilters("ZOL map files (*.mt1,*.fou,*.grd)|*.mt1;*.fou;*.grd|All files (*.*)|*.*").toStdString(),
+              "ZOL map files (*.mt1,*.fou,*.grd) (*.mt1 *.fou *.grd);;All files (*.*)");
+    EXPECT_EQ(QtNameFilters("TGA pictures (*.tga)|*.tga").toStdString(), "TGA pictures (*.tga)");
+}
+
+TEST(QtPlatform, QuestionHasYesAndNoWithoutIconAndCountsAsADialog) {
+    QtPlatform platform;
+    bool openWhileAsked = false;
+    AnswerWhenShown<QMessageBox>([&](QMessageBox* box) {
+        openWhileAsked = platform.dialogOpen();
+        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+        EXPECT_EQ(box->text(), "Add this peak to pek list?");
+        EXPECT_EQ(box->windowTitle(), "Tivarel");
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_TRUE(platform.askYesNo("Add this peak to pek list?", "Tivarel"));
+    EXPECT_TRUE(openWhileAsked);
+    EXPECT_FALSE(platform.dialogOpen());
+    AnswerWhenShown<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::No)->click(); });
+    EXPECT_FALSE(platform.askYesNo("Add this peak to pek list?", "Tivarel"));
+}
+
+TEST(QtPlatform, SaveDialogStartsFromTheNameAndNeverAsksToOverwrite) {
+    QtPlatform platform;
+    const QString target = QDir::temp().filePath("tivarel-dialog-answer.dat");
+    AnswerWhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_EQ(dialog->nameFilters().front(), "Peak data file (*.dat)");
+        EXPECT_EQ(dialog->selectedFiles().front().section('/', -1), "newatoms.dat");
+        dialog->selectFile(target);
+        QMetaObject::invokeMethod(dialog, "accept");   // as the Save button does
+    });
+    EXPECT_EQ(platform.saveFileDialog("newatoms.dat", "Peak data file (*.dat)|*.dat|All files (*.*)|*.*"),
+              target.toStdString());
+    AnswerWhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    EXPECT_EQ(platform.saveFileDialog("newatoms.dat", "Peak data file (*.dat)|*.dat"), std::nullopt);
+}
+
+TEST(QtPlatform, ColourDialogSpeaksBlueGreenRed) {
+    QtPlatform platform;
+    AnswerWhenShown<QColorDialog>([](QColorDialog* dialog) {
+        EXPECT_EQ(dialog->currentColor(), QColor(0x11, 0x22, 0x33));   // started from 0x00332211
+        dialog->setCurrentColor(QColor(0, 0, 255));
+        dialog->accept();
+    });
+    EXPECT_EQ(platform.colourDialog(0x00332211u), 0x00FF0000u);
+    AnswerWhenShown<QColorDialog>([](QColorDialog* dialog) { dialog->reject(); });
+    EXPECT_EQ(platform.colourDialog(0u), std::nullopt);
+}
+
+TEST(QtPlatform, MessagesGoToStandardErrorAsOneLine) {
+    QtPlatform platform;
+    AnswerWhenShown<QMessageBox>([](QMessageBox* box) { box->accept(); });
+    ::testing::internal::CaptureStderr();
+    platform.showMessage("You do not have any peaks");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "You do not have any peaks\n");
+}
+
+}  // namespace
+}  // namespace tivarel
