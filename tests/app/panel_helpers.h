@@ -1,8 +1,6 @@
 #pragma once
-// Helpers for the control panel tests: small FOU maps written on the fly, the
-// panel's number form checked by its properties, the scroll-bar arithmetic worked
-// out on its own, and surface counts computed apart from the program.
-#include <QAbstractButton>
+// Helpers for the control panel tests: small FOU maps, the panel's number form checked by
+// its properties, and the scroll-bar arithmetic and surface counts worked out apart.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,7 +9,6 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -35,25 +32,26 @@ namespace tivarel::testing {
 
 constexpr int kBarMax = 32767;
 
-// A FOU map on a unit grid (identity cell matrix, origin 0, steps 1); `value`
-// gets 1-based x, y, z. Sections list the values with y fastest, one x row a line.
-inline std::string FouText(int nx, int ny, int nz, const std::function<double(int, int, int)>& value) {
+// Writes an n^3 FOU map on a unit grid (identity cell, origin 0) into this process's
+// scratch folder; `value` gets 1-based x, y, z. Values run with y fastest, an x row a line.
+inline std::string WriteFou(const std::string& name, int n, const std::function<double(int, int, int)>& value) {
     std::ostringstream t;
     t.precision(9);
-    t << "panel test map\r\nunit grid\r\n1 0 0 0 1 0 0 0 1\r\n0 0 0\r\ncell\r\n";
-    t << nx << ' ' << ny << ' ' << nz << " 90 90 90\r\naxes\r\n";
-    for (int axis = 0; axis < 3; ++axis) t << "0 1 0 0\r\n";
-    t << "counts\r\n" << nx << ' ' << ny << ' ' << nz << "\r\n";
-    for (int z = 1; z <= nz; ++z) {
+    t << "panel test map\r\nunit grid\r\n1 0 0 0 1 0 0 0 1\r\n0 0 0\r\ncell\r\n" << n << ' ' << n << ' ' << n
+      << " 90 90 90\r\naxes\r\n0 1 0 0\r\n0 1 0 0\r\n0 1 0 0\r\ncounts\r\n" << n << ' ' << n << ' ' << n << "\r\n";
+    for (int z = 1; z <= n; ++z) {
         t << "Section\r\n" << z << "\r\n";
-        for (int x = 1; x <= nx; ++x)
-            for (int y = 1; y <= ny; ++y) t << value(x, y, z) << (y == ny ? "\r\n" : " ");
+        for (int x = 1; x <= n; ++x)
+            for (int y = 1; y <= n; ++y) t << value(x, y, z) << (y == n ? "\r\n" : " ");
     }
     t << "atoms\r\n0 14\r\n";
-    return t.str();
+    const auto dir = std::filesystem::temp_directory_path() / ("tivarel-panel-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / name, std::ios::binary) << t.str();
+    return (dir / name).string();
 }
 
-// A ball of density: `low` at the corners, `high` exactly at the centre of a 7^3 grid.
+// A ball of density on a 7^3 grid: `low` at the corners, `high` exactly at the centre.
 inline std::function<double(int, int, int)> Blob(double low, double high) {
     return [=](int x, int y, int z) {
         const double r = std::sqrt(double((x - 4) * (x - 4) + (y - 4) * (y - 4) + (z - 4) * (z - 4)));
@@ -61,22 +59,9 @@ inline std::function<double(int, int, int)> Blob(double low, double high) {
     };
 }
 
-// A scratch folder of this process, removed by nobody: the names are unique per run.
-inline std::filesystem::path ScratchDir() {
-    const auto dir = std::filesystem::temp_directory_path() / ("tivarel-panel-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
-}
-
-inline std::string WriteFile(const std::string& name, const std::string& text) {
-    const auto path = ScratchDir() / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
-}
-
-// The lines of a text file without their line ends.
-inline std::vector<std::string> FileLines(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+// The lines of the shipped presets file, without their line ends.
+inline std::vector<std::string> PresetLines() {
+    std::ifstream in(TIVAREL_BIN_DIR "/layer_limit_presets.txt", std::ios::binary);
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -85,9 +70,8 @@ inline std::vector<std::string> FileLines(const std::string& path) {
     return lines;
 }
 
-// A text box shows `value` in the panel's form: no leading blank, the whole text
-// one number, equal to `value` rounded to seven significant digits, and no
-// trailing zeros in a fraction (general form).
+// A text box shows `value` in the panel's form: no leading blank, one number equal to
+// `value` rounded to seven significant digits, no trailing zeros in a fraction.
 inline ::testing::AssertionResult ShowsNumber(const QLineEdit* box, double value) {
     const std::string text = box->text().toStdString();
     auto fail = [&](const char* why) {
@@ -109,8 +93,7 @@ inline ::testing::AssertionResult ShowsNumber(const QLineEdit* box, double value
 inline int BarPosition(float level, float minValue, float maxValue) {
     const double share = double(level - minValue) * kBarMax / double(maxValue - minValue);
     const double down = std::floor(share), rest = share - down;
-    if (rest > 0.5 || (rest == 0.5 && std::fmod(down, 2.0) != 0.0)) return int(down) + 1;
-    return int(down);
+    return int(down) + ((rest > 0.5 || (rest == 0.5 && std::fmod(down, 2.0) != 0.0)) ? 1 : 0);
 }
 
 // The level a bar position stands for, in single precision.
@@ -121,21 +104,16 @@ inline float BarLevel(int position, float minValue, float maxValue) {
 // A typed or preset level as the panel keeps it: clamped into the map's range and,
 // when that moves its bar, replaced by the value of the bar's new position.
 inline float KeptLevel(float typed, int oldPosition, float minValue, float maxValue) {
-    float clamped = typed > maxValue ? maxValue : typed;
-    if (clamped < minValue) clamped = minValue;
+    const float clamped = std::max(minValue, std::min(typed, maxValue));
     const int position = BarPosition(clamped, minValue, maxValue);
     return position == oldPosition ? clamped : BarLevel(position, minValue, maxValue);
 }
 
 // Triangles and contour segments of one level, computed apart from the program.
-inline const CaseTable& SharedCaseTable() {
-    static const CaseTable table = LoadCellTable(TIVAREL_BIN_DIR "/cell_table.dat");
-    return table;
-}
-
 inline int32_t TrianglesAt(const DensityMap& map, float level) {
+    static const CaseTable table = LoadCellTable(TIVAREL_BIN_DIR "/cell_table.dat");
     static TriangleStore store;
-    MarchLayer(map.gridParams, map.grid, level, 1, store, SharedCaseTable(), nullptr);
+    MarchLayer(map.gridParams, map.grid, level, 1, store, table, nullptr);
     return store.count(1);
 }
 
@@ -148,21 +126,12 @@ inline int32_t SegmentsAt(const DensityMap& map, float level, int section) {
 class ControlPanelTest : public WindowTest {
 protected:
     frmControlPanel& panel() {
-        frmControlPanel* p = window->controlPanel();
-        if (!p) throw std::runtime_error("no control panel loaded");
-        return *p;
+        return window->controlPanel() ? *window->controlPanel() : throw std::runtime_error("no control panel");
     }
     Program& program() { return window->program(); }
     const GridParams& grid() { return program().map.gridParams; }
     float minValue() { return grid().minValue(); }
     float maxValue() { return grid().maxValue(); }
-
-    // Opens a map written for the test; returns its path.
-    std::string OpenWritten(const std::string& name, const std::string& fouText) {
-        const std::string path = WriteFile(name, fouText);
-        Open(path);
-        return path;
-    }
 
     static void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     static void Type(QLineEdit* box, const std::string& text) {
@@ -172,18 +141,39 @@ protected:
     }
     void Apply() { Click(panel().Command1); }
 
-    // The user closes the panel window and shows it again from the main window.
-    void CloseAndShowPanel() {
-        panel().close();
-        QTest::qWait(30);
-        window->ShowControlPanel();
-    }
-
     std::array<int32_t, 3> TriangleCounts() {
         return {program().triangles.count(1), program().triangles.count(2), program().triangles.count(3)};
     }
     std::array<int, 3> BarPositions() {
         return {panel().scrolls[0]->value(), panel().scrolls[1]->value(), panel().scrolls[2]->value()};
+    }
+    static std::string Bits(std::initializer_list<bool> bits) {
+        std::string s;
+        for (bool bit : bits) s += bit ? '1' : '0';
+        return s;
+    }
+    // Check1..Check3, Check4..Check6 and Option1..Option4 ticked, in the order of the flags below.
+    std::string BoxStates() {
+        const frmControlPanel& p = panel();
+        return Bits({p.layerChecks[0]->isChecked(), p.layerChecks[1]->isChecked(), p.layerChecks[2]->isChecked(),
+                     p.Check4->isChecked(), p.Check5->isChecked(), p.Check6->isChecked(), p.Option1->isChecked(),
+                     p.Option2->isChecked(), p.Option3->isChecked(), p.Option4->isChecked()});
+    }
+    // layerUsed 1..3, showAtoms, showContourMap, showCell, meshStyle 1 and 2, pickMode "3D" and "2D".
+    std::string FlagStates() {
+        const Program& p = program();
+        return Bits({p.layers.used[0], p.layers.used[1], p.layers.used[2], p.state.showAtoms, p.layers.showContourMap,
+                     p.state.showCell, p.state.meshStyle == 1, p.state.meshStyle == 2, p.state.pickMode == "3D",
+                     p.state.pickMode == "2D"});
+    }
+
+    // The plane is `z` in the flags and in Text6; after a rebuild its contours are plane z's.
+    void ExpectPlane(int z, const std::string& what, bool rebuilt) {
+        EXPECT_EQ(program().layers.zSection, z) << what;
+        EXPECT_EQ(panel().Text6->text().toStdString(), std::to_string(z)) << what;
+        for (int layer = 1; rebuilt && layer <= 3; ++layer)
+            EXPECT_EQ(program().segments.count(layer), SegmentsAt(program().map, program().layers.layerLimit(layer), z))
+                << what << ", layer " << layer;
     }
 };
 

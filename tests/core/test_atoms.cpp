@@ -1,21 +1,16 @@
-// Atom parameter file, atom types and the bond search: fixed columns, the end line
-// and bad files, exact label matching, the single-precision distance and limits,
-// strict bond limits, bond order, the bond list limit, the shipped table and the
+// Atom parameter file, atom types and the bond search, the shipped parameter table and the
 // bonds of the sample map's urea molecules.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <map>
 #include <random>
-#include <set>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -38,18 +33,14 @@ const std::string kShippedTable = TIVAREL_SOURCE_DIR "/data/atompar2.txt";
 
 // One entry line in the file's fixed columns: type 1-3, a number 7-9, radius in
 // hundredths 14-16, a number 21-23, tolerance 27-29, label 34-37, a number 38-47.
-std::string EntryLine(int type, int radius, const char* tolerance, const std::string& label, int unused = 12) {
+std::string EntryLine(int type, int radius, const char* tolerance, const std::string& label) {
     char line[80];
-    std::snprintf(line, sizeof line, "%3d   %3d    %3d    %3d   %3s    %-4s%10d", type, unused, radius, unused + 1,
-                  tolerance, label.c_str(), unused + 2);
+    std::snprintf(line, sizeof line, "%3d   %3d    %3d    %3d   %3s    %-4s%10d", type, 12, radius, 13, tolerance,
+                  label.c_str(), 14);
     return line;
 }
 
-struct Row {
-    std::string label;
-    int radius;
-    const char* tolerance;
-};
+struct Row { std::string label; int radius; const char* tolerance; };
 
 // A whole file: heading, entries numbered in order, end line.
 std::string TableText(const std::vector<Row>& rows, const std::string& lineEnd = "\r\n") {
@@ -59,14 +50,11 @@ std::string TableText(const std::vector<Row>& rows, const std::string& lineEnd =
     return text + "  0" + lineEnd;
 }
 
+std::string Padded(std::string label) { return label + std::string(4 - label.size(), ' '); }
+
 AtomParTable Table(const std::vector<Row>& rows) { return ParseAtomParameters(TableText(rows), kPath); }
 
-AtomRecord Atom(const std::string& name, float x, float y = 0.0f, float z = 0.0f) {
-    AtomRecord a;
-    a.name = name;
-    a.position = {x, y, z};
-    return a;
-}
+AtomRecord Atom(const std::string& name, float x, float y = 0.0f, float z = 0.0f) { return {name, {x, y, z}}; }
 
 std::vector<std::pair<int, int>> Pairs(const BondList& list) {
     std::vector<std::pair<int, int>> pairs;
@@ -86,37 +74,19 @@ bool BondedAt(const AtomParTable& table, const std::string& a, const std::string
     return !BondsOf({Atom(a, 0.0f), Atom(b, distance)}, table).empty();
 }
 
-// ---------------------------------------------------------------- the parameter file
-
-TEST(AtomParameterFile, FieldsComeFromTheirFixedColumns) {
-    const std::string text = "heading\r\n" + EntryLine(1, 77, "0.4", "Cl", 345) + "\r\n" +
-                             EntryLine(2, 150, "1.5", " Na ", 7) + "\r\n  0\r\n";
-    const AtomParTable table = ParseAtomParameters(text, kPath);
-    ASSERT_EQ(table.count(), 2);
-    const AtomParEntry& cl = table.entries[0];
-    EXPECT_EQ(cl.TypeNumber, 1.0);
-    EXPECT_FLOAT_EQ(cl.Unused2, 3.45f);
-    EXPECT_FLOAT_EQ(cl.BondRadius, 0.77f);
-    EXPECT_FLOAT_EQ(cl.Unused4, 3.46f);
-    EXPECT_FLOAT_EQ(cl.BondTolerance, 0.4f);
-    EXPECT_EQ(cl.EntryLabel, "Cl  ");
-    EXPECT_EQ(cl.Unused7, 347.0);
-    const AtomParEntry& na = table.entries[1];
-    EXPECT_EQ(na.TypeNumber, 2.0);
-    EXPECT_FLOAT_EQ(na.BondRadius, 1.5f);
-    EXPECT_FLOAT_EQ(na.BondTolerance, 1.5f);
-    EXPECT_EQ(na.EntryLabel, " Na ");  // blanks of the label columns are kept
-}
-
-TEST(AtomParameterFile, EveryLineEndReadsTheSame) {
-    const std::vector<Row> rows{{"C", 77, "0.4"}, {"N", 71, "0.3"}, {"O", 66, "0.2"}};
-    for (const std::string lineEnd : {"\r\n", "\r", "\n"}) {
-        const AtomParTable table = ParseAtomParameters(TableText(rows, lineEnd), kPath);
-        ASSERT_EQ(table.count(), 3) << "line end size " << lineEnd.size();
-        for (size_t k = 0; k < rows.size(); ++k) {
-            EXPECT_EQ(table.entries[k].EntryLabel, rows[k].label + "   ");
-            EXPECT_FLOAT_EQ(table.entries[k].BondRadius, float(rows[k].radius) / 100.0f);
-        }
+TEST(AtomParameterFile, FieldsComeFromTheirFixedColumnsWithAnyLineEnd) {
+    for (const std::string eol : {"\r\n", "\r", "\n"}) {
+        const std::string text =
+            "heading" + eol + EntryLine(1, 77, "0.4", "Cl") + eol + EntryLine(2, 150, "1.5", " Na ") + eol + "  0";
+        const AtomParTable table = ParseAtomParameters(text, kPath);
+        ASSERT_EQ(table.count(), 2) << "line end size " << eol.size();
+        const AtomParEntry &cl = table.entries[0], &na = table.entries[1];
+        EXPECT_FLOAT_EQ(cl.BondRadius, 0.77f);
+        EXPECT_FLOAT_EQ(cl.BondTolerance, 0.4f);
+        EXPECT_EQ(cl.EntryLabel, "Cl  ");
+        EXPECT_FLOAT_EQ(na.BondRadius, 1.5f);
+        EXPECT_FLOAT_EQ(na.BondTolerance, 1.5f);
+        EXPECT_EQ(na.EntryLabel, " Na ");  // blanks of the label columns are kept
     }
 }
 
@@ -124,70 +94,47 @@ TEST(AtomParameterFile, TheFirstLineBelowOneEndsTheTable) {
     const std::string entries = "head\n" + EntryLine(1, 77, "0.4", "C") + "\n" + EntryLine(2, 31, "0.2", "H") + "\n";
     // Whatever follows the end line is not read, not even a broken entry.
     const std::string after = "\n" + EntryLine(9, 10, "0.1", "X") + "\nrubbish\n";
-    for (const std::string end : {"  0", "   ", "", " -1", "0.5", "abc", "  0   1    2"}) {
-        const AtomParTable table = ParseAtomParameters(entries + end + after, kPath);
-        EXPECT_EQ(table.count(), 2) << "end line '" << end << "'";
-    }
+    for (const std::string end : {"  0", "   ", "", " -1", "0.5", "abc", "  0   1    2"})
+        EXPECT_EQ(ParseAtomParameters(entries + end + after, kPath).count(), 2) << "end line '" << end << "'";
     EXPECT_EQ(ParseAtomParameters("head\n  0\n", kPath).count(), 0);
 }
 
+// No end line, more than 400 entries, a type number other than its row (the heading is
+// line 1) and a missing file end with a message naming the file.
 TEST(AtomParameterFile, BadFilesEndWithMessagesNamingTheFile) {
     const std::string one = "head\n" + EntryLine(1, 77, "0.4", "C") + "\n";
-    for (const std::string& text : {one, one.substr(0, one.size() - 1), std::string("head\n"), std::string()}) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases{
+        {one, {"has no end line"}}, {one.substr(0, one.size() - 1), {"has no end line"}}, {"", {"has no end line"}},
+        {TableText(std::vector<Row>(401, Row{"C", 77, "0.4"})), {"400"}},
+        {"head\n" + EntryLine(1, 77, "0.4", "C") + "\n" + EntryLine(5, 71, "0.4", "N") + "\n  0\n",
+         {"line 3", " 5 ", " 2 "}}};
+    for (const auto& [text, parts] : cases) {
         const std::string message = StopMessage([&] { ParseAtomParameters(text, kPath); });
         EXPECT_NE(message.find(kPath), std::string::npos) << message;
-        EXPECT_NE(message.find("has no end line"), std::string::npos) << message;
+        for (const std::string& part : parts) EXPECT_NE(message.find(part), std::string::npos) << message;
     }
-
+    EXPECT_EQ(Table(std::vector<Row>(400, Row{"C", 77, "0.4"})).count(), 400);
     const std::string missing = (fs::temp_directory_path() / "tivarel_no_such_dir" / "atompar2.txt").string();
     EXPECT_NE(StopMessage([&] { ReadAtomParameters(missing); }).find(missing), std::string::npos);
 }
 
-TEST(AtomParameterFile, HoldsAtMostFourHundredEntries) {
-    std::vector<Row> rows(400, Row{"C", 77, "0.4"});
-    EXPECT_EQ(Table(rows).count(), 400);
-    rows.push_back({"N", 71, "0.4"});
-    const std::string message = StopMessage([&] { Table(rows); });
-    EXPECT_NE(message.find(kPath), std::string::npos) << message;
-    EXPECT_NE(message.find("400"), std::string::npos) << message;
-}
-
-TEST(AtomParameterFile, TypeNumbersMustEqualTheirRow) {
-    const std::string text = "head\r\n" + EntryLine(1, 77, "0.4", "C") + "\r\n" + EntryLine(5, 71, "0.4", "N") +
-                             "\r\n" + EntryLine(3, 66, "0.4", "O") + "\r\n  0\r\n";
-    const std::string message = StopMessage([&] { ParseAtomParameters(text, kPath); });
-    EXPECT_NE(message.find(kPath), std::string::npos) << message;
-    EXPECT_NE(message.find("line 3"), std::string::npos) << message;  // the heading is line 1
-    EXPECT_NE(message.find(" 5 "), std::string::npos) << message;
-    EXPECT_NE(message.find(" 2 "), std::string::npos) << message;
-}
-
-// ---------------------------------------------------------------- atom types
-
-TEST(AtomTypes, LabelsMatchExactlyAndTheFirstEntryWins) {
+// A label matches only an entry of exactly its four characters, case included; the first
+// such entry gives the type.
+TEST(AtomTypes, LabelsMatchExactlyTheFirstEntryWinsAndUnknownLabelsEndTheProgram) {
     const AtomParTable table = Table({{"C", 77, "0.4"}, {"Cl", 99, "0.4"}, {"C", 10, "0.1"}, {"CL", 99, "0.4"}});
     std::vector<AtomRecord> atoms{Atom("CL  ", 0), Atom("C   ", 0), Atom("Cl  ", 0), Atom("C   ", 0)};
     AssignAtomTypes(atoms, table);
-    EXPECT_EQ(atoms[0].type, 4);
-    EXPECT_EQ(atoms[1].type, 1);  // "C   " is in the file twice: its first entry counts
-    EXPECT_EQ(atoms[2].type, 2);
-    EXPECT_EQ(atoms[3].type, 1);
-}
-
-TEST(AtomTypes, AnUnknownLabelEndsTheProgramWithTheMessage) {
-    const AtomParTable table = Table({{"Cl", 99, "0.4"}, {"C", 77, "0.4"}});
-    for (const std::string name : {"CL  ", "cl  ", "c   ", "Cl ", " C  ", "N   "}) {
-        std::vector<AtomRecord> atoms{Atom("C   ", 0), Atom(name, 1)};
+    const int want[] = {4, 1, 2, 1};
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(atoms[i].type, want[i]) << atoms[i].name;
+    for (const std::string name : {"cl  ", "c   ", "Cl ", " C  ", "N   "}) {
+        atoms = {Atom("C   ", 0), Atom(name, 1)};
         EXPECT_EQ(StopMessage([&] { AssignAtomTypes(atoms, table); }), "I do not know this atom name: " + name);
     }
-    std::vector<AtomRecord> any{Atom("C   ", 0)};
-    EXPECT_EQ(StopMessage([&] { AssignAtomTypes(any, Table({})); }), "I do not know this atom name: C   ");
+    atoms = {Atom("C   ", 0)};
+    EXPECT_EQ(StopMessage([&] { AssignAtomTypes(atoms, Table({})); }), "I do not know this atom name: C   ");
 }
 
-// ---------------------------------------------------------------- distance and limits
-
 TEST(BondGeometry, DistanceSumsInSinglePrecisionAndRootsInDouble) {
-    EXPECT_EQ(AtomDistance(1, 2, 3, 4, 6, 15), 13.0);
     EXPECT_EQ(AtomDistance(4, 6, 15, 1, 2, 3), 13.0);
     // 1 + 1e-8 is 1 in single precision; a double sum would give 1.000000005.
     EXPECT_EQ(AtomDistance(0, 0, 0, 1, 1e-4f, 0), 1.0);
@@ -197,119 +144,81 @@ TEST(BondGeometry, DistanceSumsInSinglePrecisionAndRootsInDouble) {
 }
 
 TEST(BondGeometry, LimitsAreRadiusSumMinusAndPlusToleranceSum) {
-    const AtomParTable table = Table({{"C", 77, "0.4"}, {"A", 1, "0.7"}, {"B", 37, "0.1"}});
-    const auto [low, high] = BondLimits(table, 1, 1);
-    EXPECT_NEAR(low, 0.74, 1e-6);
-    EXPECT_NEAR(high, 2.34, 1e-6);
-
+    const AtomParTable table = Table({{"A", 1, "0.7"}, {"B", 37, "0.1"}});
     // These values are rounded differently by every other grouping of the sums.
     const float r1 = 0.01f, r2 = 0.37f, t1 = 0.7f, t2 = 0.1f;
-    const float wantLow = (r2 + r1) - (t2 + t1), wantHigh = (r2 + r1) + (t2 + t1);
-    ASSERT_NE(wantLow, (r1 - t1) + (r2 - t2));
-    ASSERT_NE(wantHigh, (r1 + t1) + (r2 + t2));
-    ASSERT_NE(wantLow, float(0.38 - 0.8));
-    EXPECT_EQ(BondLimits(table, 2, 3), std::make_pair(wantLow, wantHigh));
-    EXPECT_EQ(BondLimits(table, 3, 2), std::make_pair(wantLow, wantHigh));
+    const std::pair<float, float> want{(r2 + r1) - (t2 + t1), (r2 + r1) + (t2 + t1)};
+    ASSERT_NE(want.first, (r1 - t1) + (r2 - t2));
+    ASSERT_NE(want.second, (r1 + t1) + (r2 + t2));
+    ASSERT_NE(want.first, float(0.38 - 0.8));
+    for (const auto& [a, b] : {std::pair{1, 2}, std::pair{2, 1}}) EXPECT_EQ(BondLimits(table, a, b), want) << a << b;
 }
 
-TEST(BondGeometry, CarbonAtomsBondStrictlyBetweenTheLimits) {
-    const AtomParTable table = Table({{"C", 77, "0.4"}});
-    EXPECT_FALSE(BondedAt(table, "C   ", "C   ", 0.7399f));
-    EXPECT_TRUE(BondedAt(table, "C   ", "C   ", 0.7401f));
-    EXPECT_TRUE(BondedAt(table, "C   ", "C   ", 1.54f));
-    EXPECT_TRUE(BondedAt(table, "C   ", "C   ", 2.3399f));
-    EXPECT_FALSE(BondedAt(table, "C   ", "C   ", 2.3401f));
-    EXPECT_FALSE(BondedAt(table, "C   ", "C   ", 0.0f));
-}
-
-TEST(BondGeometry, ADistanceEqualToALimitIsNoBond) {
-    // Limits that single precision holds exactly: 1.5 -+ 1.0 gives 0.5 and 2.5.
-    const AtomParTable table = Table({{"X", 75, "0.5"}});
-    ASSERT_EQ(BondLimits(table, 1, 1), std::make_pair(0.5f, 2.5f));
+// Carbon (77, 0.4) bonds strictly between about 0.74 and 2.34. The limits of X, 0.5 and
+// 2.5, are exact in single precision: a distance equal to either is no bond.
+TEST(BondGeometry, AtomsBondStrictlyBetweenTheLimits) {
+    const AtomParTable carbon = Table({{"C", 77, "0.4"}}), x = Table({{"X", 75, "0.5"}});
+    for (const auto& [distance, bonded] : std::vector<std::pair<float, bool>>{
+             {0.0f, false}, {0.7399f, false}, {0.7401f, true}, {1.54f, true}, {2.3399f, true}, {2.3401f, false}})
+        EXPECT_EQ(BondedAt(carbon, "C   ", "C   ", distance), bonded) << distance;
+    ASSERT_EQ(BondLimits(x, 1, 1), std::make_pair(0.5f, 2.5f));
     const float belowHigh = std::nextafter(2.5f, 0.0f), aboveLow = std::nextafter(0.5f, 1.0f);
     ASSERT_LT(AtomDistance(0, 0, 0, belowHigh, 0, 0), 2.5);
     ASSERT_GT(AtomDistance(0, 0, 0, aboveLow, 0, 0), 0.5);
-    EXPECT_FALSE(BondedAt(table, "X   ", "X   ", 2.5f));
-    EXPECT_TRUE(BondedAt(table, "X   ", "X   ", belowHigh));
-    EXPECT_FALSE(BondedAt(table, "X   ", "X   ", 0.5f));
-    EXPECT_TRUE(BondedAt(table, "X   ", "X   ", aboveLow));
-    // The same along a diagonal: (1.5, 2, 0) is 2.5 away, (0.3, 0.4, 0) is 0.5 away.
-    EXPECT_TRUE(BondsOf({Atom("X   ", 0), Atom("X   ", 1.5f, 2.0f)}, table).empty());
-    EXPECT_TRUE(BondsOf({Atom("X   ", 0), Atom("X   ", 0, 0.3f, 0.4f)}, table).empty());
+    for (const auto& [distance, bonded] :
+         std::vector<std::pair<float, bool>>{{2.5f, false}, {belowHigh, true}, {0.5f, false}, {aboveLow, true}})
+        EXPECT_EQ(BondedAt(x, "X   ", "X   ", distance), bonded) << distance;
 }
 
-// ---------------------------------------------------------------- bond search
-
-TEST(BondSearch, NoAtomOrOneAtomHasNoBonds) {
-    const AtomParTable table = Table({{"C", 77, "0.4"}});
-    BondList list;
-    list.bonds.push_back({1, 2});  // left from an earlier map
-    EXPECT_FALSE(FindBonds({}, table, list));
-    EXPECT_EQ(list.count(), 0);
-    EXPECT_TRUE(BondsOf({Atom("C   ", 0)}, table).empty());
-}
-
+// Random C, N and H atoms: the bonds of the distance rule, computed here in double from the
+// radii and tolerances, in the order of first and then second atom. No atom or one atom has
+// none (and a list left from an earlier map is emptied).
 TEST(BondSearch, BondsAreListedByFirstThenSecondAtom) {
-    // Radii and tolerances per type; limits independent of the program's code.
     const std::vector<Row> rows{{"C", 77, "0.4"}, {"N", 71, "0.4"}, {"H", 31, "0.2"}};
-    const AtomParTable table = Table(rows);
-    const std::map<std::string, std::pair<double, double>> par{{"C   ", {0.77, 0.4}}, {"N   ", {0.71, 0.4}}, {"H   ", {0.31, 0.2}}};
     std::mt19937 random(7);
     std::uniform_real_distribution<float> coordinate(0.0f, 5.0f);
     std::vector<AtomRecord> atoms;
     for (size_t i = 0; i < 60; ++i)
-        atoms.push_back(Atom(std::array{"C   ", "N   ", "H   "}[i % 3], coordinate(random), coordinate(random), coordinate(random)));
-
+        atoms.push_back(Atom(Padded(rows[i % 3].label), coordinate(random), coordinate(random), coordinate(random)));
     std::vector<std::pair<int, int>> expected;
     for (size_t i = 0; i < atoms.size(); ++i)
         for (size_t j = i + 1; j < atoms.size(); ++j) {
-            const auto [ri, ti] = par.at(atoms[i].name);
-            const auto [rj, tj] = par.at(atoms[j].name);
+            const Row &ri = rows[i % 3], &rj = rows[j % 3];
+            const double reach = (ri.radius + rj.radius) / 100.0;
+            const double slack = std::stod(ri.tolerance) + std::stod(rj.tolerance);
             const Vec3f a = atoms[i].position, b = atoms[j].position;
             const double d = std::hypot(double(a.x) - b.x, double(a.y) - b.y, double(a.z) - b.z);
-            if (d > ri + rj - ti - tj && d < ri + rj + ti + tj) expected.emplace_back(int(i) + 1, int(j) + 1);
+            if (d > reach - slack && d < reach + slack) expected.emplace_back(int(i) + 1, int(j) + 1);
         }
     ASSERT_GT(expected.size(), 20u);
-    const std::vector<std::pair<int, int>> found = BondsOf(atoms, table);
-    EXPECT_EQ(found, expected);
-    EXPECT_TRUE(std::is_sorted(found.begin(), found.end()));
+    EXPECT_EQ(BondsOf(atoms, Table(rows)), expected);
+    EXPECT_TRUE(BondsOf({Atom("C   ", 0)}, Table(rows)).empty());
+    BondList list;
+    list.bonds.push_back({1, 2});
+    EXPECT_FALSE(FindBonds({}, Table(rows), list));
+    EXPECT_EQ(list.count(), 0);
 }
-
-// Atoms on a cubic lattice of spacing 1 (at most 512), shifted along x.
-std::vector<AtomRecord> Cluster(int count, float shift) {
-    std::vector<AtomRecord> atoms;
-    for (int k = 0; k < count; ++k) atoms.push_back(Atom("X   ", shift + float(k % 8), float(k / 8 % 8), float(k / 64)));
-    return atoms;
-}
-
-// Radius 9.99, tolerance 9.9: every two atoms of one cluster (0.19 < d < 39.78) bond.
-AtomParTable WideTable() { return Table({{"X", 999, "9.9"}}); }
 
 TEST(BondSearch, TheListKeepsTheFirstHundredThousandBonds) {
-    std::vector<AtomRecord> atoms = Cluster(450, 0.0f);  // 101025 pairs, all bonded
-    const AtomParTable table = WideTable();
-    AssignAtomTypes(atoms, table);
-    BondList list;
-    EXPECT_TRUE(FindBonds(atoms, table, list));
-    ASSERT_EQ(list.count(), kMaxBonds);
-    // The first 100000 pairs in the order (1, 2), (1, 3) ... (1, 450), (2, 3) ...
-    size_t k = 0;
-    for (int i = 1; i <= 450 && k < list.bonds.size(); ++i)
-        for (int j = i + 1; j <= 450 && k < list.bonds.size(); ++j, ++k)
-            ASSERT_EQ(list.bonds[k], (Bond{int16_t(i), int16_t(j)})) << "bond " << k + 1;
+    const AtomParTable table = Table({{"X", 999, "9.9"}});  // limits 0.19 and 39.78
+    // Clusters on lattices of spacing 1, 100 apart along x: all atoms of a cluster bond. 450
+    // atoms give 101025 bonds (1, 2) ... (1, 450), (2, 3) ...; atoms 1 to 404 start 99990 of
+    // them, so the last kept is (405, 415). Clusters of 447, 23 and 12 give exactly 100000.
+    const std::vector<std::tuple<std::vector<int>, bool, Bond>> cases{{{450}, true, {405, 415}},
+                                                                      {{447, 23, 12}, false, {481, 482}}};
+    for (const auto& [sizes, cutShort, last] : cases) {
+        std::vector<AtomRecord> atoms;
+        for (size_t c = 0; c < sizes.size(); ++c)
+            for (int k = 0; k < sizes[c]; ++k)
+                atoms.push_back(Atom("X   ", 100.0f * float(c) + float(k % 8), float(k / 8 % 8), float(k / 64)));
+        AssignAtomTypes(atoms, table);
+        BondList list;
+        EXPECT_EQ(FindBonds(atoms, table, list), cutShort);
+        ASSERT_EQ(list.count(), kMaxBonds);
+        EXPECT_EQ(list.bonds.front(), (Bond{1, 2}));
+        EXPECT_EQ(list.bonds.back(), last);
+    }
     EXPECT_NE(TooManyBondsMessage().find("100000"), std::string::npos);
-}
-
-TEST(BondSearch, ExactlyAHundredThousandBondsAreAllKept) {
-    // Three clusters far apart: 447*446/2 + 23*22/2 + 12*11/2 = 100000 bonds.
-    std::vector<AtomRecord> atoms = Cluster(447, 0.0f);
-    for (const auto& more : {Cluster(23, 100.0f), Cluster(12, 200.0f)}) atoms.insert(atoms.end(), more.begin(), more.end());
-    const AtomParTable table = WideTable();
-    AssignAtomTypes(atoms, table);
-    BondList list;
-    EXPECT_FALSE(FindBonds(atoms, table, list));
-    ASSERT_EQ(list.count(), kMaxBonds);
-    EXPECT_EQ(list.bonds.back(), (Bond{481, 482}));
 }
 
 TEST(BondSearch, BuildBondsReadsTheTableBesideTheProgram) {
@@ -323,121 +232,68 @@ TEST(BondSearch, BuildBondsReadsTheTableBesideTheProgram) {
     EXPECT_EQ(map.atoms[0].type, 2);
     EXPECT_EQ(map.atoms[1].type, 1);
     EXPECT_EQ(Pairs(list), (std::vector<std::pair<int, int>>{{1, 2}, {2, 3}}));  // H...H 1.52 is no bond
-
     fs::remove(dir / "atompar2.txt");
     const std::string message = StopMessage([&] { BuildBonds(map, dir.string(), list); });
     EXPECT_NE(message.find((dir / "atompar2.txt").string()), std::string::npos) << message;
     fs::remove_all(dir);
 }
 
-// ---------------------------------------------------------------- the shipped table
-
-const std::array<const char*, 118> kElements{
-    "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si", "P",  "S",  "Cl", "Ar",
-    "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn", "Ga", "Ge", "As", "Se", "Br", "Kr",
-    "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh", "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe",
-    "Cs", "Ba", "La", "Ce", "Pr", "Nd", "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf",
-    "Ta", "W",  "Re", "Os", "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac", "Th",
-    "Pa", "U",  "Np", "Pu", "Am", "Cm", "Bk", "Cf", "Es", "Fm", "Md", "No", "Lr", "Rf", "Db", "Sg", "Bh", "Hs",
-    "Mt", "Ds", "Rg", "Cn", "Nh", "Fl", "Mc", "Lv", "Ts", "Og"};
-
-std::string Padded(std::string label) { return label + std::string(4 - label.size(), ' '); }
-
-std::string Upper(std::string label) {
-    for (char& c : label) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return label;
-}
-
-int TypeOfLabel(const AtomParTable& table, const std::string& name) {
-    std::vector<AtomRecord> atoms{Atom(name, 0)};
+const AtomParEntry& EntryOf(const AtomParTable& table, const std::string& label) {
+    std::vector<AtomRecord> atoms{Atom(Padded(label), 0)};
     AssignAtomTypes(atoms, table);
-    return atoms[0].type;
+    return table.entries[size_t(atoms[0].type - 1)];
 }
 
-TEST(ShippedAtomTable, ParsesWithUniqueLabelsNumberedByRow) {
-    const AtomParTable table = ReadAtomParameters(kShippedTable);
-    ASSERT_GT(table.count(), 0);
-    EXPECT_LE(table.count(), kMaxAtomParEntries);
-    std::set<std::string> labels;
-    for (int row = 1; row <= table.count(); ++row) {
-        const AtomParEntry& e = table.entries[size_t(row - 1)];
-        EXPECT_EQ(e.TypeNumber, row);
-        EXPECT_EQ(e.EntryLabel.size(), 4u);
-        EXPECT_TRUE(labels.insert(e.EntryLabel).second) << "label '" << e.EntryLabel << "' twice";
-    }
-}
-
+// Every element and its upper-case form, and the peak label Q, typed with a covalent radius
+// (about 0.3 to 2.6) and a tolerance.
 TEST(ShippedAtomTable, TypesEveryElementAndItsUpperCaseForm) {
     const AtomParTable table = ReadAtomParameters(kShippedTable);
-    for (const char* symbol : kElements) {
-        const int type = TypeOfLabel(table, Padded(symbol));
-        const AtomParEntry& e = table.entries[size_t(type - 1)];
-        EXPECT_GE(e.BondRadius, 0.25f) << symbol;  // covalent radii lie between about 0.3 and 2.6
-        EXPECT_LE(e.BondRadius, 2.7f) << symbol;
-        EXPECT_GT(e.BondTolerance, 0.0f) << symbol;
-        const int upper = TypeOfLabel(table, Padded(Upper(symbol)));
-        EXPECT_EQ(table.entries[size_t(upper - 1)].BondRadius, e.BondRadius) << symbol;
-        EXPECT_EQ(table.entries[size_t(upper - 1)].BondTolerance, e.BondTolerance) << symbol;
+    const std::string symbols =
+        "H He Li Be B C N O F Ne Na Mg Al Si P S Cl Ar K Ca Sc Ti V Cr Mn Fe Co Ni Cu Zn Ga Ge As Se Br Kr Rb Sr Y "
+        "Zr Nb Mo Tc Ru Rh Pd Ag Cd In Sn Sb Te I Xe Cs Ba La Ce Pr Nd Pm Sm Eu Gd Tb Dy Ho Er Tm Yb Lu Hf Ta W Re "
+        "Os Ir Pt Au Hg Tl Pb Bi Po At Rn Fr Ra Ac Th Pa U Np Pu Am Cm Bk Cf Es Fm Md No Lr Rf Db Sg Bh Hs Mt Ds Rg "
+        "Cn Nh Fl Mc Lv Ts Og";
+    std::istringstream in(symbols);
+    int count = 0;
+    for (std::string symbol; in >> symbol; ++count) {
+        std::string upper = symbol;
+        for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+        const AtomParEntry &e = EntryOf(table, symbol), &u = EntryOf(table, upper);
+        EXPECT_TRUE(e.BondRadius >= 0.25f && e.BondRadius <= 2.7f && e.BondTolerance > 0.0f) << symbol;
+        EXPECT_TRUE(u.BondRadius == e.BondRadius && u.BondTolerance == e.BondTolerance) << symbol;
     }
-    EXPECT_GT(TypeOfLabel(table, "Q   "), 0);
+    EXPECT_EQ(count, 118);
+    EXPECT_NO_THROW(EntryOf(table, "Q"));
 }
-
-struct Contact {
-    const char* a;
-    const char* b;
-    float distance;
-    bool bonded;
-    const char* what;
-};
 
 TEST(ShippedAtomTable, BondsFollowChemistry) {
     const AtomParTable table = ReadAtomParameters(kShippedTable);
-    const std::vector<Contact> contacts{
-        {"C", "C", 1.54f, true, "C-C single"},       {"C", "C", 1.20f, true, "C#C triple"},
-        {"C", "H", 1.09f, true, "C-H"},              {"N", "H", 1.01f, true, "N-H"},
-        {"O", "H", 0.96f, true, "O-H"},              {"H", "H", 0.74f, true, "H2"},
-        {"C", "N", 1.47f, true, "C-N"},              {"C", "N", 1.35f, true, "amide C-N"},
-        {"C", "O", 1.21f, true, "C=O"},              {"C", "O", 1.43f, true, "C-O"},
-        {"S", "S", 2.05f, true, "S-S"},              {"C", "S", 1.82f, true, "C-S"},
-        {"C", "Cl", 1.77f, true, "C-Cl"},            {"C", "F", 1.35f, true, "C-F"},
-        {"Fe", "N", 2.00f, true, "Fe-N"},            {"P", "O", 1.60f, true, "P-O"},
-        {"H", "H", 1.60f, false, "H...H in NH2"},    {"H", "H", 1.78f, false, "H...H in CH2"},
-        {"C", "C", 2.50f, false, "1,3 C...C"},       {"C", "H", 2.10f, false, "geminal C...H"},
-        {"O", "O", 2.25f, false, "O...O of COO"},    {"N", "N", 2.30f, false, "N...N of urea"},
-        {"N", "O", 2.27f, false, "N...O of urea"},   {"O", "H", 1.90f, false, "O...H hydrogen bond"},
-        {"N", "H", 2.00f, false, "N...H hydrogen bond"}, {"Q", "Q", 1.0f, false, "two peaks"},
-    };
-    for (const Contact& c : contacts)
-        EXPECT_EQ(BondedAt(table, Padded(c.a), Padded(c.b), c.distance), c.bonded) << c.what;
+    // a, b, distance, bonded: common bonds, then the closest contacts that are none (H...H in NH2 and
+    // CH2, 1,3 C...C, geminal C...H, O...O of COO, N...N and N...O of urea, hydrogen bonds, peaks).
+    std::istringstream contacts(
+        "C C 1.54 1  C C 1.20 1  C H 1.09 1  N H 1.01 1  O H 0.96 1  H H 0.74 1  C N 1.47 1  C N 1.35 1  C O 1.21 1 "
+        "C O 1.43 1  S S 2.05 1  C S 1.82 1  C Cl 1.77 1  C F 1.35 1  Fe N 2.00 1  P O 1.60 1 "
+        "H H 1.60 0  H H 1.78 0  C C 2.50 0  C H 2.10 0  O O 2.25 0  N N 2.30 0  N O 2.27 0  O H 1.90 0  N H 2.00 0 "
+        "Q Q 1.0 0");
+    std::string a, b;
+    float distance = 0.0f;
+    int count = 0;
+    for (bool bonded = false; contacts >> a >> b >> distance >> bonded; ++count)
+        EXPECT_EQ(BondedAt(table, Padded(a), Padded(b), distance), bonded) << a << "-" << b << " at " << distance;
+    EXPECT_EQ(count, 26);
 }
 
+// Urea's covalent bonds are all shorter than 1.6 A, its closest other contact (H...H in NH2)
+// about 1.75 A: the sample map's two molecules have 14 such bonds.
 TEST(ShippedAtomTable, BondsTheSampleMapsUreaMolecules) {
     DensityMap map = ReadFouMap(TIVAREL_SOURCE_DIR "/data/sample.fou");
-    ASSERT_EQ(map.atoms.size(), 16u);
     BondList list;
     EXPECT_FALSE(BuildBonds(map, TIVAREL_SOURCE_DIR "/data", list));
-
-    // Chemistry of urea: every H to its nearest N, every N and the O to their nearest C.
-    const auto nearest = [&](size_t i, const std::string& element) {
-        size_t best = 0;
-        double bestDistance = 1e30;
-        for (size_t j = 0; j < map.atoms.size(); ++j) {
-            const Vec3f a = map.atoms[i].position, b = map.atoms[j].position;
-            const double d = std::hypot(double(a.x) - b.x, double(a.y) - b.y, double(a.z) - b.z);
-            if (map.atoms[j].name == element && d < bestDistance) best = j, bestDistance = d;
-        }
-        return best;
-    };
-    const std::map<std::string, std::string> partner{{"H   ", "N   "}, {"N   ", "C   "}, {"O   ", "C   "}};
-    std::vector<std::pair<int, int>> expected;
-    for (size_t i = 0; i < map.atoms.size(); ++i) {
-        if (map.atoms[i].name == "C   ") continue;
-        const size_t j = nearest(i, partner.at(map.atoms[i].name));
-        expected.emplace_back(int(std::min(i, j)) + 1, int(std::max(i, j)) + 1);
+    ASSERT_EQ(list.count(), 14);
+    for (const Bond& b : list.bonds) {
+        const Vec3f p = map.atoms[size_t(b.first - 1)].position, q = map.atoms[size_t(b.second - 1)].position;
+        EXPECT_LT(std::hypot(double(p.x) - q.x, double(p.y) - q.y, double(p.z) - q.z), 1.6) << b.first;
     }
-    std::sort(expected.begin(), expected.end());
-    ASSERT_EQ(expected.size(), 14u);  // two molecules of C=O, 2 C-N, 4 N-H
-    EXPECT_EQ(Pairs(list), expected);
 }
 
 }  // namespace
