@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include <algorithm>
 #include <cmath>
 
 #include "app/gl_surface.h"
@@ -103,13 +102,20 @@ void frmMain::FatalError(const std::string& message) {
     platform_.endProgram(1);
 }
 
+std::pair<int, int> frmMain::DrawingSize() const {
+    const int w = surface_->pixelWidth(), h = surface_->pixelHeight();
+    // A window of no width or height is drawn as 1 x 1, which keeps the extents finite.
+    if (w == 0 || h == 0) return {1, 1};
+    return {w, h};
+}
+
 bool frmMain::DrawFrame() {
     const ProgramState& s = program_.state;
     if (s.stereoMode == "StereoInterlaced") {
         // The window system may reallocate the ancillary buffers some time after a
         // resize, which loses the stencil rows; drawing the mask costs little, so
         // every interlaced frame starts from a fresh one.
-        const int w = std::max(1, surface_->pixelWidth()), h = std::max(1, surface_->pixelHeight());
+        const auto [w, h] = DrawingSize();
         render::BuildInterlaceMask(w, h);
     }
     const render::Scene scene{s, program_.layers, program_.triangles, program_.segments, program_.map,
@@ -131,18 +137,13 @@ void frmMain::Paint() {
 
 void frmMain::Resize() {
     if (!surface_ || !surface_->makeCurrent()) return;
-    int w = surface_->pixelWidth(), h = surface_->pixelHeight();
-    if (w == 0 || h == 0) w = h = 1;
+    const auto [w, h] = DrawingSize();
     ProgramState& s = program_.state;
     s.extentX = s.extentY = 1.0f;
     if (s.stereoMode == "StereoInterlaced") render::BuildInterlaceMask(w, h);
     glViewport(0, 0, w, h);
     std::tie(s.extentX, s.extentY) = WindowExtents(w, h);
     Paint();
-}
-
-void frmMain::Kamera(const std::string& eyeName) {
-    render::Kamera(eyeName, program_.state.extentX, program_.state.extentY);
 }
 
 void frmMain::Unload() {

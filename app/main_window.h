@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <array>
+#include <utility>
 #include <memory>
 
 #include "app/program.h"
@@ -37,7 +38,6 @@ public:
     // Draws the frame into the back buffer without swapping; false for an unknown mode.
     bool DrawFrame();
     void Resize();
-    void Kamera(const std::string& eyeName);
     void Unload();
     [[noreturn]] void FatalError(const std::string& message);
 
@@ -89,6 +89,8 @@ protected:
 
 private:
     void CreateSurface();
+    // The drawing area in device pixels, 1 x 1 when it has no width or height.
+    std::pair<int, int> DrawingSize() const;
     void CreateMenus();
     // Closing a modeless window unloads it, so that the next show loads it anew:
     // Qt deletes it on close, and the owning pointer lets go of it then.

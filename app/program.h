@@ -60,8 +60,6 @@ public:
     std::string dialogFileName;
     std::string windowCaption = "Marching cube map of studied function";
 
-    Platform& platform() { return platform_; }
-    bool hasMap() const { return hasMap_; }
     // True while GenerateFields runs: the stores are half rewritten then.
     bool isBuilding() const { return building_; }
     // Called with the main window's new caption as soon as it is known.

@@ -171,9 +171,11 @@ void frmControlPanel::BuildViewAndPresetFrames() {
     for (int n = 0; n < 3; ++n) {
         presetButtons[n] = Place<QPushButton>(Frame6, Twips(120 + 480 * n, 240, 435, 330), QString::number(n + 1));
         connect(presetButtons[n], &QPushButton::clicked, this, [this, n] {
+            // Presets are absolute levels: in single precision, clamped into this map's range.
             const auto& levels = presets_[static_cast<size_t>(n)].levels;
-            // Presets are absolute levels, clamped into this map's range by ApplyLevels.
-            ApplyLevels(static_cast<float>(levels[0]), static_cast<float>(levels[1]), static_cast<float>(levels[2]));
+            const GridParams& g = program_.map.gridParams;
+            auto level = [&](size_t k) { return ClampPresetLevel(levels[k], g.minValue(), g.maxValue()); };
+            ApplyLevels(level(0), level(1), level(2));
         });
     }
 }
