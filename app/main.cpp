@@ -19,8 +19,8 @@ int main(int argc, char* argv[]) {
     // Qt takes the user's locale; numbers in files, messages and text boxes use a decimal point.
     std::setlocale(LC_NUMERIC, "C");
     tivarel::QtPlatform platform;
-    tivarel::frmMain window(platform);
+    tivarel::MainWindow window(platform);
     platform.setOwner(&window);
-    window.Load(commandText);
+    window.start(commandText);
     return QApplication::exec();
 }

@@ -52,26 +52,26 @@ int KeyCode(int qtKey) {
 }
 }  // namespace
 
-frmMain::frmMain(Platform& platform) : platform_(platform), program_(platform, &progress_) {
+MainWindow::MainWindow(Platform& platform) : platform_(platform), program_(platform, &progress_) {
     setWindowTitle(QString::fromStdString(program_.windowCaption));
-    CreateMenus();
+    createMenus();
     program_.captionChanged = [this](const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); };
     idle_.setInterval(0);
-    connect(&idle_, &QTimer::timeout, this, [this] { IdlePass(); });
+    connect(&idle_, &QTimer::timeout, this, [this] { idlePass(); });
 }
 
-frmMain::~frmMain() {
+MainWindow::~MainWindow() {
     // The other windows first, while the members they report to still exist.
     panel_.reset();
     help_.reset();
     about_.reset();
 }
 
-void frmMain::Load(const std::string& commandText) {
+void MainWindow::start(const std::string& commandText) {
     program_.state.stereoMode = "Nothing";
     program_.OpenMap(commandText);
     ResetView();
-    CreateSurface();
+    createSurface();
     render::InitDepth();
     render::InitLighting();
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -79,14 +79,16 @@ void frmMain::Load(const std::string& commandText) {
     show();
 }
 
-void frmMain::CreateSurface() {
+void MainWindow::createSurface() {
     GLSurface::Handlers handlers{
-        [this] { Resize(); },
-        [this] { Paint(); },
-        [this](QMouseEvent* e) { OnMousePress(e); },
-        [this](QMouseEvent* e) { OnMouseRelease(e); },
-        [this](QMouseEvent* e) { MouseMove(static_cast<float>(e->position().x()), static_cast<float>(e->position().y())); },
-        [this](QKeyEvent* e) { OnKey(e); },
+        [this] { resizeView(); },
+        [this] { paint(); },
+        [this](QMouseEvent* e) { onMousePress(e); },
+        [this](QMouseEvent* e) { onMouseRelease(e); },
+        [this](QMouseEvent* e) {
+            mouseMove(static_cast<float>(e->position().x()), static_cast<float>(e->position().y()));
+        },
+        [this](QKeyEvent* e) { onKey(e); },
     };
     const std::string& mode = program_.state.stereoMode;
     surface_ = new GLSurface(SurfaceFormatFor(mode), std::move(handlers));
@@ -94,78 +96,78 @@ void frmMain::CreateSurface() {
     container->setMinimumSize(1, 1);
     container->setFocusPolicy(Qt::StrongFocus);
     setCentralWidget(container);
-    if (!surface_->createContext(mode)) FatalError("Could not retrieve pixel format!");
+    if (!surface_->createContext(mode)) fatalError("Could not retrieve pixel format!");
 }
 
-void frmMain::FatalError(const std::string& message) {
+void MainWindow::fatalError(const std::string& message) {
     platform_.showMessage("Fatal Error: " + message, "Fatal Error In Tivarel", MessageIcon::Critical);
     platform_.endProgram(1);
 }
 
-std::pair<int, int> frmMain::DrawingSize() const {
+std::pair<int, int> MainWindow::drawingSize() const {
     const int w = surface_->pixelWidth(), h = surface_->pixelHeight();
     // A window of no width or height is drawn as 1 x 1, which keeps the extents finite.
     if (w == 0 || h == 0) return {1, 1};
     return {w, h};
 }
 
-bool frmMain::DrawFrame() {
+bool MainWindow::drawFrame() {
     const ProgramState& s = program_.state;
     if (s.stereoMode == "StereoInterlaced") {
         // The window system may reallocate the ancillary buffers some time after a
         // resize, which loses the stencil rows; drawing the mask costs little, so
         // every interlaced frame starts from a fresh one.
-        const auto [w, h] = DrawingSize();
+        const auto [w, h] = drawingSize();
         render::BuildInterlaceMask(w, h);
     }
     const render::Scene scene{s, program_.layers, program_.triangles, program_.segments, program_.map,
                               program_.bonds, program_.peaks.rows.data(), program_.peaks.count, pickPoint_};
     return render::DrawFrame(s.stereoMode, s.extentX, s.extentY, view_,
-                             [&] { render::objekt(scene, program_.state.listValid); });
+                             [&] { render::DrawScene(scene, program_.state.listValid); });
 }
 
-void frmMain::Paint() {
+void MainWindow::paint() {
     // Paints never nest (a message box shown here must not start another one), and
     // none draws from the stores while a rebuild rewrites them.
     if (painting_ || program_.isBuilding() || !surface_ || !surface_->makeCurrent()) return;
     painting_ = true;
     const auto error = static_cast<int16_t>(glGetError());
     if (error != 0) platform_.showMessage("Warning: OpenGL error nuber:" + FormatNumber(error));
-    if (DrawFrame()) surface_->swapBuffers();
+    if (drawFrame()) surface_->swapBuffers();
     painting_ = false;
 }
 
-void frmMain::Resize() {
+void MainWindow::resizeView() {
     if (!surface_ || !surface_->makeCurrent()) return;
-    const auto [w, h] = DrawingSize();
+    const auto [w, h] = drawingSize();
     ProgramState& s = program_.state;
     s.extentX = s.extentY = 1.0f;
     if (s.stereoMode == "StereoInterlaced") render::BuildInterlaceMask(w, h);
     glViewport(0, 0, w, h);
     std::tie(s.extentX, s.extentY) = WindowExtents(w, h);
-    Paint();
+    paint();
 }
 
-void frmMain::Unload() {
+void MainWindow::closeProgram() {
     view_.isSpinning = false;
-    UpdateIdleLoop();
+    updateIdleLoop();
     // The peaks are offered for saving before anything is released.
     if (program_.peaks.count > 0) program_.SavePeakFile();
     program_.state.isQuitting = true;
     if (surface_) surface_->releaseContext();
-    UnloadControlPanel();
+    unloadControlPanel();
     help_.reset();
     about_.reset();
     progress_.hide();
     platform_.endProgram(0);
 }
 
-void frmMain::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
-    Unload();
+    closeProgram();
 }
 
-void frmMain::ResetView() {
+void MainWindow::ResetView() {
     ProgramState& s = program_.state;
     view_.isRotating = view_.isZooming = view_.isSpinning = false;
     s.extentX = s.extentY = 1.0f;
@@ -180,44 +182,44 @@ void frmMain::ResetView() {
         presets_ = ReadLayerPresets(SideFilePath(platform_.programDirectory(), "layer_limit_presets.txt"));
     });
     ResetViewState(view_);
-    UpdateIdleLoop();
+    updateIdleLoop();
     s.listValid = 0;
-    UnloadControlPanel();
-    ShowControlPanel();
+    unloadControlPanel();
+    showControlPanel();
 }
 
-void frmMain::ShowControlPanel() {
+void MainWindow::showControlPanel() {
     if (!panel_) {
-        frmControlPanel::Host host{
+        ControlPanel::Host host{
             [this](const std::string& direction) { SetView(direction); },
-            [this] { Paint(); },
+            [this] { paint(); },
         };
-        panel_ = std::make_unique<frmControlPanel>(program_, presets_, std::move(host));
-        UnloadOnClose(panel_);
+        panel_ = std::make_unique<ControlPanel>(program_, presets_, std::move(host));
+        unloadOnClose(panel_);
     }
     panel_->show();
     panel_->raise();
 }
 
-void frmMain::UnloadControlPanel() {
+void MainWindow::unloadControlPanel() {
     if (!panel_) return;
     panel_->hide();
     panel_.reset();
 }
 
-void frmMain::SetView(const std::string& direction) {
+void MainWindow::SetView(const std::string& direction) {
     SetViewQuat(view_, direction);
-    UpdateIdleLoop();
-    Paint();
+    updateIdleLoop();
+    paint();
 }
 
-void frmMain::MouseDown(int button, int shift, float x, float y) {
+void MainWindow::mouseDown(int button, int shift, float x, float y) {
     tivarel::MouseDown(view_, button, shift, x, y);
-    UpdateIdleLoop();
+    updateIdleLoop();
     if (button == kRightButton) PickPeak(x, y);
 }
 
-void frmMain::PickPeak(float x, float y) {
+void MainWindow::PickPeak(float x, float y) {
     if (!surface_ || !surface_->makeCurrent()) return;
     // GL counts device pixels; the mouse comes in logical ones.
     const float ratio = static_cast<float>(surface_->devicePixelRatio());
@@ -240,67 +242,67 @@ void frmMain::PickPeak(float x, float y) {
     if (!found) return;
     program_.state.listValid = 0;
     program_.state.showMarker = true;
-    Paint();
+    paint();
     platform_.beep();
-    Paint();
+    paint();
     program_.AddPeak(pickPoint_);
     program_.state.showMarker = false;
     program_.state.listValid = 0;
-    Paint();
+    paint();
 }
 
-void frmMain::ClearPeaks() {
+void MainWindow::clearPeaks() {
     program_.peaks.count = 0;
     program_.state.listValid = 0;
-    Paint();
+    paint();
 }
 
-void frmMain::MouseUp(int button) { tivarel::MouseUp(view_, button); }
+void MainWindow::mouseUp(int button) { tivarel::MouseUp(view_, button); }
 
-void frmMain::MouseMove(float x, float y) {
+void MainWindow::mouseMove(float x, float y) {
     const int w = static_cast<int>(std::nearbyint(surface_ ? surface_->width() : 1));
     const int h = static_cast<int>(std::nearbyint(surface_ ? surface_->height() : 1));
-    if (tivarel::MouseMove(view_, x, y, w, h)) Paint();
-    UpdateIdleLoop();
+    if (tivarel::MouseMove(view_, x, y, w, h)) paint();
+    updateIdleLoop();
 }
 
-void frmMain::KeyDown(int keyCode) {
+void MainWindow::keyDown(int keyCode) {
     KeyDownMove(view_, keyCode);
-    UpdateIdleLoop();
-    if (keyCode == kKeyEscape) Unload();
-    Paint();
+    updateIdleLoop();
+    if (keyCode == kKeyEscape) closeProgram();
+    paint();
 }
 
-void frmMain::KeyPress(char character) {
+void MainWindow::keyPress(char character) {
     KeyPressMove(view_, character);
-    UpdateIdleLoop();
+    updateIdleLoop();
     switch (character) {
-    case 'h': ShowControlPanel(); break;
-    case 'q': Unload(); return;
+    case 'h': showControlPanel(); break;
+    case 'q': closeProgram(); return;
     case 'x': SetView("X"); break;
     case 'y': SetView("Y"); break;
     case 'z': SetView("Z"); break;
-    case '-': StepSection(-1); break;
-    case '+': StepSection(+1); break;
+    case '-': stepSection(-1); break;
+    case '+': stepSection(+1); break;
     default: break;
     }
-    Paint();
+    paint();
 }
 
-void frmMain::StepSection(int delta) {
+void MainWindow::stepSection(int delta) {
     LayerSettings& layers = program_.layers;
     const int nz = program_.map.gridParams.nz();
     int section = layers.zSection + delta;
     if (section < 1) section = 1;
     if (section > nz) section = nz;
     layers.zSection = static_cast<int16_t>(section);
-    if (panel_) panel_->ShowSection(section);
+    if (panel_) panel_->showSection(section);
     program_.GenerateFields();
 }
 
-void frmMain::IdlePass() {
+void MainWindow::idlePass() {
     if (!view_.isSpinning) {
-        UpdateIdleLoop();
+        updateIdleLoop();
         return;
     }
     // Modal boxes, dialogs and the progress window run event loops of their own:
@@ -309,29 +311,29 @@ void frmMain::IdlePass() {
     idle_.setInterval(blocked ? kBlockedPollMs : 0);
     if (blocked) return;
     SpinStep(view_);
-    Paint();
+    paint();
 }
 
-void frmMain::UpdateIdleLoop() {
+void MainWindow::updateIdleLoop() {
     // The idle loop only runs while the model spins; otherwise the program sleeps.
     if (view_.isSpinning && !idle_.isActive()) idle_.start();
     if (!view_.isSpinning && idle_.isActive()) idle_.stop();
 }
 
-void frmMain::OnMousePress(QMouseEvent* e) {
+void MainWindow::onMousePress(QMouseEvent* e) {
     const int button = ButtonCode(e->button());
-    MouseDown(button, ShiftState(e->modifiers()), static_cast<float>(e->position().x()),
+    mouseDown(button, ShiftState(e->modifiers()), static_cast<float>(e->position().x()),
               static_cast<float>(e->position().y()));
 }
 
-void frmMain::OnMouseRelease(QMouseEvent* e) { MouseUp(ButtonCode(e->button())); }
+void MainWindow::onMouseRelease(QMouseEvent* e) { mouseUp(ButtonCode(e->button())); }
 
-void frmMain::OnKey(QKeyEvent* e) {
-    KeyDown(KeyCode(e->key()));
+void MainWindow::onKey(QKeyEvent* e) {
+    keyDown(KeyCode(e->key()));
     // Every key with a character raises the key-press handler too; characters the
     // handler does not know (non-ASCII among them) come as 0 and only repaint.
     const QString text = e->text();
-    if (!text.isEmpty()) KeyPress(text[0].unicode() < 128 ? static_cast<char>(text[0].unicode()) : '\0');
+    if (!text.isEmpty()) keyPress(text[0].unicode() < 128 ? static_cast<char>(text[0].unicode()) : '\0');
 }
 
 }  // namespace tivarel

@@ -1,5 +1,5 @@
 #pragma once
-// frmMain: the main window. It owns the program state, the view state and the
+// MainWindow: the main window. It owns the program state, the view state and the
 // GL surface, runs the start-up, the frame cycle and the navigation events.
 #include <QMainWindow>
 #include <QTimer>
@@ -20,103 +20,101 @@ namespace tivarel {
 
 class Platform;
 class GLSurface;
-class frmControlPanel;
-class frmAbout;
-class frmHelp;
+class ControlPanel;
+class AboutWindow;
+class HelpWindow;
 
-class frmMain : public QMainWindow {
+class MainWindow : public QMainWindow {
 public:
-    explicit frmMain(Platform& platform);
-    ~frmMain() override;
+    explicit MainWindow(Platform& platform);
+    ~MainWindow() override;
 
     // The start-up: opens the map named by the command text (or chosen in a dialog),
     // resets the view, creates the GL surface and shows the window.
-    void Load(const std::string& commandText);
+    void start(const std::string& commandText);
 
     // The frame cycle.
-    void Paint();
+    void paint();
     // Draws the frame into the back buffer without swapping; false for an unknown mode.
-    bool DrawFrame();
-    void Resize();
-    void Unload();
-    [[noreturn]] void FatalError(const std::string& message);
+    bool drawFrame();
+    void resizeView();
+    // Offers the peaks for saving, releases the context and the other windows, ends the program.
+    void closeProgram();
+    [[noreturn]] void fatalError(const std::string& message);
 
     // Navigation.
-    void MouseDown(int button, int shift, float x, float y);
-    void MouseUp(int button);
-    void MouseMove(float x, float y);
-    void KeyDown(int keyCode);
-    void KeyPress(char character);
+    void mouseDown(int button, int shift, float x, float y);
+    void mouseUp(int button);
+    void mouseMove(float x, float y);
+    void keyDown(int keyCode);
+    void keyPress(char character);
     void SetView(const std::string& direction);
     // A right click: picks in the contour plane or in the used surface, then offers the peak.
     void PickPeak(float x, float y);
-    void ClearPeaks();
     void ResetView();
     // One pass of the idle loop while spinning.
-    void IdlePass();
-    // Shows the control panel, loading it from the program state when it is not loaded.
-    void ShowControlPanel();
-    frmControlPanel* controlPanel() { return panel_.get(); }
-    frmAbout* aboutWindow() { return about_.get(); }
-    frmHelp* helpWindow() { return help_.get(); }
+    void idlePass();
+    ControlPanel* controlPanel() { return panel_.get(); }
+    AboutWindow* aboutWindow() { return about_.get(); }
+    HelpWindow* helpWindow() { return help_.get(); }
     const std::array<Preset, 3>& presets() const { return presets_; }
 
-    // Menu commands.
-    void mnuFile_Open_ZOL_map();
-    void mnuFile_Save_peak_list();
-    void mnuSavePovrayFile();
-    void mnuFile_Save_image();
-    void mnuFileExit();
-    void mnuEditClearPeaks();
-    void mnuViewShow_Control_Panel();
-    void mnuViewBackgroundColor();
-    void mnuHelpHelp();
-    void mnuHelpAbout();
+    // Menu commands ("&Exit" is closeProgram).
+    void openMap();
+    void savePeakList();
+    // Writes the shown scene, under the current view, as a POV-Ray file.
+    void exportPovScene();
+    void saveImage();
+    void clearPeaks();
+    // Shows the control panel, loading it from the program state when it is not loaded.
+    void showControlPanel();
+    void chooseBackgroundColour();
+    void showHelp();
+    void showAbout();
     // Writes the current picture as a TGA file of the drawing area's size.
     void SaveTGA(const std::string& fileName);
-    void ExportPovScene();
 
     Program& program() { return program_; }
     ProgramState& state() { return program_.state; }
     ViewState& view() { return view_; }
     Vec3f& pickPoint() { return pickPoint_; }
     GLSurface* surface() { return surface_; }
-    frmProgressBar& progressWindow() { return progress_; }
+    ProgressWindow& progressWindow() { return progress_; }
     bool isIdleLoopActive() const { return idle_.isActive(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void CreateSurface();
+    void createSurface();
     // The drawing area in device pixels, 1 x 1 when it has no width or height.
-    std::pair<int, int> DrawingSize() const;
-    void CreateMenus();
+    std::pair<int, int> drawingSize() const;
+    void createMenus();
     // Closing a modeless window unloads it, so that the next show loads it anew:
     // Qt deletes it on close, and the owning pointer lets go of it then.
     template <typename Window>
-    void UnloadOnClose(std::unique_ptr<Window>& window) {
+    void unloadOnClose(std::unique_ptr<Window>& window) {
         window->setAttribute(Qt::WA_DeleteOnClose);
         connect(window.get(), &QObject::destroyed, this, [&window] { (void)window.release(); });
     }
-    void UnloadControlPanel();
-    void StepSection(int delta);
-    void UpdateIdleLoop();
-    void OnMousePress(QMouseEvent* e);
-    void OnMouseRelease(QMouseEvent* e);
-    void OnKey(QKeyEvent* e);
+    void unloadControlPanel();
+    void stepSection(int delta);
+    void updateIdleLoop();
+    void onMousePress(QMouseEvent* e);
+    void onMouseRelease(QMouseEvent* e);
+    void onKey(QKeyEvent* e);
 
     Platform& platform_;
-    frmProgressBar progress_;
+    ProgressWindow progress_;
     Program program_;
     ViewState view_;
     Vec3f pickPoint_;
     GLSurface* surface_ = nullptr;
     QTimer idle_;
     std::array<Preset, 3> presets_{};
-    std::unique_ptr<frmControlPanel> panel_;
-    std::unique_ptr<frmAbout> about_;
-    std::unique_ptr<frmHelp> help_;
+    std::unique_ptr<ControlPanel> panel_;
+    std::unique_ptr<AboutWindow> about_;
+    std::unique_ptr<HelpWindow> help_;
     uint32_t dialogColour_ = 0;   // the colour dialog's one colour, 0x00BBGGRR, shared between uses
     bool painting_ = false;
 };

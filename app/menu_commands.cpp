@@ -27,25 +27,25 @@ std::optional<std::string> ReadOptionalFile(const std::string& path) {
 }
 }  // namespace
 
-void frmMain::CreateMenus() {
+void MainWindow::createMenus() {
     struct Item {
         const char* name;
         const char* caption;
-        void (frmMain::*command)();
+        void (MainWindow::*command)();
     };
     const std::pair<std::pair<const char*, const char*>, std::vector<Item>> menus[] = {
-        {{"mnuFile", "&File"},
-         {{"mnuFile_Open_ZOL_map", "&Open ZOL map", &frmMain::mnuFile_Open_ZOL_map},
-          {"mnuFile_Save_peak_list", "&Save peak list", &frmMain::mnuFile_Save_peak_list},
-          {"mnuSavePovrayFile", "Save &POVRAY file", &frmMain::mnuSavePovrayFile},
-          {"mnuFile_Save_image", "Save &image", &frmMain::mnuFile_Save_image},
-          {"mnuFileExit", "&Exit", &frmMain::mnuFileExit}}},
-        {{"mnuEdit", "&Edit"}, {{"mnuEditClearPeaks", "&Clear Peaks", &frmMain::mnuEditClearPeaks}}},
-        {{"mnuControl", "&View"},
-         {{"mnuViewShow_Control_Panel", "&Show Control Panel", &frmMain::mnuViewShow_Control_Panel},
-          {"mnuViewBackgroundColor", "&Background Color", &frmMain::mnuViewBackgroundColor}}},
-        {{"mnuHelp", "&Help"},
-         {{"mnuHelpHelp", "&Help", &frmMain::mnuHelpHelp}, {"mnuHelpAbout", "&About", &frmMain::mnuHelpAbout}}},
+        {{"fileMenu", "&File"},
+         {{"openMap", "&Open ZOL map", &MainWindow::openMap},
+          {"savePeakList", "&Save peak list", &MainWindow::savePeakList},
+          {"exportPovScene", "Save &POVRAY file", &MainWindow::exportPovScene},
+          {"saveImage", "Save &image", &MainWindow::saveImage},
+          {"closeProgram", "&Exit", &MainWindow::closeProgram}}},
+        {{"editMenu", "&Edit"}, {{"clearPeaks", "&Clear Peaks", &MainWindow::clearPeaks}}},
+        {{"viewMenu", "&View"},
+         {{"showControlPanel", "&Show Control Panel", &MainWindow::showControlPanel},
+          {"chooseBackgroundColour", "&Background Color", &MainWindow::chooseBackgroundColour}}},
+        {{"helpMenu", "&Help"},
+         {{"showHelp", "&Help", &MainWindow::showHelp}, {"showAbout", "&About", &MainWindow::showAbout}}},
     };
     for (const auto& [menu, items] : menus) {
         QMenu* m = menuBar()->addMenu(menu.second);
@@ -59,21 +59,19 @@ void frmMain::CreateMenus() {
     }
 }
 
-void frmMain::mnuFile_Open_ZOL_map() {
+void MainWindow::openMap() {
     if (!program_.OpenMap("")) return;   // the dialog was cancelled: the map shown stays
     ResetView();
-    Resize();
-    Paint();
+    resizeView();
+    paint();
 }
 
-void frmMain::mnuFile_Save_peak_list() {
+void MainWindow::savePeakList() {
     if (program_.peaks.count > 0) program_.SavePeakFile();
     else platform_.showMessage("You do not have any peaks");
 }
 
-void frmMain::mnuSavePovrayFile() { ExportPovScene(); }
-
-void frmMain::ExportPovScene() {
+void MainWindow::exportPovScene() {
     const std::optional<std::string> path =
         program_.AskSaveName("TVR_pov.pov", "POVRAY files (*.pov)|*.pov|All files (*.*)|*.*");
     if (!path || !surface_ || !surface_->makeCurrent()) return;
@@ -100,17 +98,17 @@ void frmMain::ExportPovScene() {
                               " has no line \"//END OF FILE\"; all of it was copied into the scene.");
 }
 
-void frmMain::mnuFile_Save_image() {
+void MainWindow::saveImage() {
     const std::optional<std::string> path = program_.AskSaveName("ZOL_picture.tga", "TGA pictures (*.tga)|*.tga");
     if (path) SaveTGA(*path);
 }
 
-void frmMain::SaveTGA(const std::string& fileName) {
+void MainWindow::SaveTGA(const std::string& fileName) {
     if (!surface_ || !surface_->makeCurrent()) return;
     const int w = surface_->pixelWidth(), h = surface_->pixelHeight();
     // After a swap the back buffer's content is undefined on many drivers: draw
     // the picture the window shows once more, then read it before any swap.
-    DrawFrame();
+    drawFrame();
     std::vector<uint8_t> rgb(static_cast<size_t>(w) * static_cast<size_t>(h) * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
@@ -120,13 +118,7 @@ void frmMain::SaveTGA(const std::string& fileName) {
         platform_.showMessage(*failure);
 }
 
-void frmMain::mnuFileExit() { Unload(); }
-
-void frmMain::mnuEditClearPeaks() { ClearPeaks(); }
-
-void frmMain::mnuViewShow_Control_Panel() { ShowControlPanel(); }
-
-void frmMain::mnuViewBackgroundColor() {
+void MainWindow::chooseBackgroundColour() {
     // A cancel keeps the dialog's colour, so the current background is applied again.
     if (const std::optional<uint32_t> chosen = platform_.colourDialog(dialogColour_)) dialogColour_ = *chosen;
     const uint32_t c = dialogColour_;
@@ -136,19 +128,19 @@ void frmMain::mnuViewBackgroundColor() {
     rgb[2] = static_cast<float>((c / 65536) & 255);
     if (surface_ && surface_->makeCurrent()) glClearColor(rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f, 0.0f);
     program_.state.listValid = 0;
-    Paint();
+    paint();
 }
 
-void frmMain::mnuHelpHelp() {
+void MainWindow::showHelp() {
     if (!help_) {
-        help_ = std::make_unique<frmHelp>(platform_.programDirectory());
-        UnloadOnClose(help_);
+        help_ = std::make_unique<HelpWindow>(platform_.programDirectory());
+        unloadOnClose(help_);
     }
     help_->show();
     help_->raise();
 }
 
-void frmMain::mnuHelpAbout() {
+void MainWindow::showAbout() {
     if (!about_) {
         AboutFacts facts;
         if (surface_ && surface_->makeCurrent()) {
@@ -162,8 +154,8 @@ void frmMain::mnuHelpAbout() {
         facts.stereoMode = program_.state.stereoMode;
         for (int layer = 1; layer <= kLayerCount; ++layer)
             if (program_.layers.layerUsed(layer)) facts.usedTriangles += program_.triangles.count(layer);
-        about_ = std::make_unique<frmAbout>(facts);
-        UnloadOnClose(about_);
+        about_ = std::make_unique<AboutWindow>(facts);
+        unloadOnClose(about_);
     }
     about_->show();
     about_->raise();

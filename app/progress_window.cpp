@@ -13,11 +13,11 @@ namespace {
 constexpr int kMapWaitMs = 1000;
 }  // namespace
 
-frmProgressBar::frmProgressBar() : QWidget(nullptr, Qt::Tool), ProgressBar1(new QProgressBar(this)) {
+ProgressWindow::ProgressWindow() : QWidget(nullptr, Qt::Tool), bar_(new QProgressBar(this)) {
     setWindowTitle("ZOL map calculation progress");
-    ProgressBar1->setRange(0, 100);
+    bar_->setRange(0, 100);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(ProgressBar1);
+    layout->addWidget(bar_);
     resize(420, 60);
     // Layers are built one after another: the window goes away only when control
     // returns to the event loop, so that it does not vanish and reappear between them.
@@ -26,7 +26,7 @@ frmProgressBar::frmProgressBar() : QWidget(nullptr, Qt::Tool), ProgressBar1(new 
     connect(&hideTimer_, &QTimer::timeout, this, [this] { hide(); });
 }
 
-void frmProgressBar::showProgress(const std::string& caption) {
+void ProgressWindow::showProgress(const std::string& caption) {
     hideTimer_.stop();
     setWindowTitle(QString::fromStdString(caption));
     show();
@@ -36,16 +36,16 @@ void frmProgressBar::showProgress(const std::string& caption) {
     waited.start();
     while (!(windowHandle() && windowHandle()->isExposed()) && waited.elapsed() < kMapWaitMs)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
-    ProgressBar1->repaint();
+    bar_->repaint();
 }
 
-void frmProgressBar::setProgress(int percent) {
-    ProgressBar1->setValue(percent);
-    if (isVisible()) ProgressBar1->repaint();
+void ProgressWindow::setProgress(int percent) {
+    bar_->setValue(percent);
+    if (isVisible()) bar_->repaint();
 }
 
-void frmProgressBar::hideProgress() { hideTimer_.start(); }
+void ProgressWindow::hideProgress() { hideTimer_.start(); }
 
-int frmProgressBar::value() const { return ProgressBar1->value(); }
+int ProgressWindow::value() const { return bar_->value(); }
 
 }  // namespace tivarel

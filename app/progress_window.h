@@ -1,5 +1,5 @@
 #pragma once
-// frmProgressBar: a small window with a 0..100 bar, shown while surfaces are built.
+// ProgressWindow: a small window with a 0..100 bar, shown while surfaces are built.
 #include <QTimer>
 #include <QWidget>
 
@@ -9,16 +9,16 @@ class QProgressBar;
 
 namespace tivarel {
 
-class frmProgressBar : public QWidget, public ProgressSink {
+class ProgressWindow : public QWidget, public ProgressSink {
 public:
-    frmProgressBar();
+    ProgressWindow();
     void showProgress(const std::string& caption) override;
     void setProgress(int percent) override;
     void hideProgress() override;
     int value() const;
 
 private:
-    QProgressBar* ProgressBar1;
+    QProgressBar* bar_;
     QTimer hideTimer_;
 };
 

@@ -25,17 +25,17 @@ struct FrameCost {
     double compile, replay;
 };
 
-FrameCost Measure(frmMain& window) {
+FrameCost Measure(MainWindow& window) {
     window.surface()->makeCurrent();
     window.program().state.listValid = 0;
     auto start = Clock::now();
-    window.DrawFrame();
+    window.drawFrame();
     glFinish();
     const double compile = Seconds(start);
     const int frames = 5;
     start = Clock::now();
     for (int i = 0; i < frames; ++i) {
-        window.Paint();
+        window.paint();
         glFinish();
     }
     return {compile, Seconds(start) / frames};
@@ -60,13 +60,13 @@ void FillNearCapacity(TriangleStore& store) {
     }
 }
 
-double SpinStepsPerSecond(frmMain& window) {
+double SpinStepsPerSecond(MainWindow& window) {
     TrackballQuat(window.view().dragQuat, 0.0f, 0.0f, 0.01f, 0.0f);
     window.view().isSpinning = true;
     int steps = 0;
     const auto start = Clock::now();
     while (Seconds(start) < 2.0) {
-        window.IdlePass();
+        window.idlePass();
         ++steps;
     }
     glFinish();
@@ -74,7 +74,7 @@ double SpinStepsPerSecond(frmMain& window) {
     return steps / Seconds(start);
 }
 
-void Report(const char* scene, frmMain& window) {
+void Report(const char* scene, MainWindow& window) {
     for (int style : {1, 2}) {
         window.program().state.meshStyle = static_cast<int16_t>(style);
         const FrameCost cost = Measure(window);
@@ -93,8 +93,8 @@ void Report(const char* scene, frmMain& window) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     tivarel::QtPlatform platform;
-    tivarel::frmMain window(platform);
-    window.Load(TIVAREL_SOURCE_DIR "/data/sample.fou");
+    tivarel::MainWindow window(platform);
+    window.start(TIVAREL_SOURCE_DIR "/data/sample.fou");
     while (!window.surface()->isExposed()) QApplication::processEvents();
     window.surface()->makeCurrent();
     std::printf("GL renderer: %s, %s\n", glGetString(GL_RENDERER), glGetString(GL_VERSION));

@@ -8,11 +8,12 @@
 #include <span>
 #include <string>
 
-#include "app/state.h"
 #include "mapio/atoms.h"
 #include "mapio/map_model.h"
+#include "surface/layer_settings.h"
 #include "surface/march_cubes.h"
 #include "surface/march_squares.h"
+#include "view/program_state.h"
 
 namespace tivarel {
 

@@ -1,5 +1,5 @@
 #pragma once
-// frmAbout and frmHelp: two modeless information windows whose contents are a
+// AboutWindow and HelpWindow: two modeless information windows whose contents are a
 // snapshot taken when they load.
 #include <QWidget>
 
@@ -17,20 +17,23 @@ struct AboutFacts {
     int32_t usedTriangles = 0;
 };
 
-class frmAbout : public QWidget {
+class AboutWindow : public QWidget {
 public:
-    explicit frmAbout(const AboutFacts& facts);
-    QLabel *Picture1, *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8;
+    explicit AboutWindow(const AboutFacts& facts);
+    QLabel* picture;
+    QLabel *versionLabel, *descriptionLabel;
+    // Captions and the values filled at load: OpenGL driver, display mode, triangle count.
+    QLabel *driversCaption, *driversLabel, *modeCaption, *modeLabel, *trianglesCaption, *trianglesLabel;
 };
 
 // The help text: every line of the file followed by a line end, also the last one.
 std::string HelpText(const std::string& fileBytes);
 
-class frmHelp : public QWidget {
+class HelpWindow : public QWidget {
 public:
     // Shows readme.txt from the program's directory.
-    explicit frmHelp(const std::string& programDirectory);
-    QPlainTextEdit* Text1;
+    explicit HelpWindow(const std::string& programDirectory);
+    QPlainTextEdit* textView;
 };
 
 }  // namespace tivarel

@@ -1,5 +1,5 @@
 #pragma once
-// frmControlPanel: the modeless second window that edits the layer levels,
+// ControlPanel: the modeless second window that edits the layer levels,
 // switches, mesh style, picking mode, contour plane, axis views and presets.
 // It keeps no state of its own: every value lives in the program state.
 #include <QWidget>
@@ -21,7 +21,7 @@ class QScrollBar;
 
 namespace tivarel {
 
-class frmControlPanel : public QWidget {
+class ControlPanel : public QWidget {
 public:
     // What the panel asks of the main window.
     struct Host {
@@ -30,39 +30,40 @@ public:
     };
 
     // Builds the controls and runs the load step from the program state.
-    frmControlPanel(Program& program, const std::array<Preset, 3>& presets, Host host);
+    ControlPanel(Program& program, const std::array<Preset, 3>& presets, Host host);
 
     void LevelToScroll();
     float ClampLevel(float x) const;
     void ApplyLevels(float l1, float l2, float l3);
     // The "-" and "+" keys of the main window show the plane here.
-    void ShowSection(int section);
+    void showSection(int section);
 
-    // Controls, by their design names, for the main window and the tests.
-    QGroupBox *Frame1, *Frame2, *Frame3, *Frame4, *Frame5, *Frame6;
-    QLabel *Label10, *Label9, *Label8, *Label5, *Label7;
-    QLineEdit *Text1, *Text2, *Text6;
-    std::array<QCheckBox*, 3> layerChecks;     // Check1..Check3
-    std::array<QLineEdit*, 3> limits;          // Limit1..Limit3
-    std::array<QScrollBar*, 3> scrolls;        // HScroll1..HScroll3
-    QRadioButton *Option1, *Option2, *Option3, *Option4;
-    QCheckBox *Check4, *Check5, *Check6;
-    QPushButton *Command1, *Command2, *Command3;
-    QPushButton *ForceAxisX, *ForceAxesY, *ForceAxisZ;
-    std::array<QPushButton*, 3> presetButtons;  // Preset1..Preset3
+    // The controls; each one's object name is its member name (layer boxes, level
+    // edits and bars, axis and preset buttons get a number from 1: "levelEdit2").
+    QGroupBox *layerFrame, *styleFrame, *sectionFrame, *pickingFrame, *axisFrame, *presetFrame;
+    QLabel *minLabel, *maxLabel, *visibleLabel, *valueLabel, *rangeLabel;
+    QLineEdit *minValueEdit, *maxValueEdit, *sectionEdit;
+    std::array<QCheckBox*, 3> layerBoxes;   // layers 1..3 switched on
+    std::array<QLineEdit*, 3> levelEdits;   // levels of layers 1..3 as text
+    std::array<QScrollBar*, 3> levelBars;   // the same levels on 0..kScrollMax
+    QRadioButton *webStyleButton, *triangleStyleButton, *pick3DButton, *pick2DButton;
+    QCheckBox *atomsBox, *contourMapBox, *cellBox;
+    QPushButton *applyButton, *sectionDownButton, *sectionUpButton;
+    std::array<QPushButton*, 3> axisButtons;   // views along X, Y, Z
+    std::array<QPushButton*, 3> presetButtons;
 
     static constexpr int kScrollMax = 32767;
 
 private:
-    void BuildLayerFrame();
-    void BuildStyleFrame();
-    void BuildPickingFrame();
-    void BuildSectionFrame();
-    void BuildViewAndPresetFrames();
-    void LoadFields();
-    void ScrollMoved(int layer, int position);
-    void StepSection(int delta);
-    void Apply();
+    void buildLayerFrame();
+    void buildStyleFrame();
+    void buildPickingFrame();
+    void buildSectionFrame();
+    void buildViewAndPresetFrames();
+    void loadFields();
+    void scrollMoved(int layer, int position);
+    void stepSection(int delta);
+    void apply();
 
     Program& program_;
     const std::array<Preset, 3>& presets_;

@@ -4,9 +4,10 @@
 #include <array>
 #include <string>
 
-#include "app/state.h"
 #include "mapio/atoms.h"
 #include "mapio/map_model.h"
+#include "surface/layer_settings.h"
+#include "view/program_state.h"
 
 class GLUquadric;
 

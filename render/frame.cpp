@@ -35,8 +35,8 @@ void SetEyeFrustum(const EyeFrustum& f) {
     MultEyeFrustum(f);
 }
 
-void Kamera(const std::string& eyeName, float extentX, float extentY) {
-    const std::optional<EyeFrustum> f = KameraFrustum(eyeName, extentX, extentY);
+void SetEyeProjection(const std::string& eyeName, float extentX, float extentY) {
+    const std::optional<EyeFrustum> f = EyeFrustumFor(eyeName, extentX, extentY);
     if (!f) return;
     if (eyeName == "CentralEyePicking") MultEyeFrustum(*f);
     else SetEyeFrustum(*f);
@@ -88,7 +88,7 @@ void BuildInterlaceMask(int w, int h) {
 namespace {
 void DrawEye(const std::string& eye, float extentX, float extentY, const ViewState& view,
              const std::function<void()>& drawScene) {
-    Kamera(eye, extentX, extentY);
+    SetEyeProjection(eye, extentX, extentY);
     glMatrixMode(GL_MODELVIEW);
     recalcModelView(view);
     drawScene();

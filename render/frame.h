@@ -16,7 +16,7 @@ void InitLighting();
 void SetEyeFrustum(const EyeFrustum& f);
 void MultEyeFrustum(const EyeFrustum& f);
 // The projection of one eye: "CentralEye", "LeftEye", "RightEye" or "CentralEyePicking".
-void Kamera(const std::string& eyeName, float extentX, float extentY);
+void SetEyeProjection(const std::string& eyeName, float extentX, float extentY);
 void recalcModelView(const ViewState& view);
 
 // Stencil 1 on pixel rows 0, 2, 4, ... from the bottom, 0 on the others.

@@ -127,7 +127,7 @@ void DrawCube(double size) { DrawCenteredBox(size, size, size); }
 
 int ListCompileCount() { return compileCount; }
 
-void objekt(const Scene& scene, uint8_t& listValid) {
+void DrawScene(const Scene& scene, uint8_t& listValid) {
     if (listValid == 1) {
         glCallList(kSceneList);
         return;

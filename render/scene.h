@@ -3,11 +3,12 @@
 // list 1 and replayed until something in the scene changes.
 #include <cstdint>
 
-#include "app/state.h"
 #include "mapio/atoms.h"
 #include "mapio/map_model.h"
+#include "surface/layer_settings.h"
 #include "surface/march_cubes.h"
 #include "surface/march_squares.h"
+#include "view/program_state.h"
 
 namespace tivarel::render {
 
@@ -24,7 +25,7 @@ struct Scene {
 };
 
 // Replays list 1, or records it anew (compile and execute) when listValid is 0.
-void objekt(const Scene& scene, uint8_t& listValid);
+void DrawScene(const Scene& scene, uint8_t& listValid);
 // How often list 1 has been recorded during this run.
 int ListCompileCount();
 

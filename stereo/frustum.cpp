@@ -20,7 +20,7 @@ EyeFrustum ComputeEyeFrustum(float left, float right, float bottom, float top, f
                       -xmid - eyeOffset, -ymid, -zeroPlane - distance};
 }
 
-std::optional<EyeFrustum> KameraFrustum(const std::string& eyeName, float extentX, float extentY) {
+std::optional<EyeFrustum> EyeFrustumFor(const std::string& eyeName, float extentX, float extentY) {
     float offset = 0.0f;
     if (eyeName == "LeftEye") {
         offset = -kEyeOffset;

@@ -16,7 +16,7 @@ struct EyeFrustum {
     float shiftX, shiftY, shiftZ;
 };
 
-// Projection constants of Kamera.
+// Projection constants of SetEyeProjection.
 inline constexpr float kViewHalfWidth = 6.0f;
 inline constexpr float kNearValue = 15.0f;
 inline constexpr float kFarValue = -15.0f;
@@ -28,9 +28,9 @@ inline constexpr float kEyeOffset = 0.31f;
 // nearV and farV are positions from the zero plane towards the viewer.
 EyeFrustum ComputeEyeFrustum(float left, float right, float bottom, float top, float nearV,
                              float farV, float zeroPlane, float distance, float eyeOffset);
-// The frustum Kamera sets for "CentralEye", "LeftEye", "RightEye" or
+// The frustum SetEyeProjection sets for "CentralEye", "LeftEye", "RightEye" or
 // "CentralEyePicking"; any other name sets none.
-std::optional<EyeFrustum> KameraFrustum(const std::string& eyeName, float extentX, float extentY);
+std::optional<EyeFrustum> EyeFrustumFor(const std::string& eyeName, float extentX, float extentY);
 // (extentX, extentY) for a window of w x h pixels: the shorter side spans -6..6.
 std::pair<float, float> WindowExtents(int w, int h);
 // Window position (pixels, origin bottom left) of model point (x, y, z) in a

@@ -1,6 +1,6 @@
 #pragma once
-// View maths: the virtual trackball, quaternion and vector operations
-// (TrackballPort), the cofactor inverse (InverzniMatice) and the view state
+// View maths: the virtual trackball, quaternion and vector operations, the
+// cofactor inverse that gives the screen axes in model space, and the view state
 // with the navigation steps that mouse and keyboard handlers apply to it.
 // Stored values are float32; intermediates are carried in double where that
 // only removes rounding, and every named quantity is rounded back to float.

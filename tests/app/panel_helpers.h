@@ -125,7 +125,7 @@ inline int32_t SegmentsAt(const DensityMap& map, float level, int section) {
 
 class ControlPanelTest : public WindowTest {
 protected:
-    frmControlPanel& panel() {
+    ControlPanel& panel() {
         return window->controlPanel() ? *window->controlPanel() : throw std::runtime_error("no control panel");
     }
     Program& program() { return window->program(); }
@@ -139,25 +139,26 @@ protected:
         QTest::keyClick(box, Qt::Key_Backspace);
         QTest::keyClicks(box, QString::fromStdString(text));
     }
-    void Apply() { Click(panel().Command1); }
+    void Apply() { Click(panel().applyButton); }
 
     std::array<int32_t, 3> TriangleCounts() {
         return {program().triangles.count(1), program().triangles.count(2), program().triangles.count(3)};
     }
     std::array<int, 3> BarPositions() {
-        return {panel().scrolls[0]->value(), panel().scrolls[1]->value(), panel().scrolls[2]->value()};
+        return {panel().levelBars[0]->value(), panel().levelBars[1]->value(), panel().levelBars[2]->value()};
     }
     static std::string Bits(std::initializer_list<bool> bits) {
         std::string s;
         for (bool bit : bits) s += bit ? '1' : '0';
         return s;
     }
-    // Check1..Check3, Check4..Check6 and Option1..Option4 ticked, in the order of the flags below.
+    // The layer boxes, the atoms, contour map and cell boxes, and the four style and picking buttons, ticked.
     std::string BoxStates() {
-        const frmControlPanel& p = panel();
-        return Bits({p.layerChecks[0]->isChecked(), p.layerChecks[1]->isChecked(), p.layerChecks[2]->isChecked(),
-                     p.Check4->isChecked(), p.Check5->isChecked(), p.Check6->isChecked(), p.Option1->isChecked(),
-                     p.Option2->isChecked(), p.Option3->isChecked(), p.Option4->isChecked()});
+        const ControlPanel& p = panel();
+        return Bits({p.layerBoxes[0]->isChecked(), p.layerBoxes[1]->isChecked(), p.layerBoxes[2]->isChecked(),
+                     p.atomsBox->isChecked(), p.contourMapBox->isChecked(), p.cellBox->isChecked(),
+                     p.webStyleButton->isChecked(), p.triangleStyleButton->isChecked(), p.pick3DButton->isChecked(),
+                     p.pick2DButton->isChecked()});
     }
     // layerUsed 1..3, showAtoms, showContourMap, showCell, meshStyle 1 and 2, pickMode "3D" and "2D".
     std::string FlagStates() {
@@ -167,10 +168,10 @@ protected:
                      p.state.pickMode == "2D"});
     }
 
-    // The plane is `z` in the flags and in Text6; after a rebuild its contours are plane z's.
+    // The plane is `z` in the flags and in sectionEdit; after a rebuild its contours are plane z's.
     void ExpectPlane(int z, const std::string& what, bool rebuilt) {
         EXPECT_EQ(program().layers.zSection, z) << what;
-        EXPECT_EQ(panel().Text6->text().toStdString(), std::to_string(z)) << what;
+        EXPECT_EQ(panel().sectionEdit->text().toStdString(), std::to_string(z)) << what;
         for (int layer = 1; rebuilt && layer <= 3; ++layer)
             EXPECT_EQ(program().segments.count(layer), SegmentsAt(program().map, program().layers.layerLimit(layer), z))
                 << what << ", layer " << layer;

@@ -66,8 +66,8 @@ protected:
     WatchingPlatform user;   // in place of the base fixture's `platform`
 
     void OpenWith(const std::string& commandText) {
-        window = std::make_unique<frmMain>(user);
-        window->Load(commandText);
+        window = std::make_unique<MainWindow>(user);
+        window->start(commandText);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window->surface()));
         QTest::qWait(50);
         user.events.clear();

@@ -10,14 +10,14 @@ namespace {
 
 TEST_F(ControlPanelTest, LoadShowsTheRangeLevelsPlaneAndPresetsOfTheSampleMap) {
     Open(kSampleMap);
-    frmControlPanel& p = panel();
+    ControlPanel& p = panel();
     EXPECT_TRUE(p.isVisible());
     EXPECT_EQ(p.windowTitle().toStdString(), "Control Panel");
-    EXPECT_TRUE(ShowsNumber(p.Text1, minValue()));
-    EXPECT_TRUE(ShowsNumber(p.Text2, maxValue()));
-    EXPECT_EQ(p.Text6->text().toStdString(), "1");
+    EXPECT_TRUE(ShowsNumber(p.minValueEdit, minValue()));
+    EXPECT_TRUE(ShowsNumber(p.maxValueEdit, maxValue()));
+    EXPECT_EQ(p.sectionEdit->text().toStdString(), "1");
     ASSERT_EQ(grid().nz(), 58);
-    EXPECT_EQ(p.Label7->text().toStdString(), "<1, 58>");
+    EXPECT_EQ(p.rangeLabel->text().toStdString(), "<1, 58>");
     EXPECT_EQ(BoxStates(), "111" "110" "10" "10");
     // Defaults at 10, 30 and 50 % of the range: the new bars move there, and each level becomes
     // its bar position's value. The preset tooltips are the file's name lines 1, 5 and 9.
@@ -27,9 +27,9 @@ TEST_F(ControlPanelTest, LoadShowsTheRangeLevelsPlaneAndPresetsOfTheSampleMap) {
     for (int n = 0; n < 3; ++n) {
         const auto level = static_cast<float>(double(maxValue() - minValue()) * shares[n] + minValue());
         const int position = BarPosition(level, minValue(), maxValue());
-        EXPECT_EQ(p.scrolls[n]->value(), position) << "layer " << n + 1;
+        EXPECT_EQ(p.levelBars[n]->value(), position) << "layer " << n + 1;
         EXPECT_EQ(program().layers.layerLimit(n + 1), BarLevel(position, minValue(), maxValue())) << n + 1;
-        EXPECT_TRUE(ShowsNumber(p.limits[n], program().layers.layerLimit(n + 1))) << "layer " << n + 1;
+        EXPECT_TRUE(ShowsNumber(p.levelEdits[n], program().layers.layerLimit(n + 1))) << "layer " << n + 1;
         EXPECT_EQ(p.presetButtons[n]->toolTip().toStdString(), lines[static_cast<size_t>(4 * n)]);
     }
 }
@@ -42,14 +42,68 @@ TEST_F(ControlPanelTest, ClicksSetTheFlagsAndAReopenedPanelShowsThemAndKeepsLaye
     prog.triangles.count(1) = 0;
     prog.state.listValid = 0;
     const int compiled = render::ListCompileCount();
-    frmControlPanel& p = panel();
+    ControlPanel& p = panel();
     ASSERT_EQ(FlagStates(), "111" "110" "10" "10");
-    const std::pair<QAbstractButton*, std::string> clicks[] = {
-        {p.Check4, "111" "010" "10" "10"}, {p.Check5, "111" "000" "10" "10"}, {p.Check6, "111" "001" "10" "10"},
-        {p.Check6, "111" "000" "10" "10"}, {p.Check6, "111" "001" "10" "10"},
-        {p.layerChecks[1], "101" "001" "10" "10"}, {p.Option2, "101" "001" "01" "10"},
-        {p.Option1, "101" "001" "10" "10"}, {p.Option2, "101" "001" "01" "10"},
-        {p.Option4, "101" "001" "01" "01"}, {p.Option3, "101" "001" "01" "10"}, {p.Option4, "101" "001" "01" "01"}};
+    const std::pair<QAbstractButton*, std::string> clicks[] = {{p.atomsBox,
+                                                                "111"
+                                                                "010"
+                                                                "10"
+                                                                "10"},
+                                                               {p.contourMapBox,
+                                                                "111"
+                                                                "000"
+                                                                "10"
+                                                                "10"},
+                                                               {p.cellBox,
+                                                                "111"
+                                                                "001"
+                                                                "10"
+                                                                "10"},
+                                                               {p.cellBox,
+                                                                "111"
+                                                                "000"
+                                                                "10"
+                                                                "10"},
+                                                               {p.cellBox,
+                                                                "111"
+                                                                "001"
+                                                                "10"
+                                                                "10"},
+                                                               {p.layerBoxes[1],
+                                                                "101"
+                                                                "001"
+                                                                "10"
+                                                                "10"},
+                                                               {p.triangleStyleButton,
+                                                                "101"
+                                                                "001"
+                                                                "01"
+                                                                "10"},
+                                                               {p.webStyleButton,
+                                                                "101"
+                                                                "001"
+                                                                "10"
+                                                                "10"},
+                                                               {p.triangleStyleButton,
+                                                                "101"
+                                                                "001"
+                                                                "01"
+                                                                "10"},
+                                                               {p.pick2DButton,
+                                                                "101"
+                                                                "001"
+                                                                "01"
+                                                                "01"},
+                                                               {p.pick3DButton,
+                                                                "101"
+                                                                "001"
+                                                                "01"
+                                                                "10"},
+                                                               {p.pick2DButton,
+                                                                "101"
+                                                                "001"
+                                                                "01"
+                                                                "01"}};
     for (const auto& [button, flags] : clicks) {
         button->click();
         EXPECT_EQ(FlagStates(), flags) << "after " << button->toolTip().toStdString();
@@ -58,19 +112,19 @@ TEST_F(ControlPanelTest, ClicksSetTheFlagsAndAReopenedPanelShowsThemAndKeepsLaye
     EXPECT_EQ(prog.state.listValid, 0);
     EXPECT_EQ(render::ListCompileCount(), compiled);
     prog.layers.layerUsed(1) = false;   // a click flips the flag, whatever the box showed
-    p.layerChecks[0]->click();
+    p.layerBoxes[0]->click();
     EXPECT_TRUE(prog.layers.layerUsed(1));
 
     prog.layers.zSection = 17;
     p.close();
     QTest::qWait(30);
-    window->ShowControlPanel();
+    window->showControlPanel();
     ASSERT_TRUE(panel().isVisible());
     EXPECT_EQ(BoxStates(), "101" "001" "01" "01");
     EXPECT_EQ(FlagStates(), "101" "001" "01" "01");
-    EXPECT_EQ(panel().Text6->text().toStdString(), "17");
+    EXPECT_EQ(panel().sectionEdit->text().toStdString(), "17");
     EXPECT_EQ(prog.layers.zSection, 17);
-    panel().layerChecks[1]->click();
+    panel().layerBoxes[1]->click();
     EXPECT_TRUE(prog.layers.layerUsed(2));
 }
 
@@ -78,23 +132,23 @@ TEST_F(ControlPanelTest, HalfTheUnitRangePutsTheBarAt16384AndBarsSetLevelsAtOnce
     Open(WriteFou("unit.fou", 7, Blob(0.0, 1.0)));
     ASSERT_EQ(minValue(), 0.0f);
     ASSERT_EQ(maxValue(), 1.0f);
-    frmControlPanel& p = panel();
+    ControlPanel& p = panel();
     const float typedBefore = program().layers.layerLimit(1);
-    const int barBefore = p.scrolls[0]->value();
-    Type(p.limits[0], "0.5");   // a typed level waits for Apply
+    const int barBefore = p.levelBars[0]->value();
+    Type(p.levelEdits[0], "0.5");   // a typed level waits for Apply
     EXPECT_EQ(program().layers.layerLimit(1), typedBefore);
-    EXPECT_EQ(p.scrolls[0]->value(), barBefore);
+    EXPECT_EQ(p.levelBars[0]->value(), barBefore);
     Apply();
-    EXPECT_EQ(p.scrolls[0]->value(), 16384);   // 16383.5, halves to even
+    EXPECT_EQ(p.levelBars[0]->value(), 16384);   // 16383.5, halves to even
     const auto level = static_cast<float>(16384.0 / 32767.0);
     EXPECT_EQ(program().layers.layerLimit(1), level);
-    EXPECT_TRUE(ShowsNumber(p.limits[0], level));
+    EXPECT_TRUE(ShowsNumber(p.levelEdits[0], level));
 
     // A bar moved by the user sets its level and text at once, without a rebuild.
     const auto triangles = TriangleCounts();
-    p.scrolls[1]->setValue(10000);
+    p.levelBars[1]->setValue(10000);
     EXPECT_EQ(program().layers.layerLimit(2), static_cast<float>(10000.0 / 32767.0));
-    EXPECT_TRUE(ShowsNumber(p.limits[1], program().layers.layerLimit(2)));
+    EXPECT_TRUE(ShowsNumber(p.levelEdits[1], program().layers.layerLimit(2)));
     EXPECT_EQ(TriangleCounts(), triangles);
 }
 
@@ -103,10 +157,10 @@ TEST_F(ControlPanelTest, BarPositionsRoundHalvesToEven) {
     const double top = 32767.0 / 4096.0;
     Open(WriteFou("halves.fou", 7, Blob(0.0, top)));
     ASSERT_EQ(maxValue(), static_cast<float>(top));
-    frmControlPanel& p = panel();
-    Type(p.limits[0], "0.0006103515625");   // 2.5 / 4096
-    Type(p.limits[1], "0.0008544921875");   // 3.5 / 4096
-    Type(p.limits[2], "0.0015869140625");   // 6.5 / 4096
+    ControlPanel& p = panel();
+    Type(p.levelEdits[0], "0.0006103515625");   // 2.5 / 4096
+    Type(p.levelEdits[1], "0.0008544921875");   // 3.5 / 4096
+    Type(p.levelEdits[2], "0.0015869140625");   // 6.5 / 4096
     Apply();
     EXPECT_EQ(BarPositions(), (std::array<int, 3>{2, 4, 6}));
     EXPECT_EQ(program().layers.limits, (std::array<float, 3>{2.0f / 4096, 4.0f / 4096, 6.0f / 4096}));
@@ -117,23 +171,23 @@ TEST_F(ControlPanelTest, TypedAndPresetLevelsAreClampedAndPresetsWaitForApply) {
     Open(WriteFou("twenty-to-forty.fou", 7, Blob(20.0, 40.0)));
     ASSERT_EQ(minValue(), 20.0f);
     ASSERT_EQ(maxValue(), 40.0f);
-    frmControlPanel& p = panel();
-    Type(p.limits[0], "-7");
-    Type(p.limits[1], "abc");   // no number: 0, then raised to MinValue
-    Type(p.limits[2], "1000");
-    Type(p.Text1, "25");   // the range boxes can be edited, but nothing reads them back
-    Type(p.Text2, "30");
+    ControlPanel& p = panel();
+    Type(p.levelEdits[0], "-7");
+    Type(p.levelEdits[1], "abc");   // no number: 0, then raised to MinValue
+    Type(p.levelEdits[2], "1000");
+    Type(p.minValueEdit, "25");   // the range boxes can be edited, but nothing reads them back
+    Type(p.maxValueEdit, "30");
     Apply();
     EXPECT_EQ(program().layers.limits, (std::array<float, 3>{20.0f, 20.0f, 40.0f}));
     EXPECT_EQ(BarPositions(), (std::array<int, 3>{0, 0, kBarMax}));
-    for (int n = 0; n < 3; ++n) EXPECT_TRUE(ShowsNumber(p.limits[n], program().layers.limits[size_t(n)])) << n;
+    for (int n = 0; n < 3; ++n) EXPECT_TRUE(ShowsNumber(p.levelEdits[n], program().layers.limits[size_t(n)])) << n;
     // Again with the bars already at the ends, where moving them would not clamp the levels.
-    Type(p.limits[0], "-9");
-    Type(p.limits[1], "33.5 units");   // the leading numeric part counts
-    Type(p.limits[2], "1e6");
+    Type(p.levelEdits[0], "-9");
+    Type(p.levelEdits[1], "33.5 units");   // the leading numeric part counts
+    Type(p.levelEdits[2], "1e6");
     Apply();
     EXPECT_EQ(program().layers.limits, (std::array<float, 3>{20.0f, KeptLevel(33.5f, 0, 20.0f, 40.0f), 40.0f}));
-    EXPECT_EQ(p.scrolls[1]->value(), BarPosition(33.5f, 20.0f, 40.0f));
+    EXPECT_EQ(p.levelBars[1]->value(), BarPosition(33.5f, 20.0f, 40.0f));
 
     const auto lines = PresetLines();
     ASSERT_GE(lines.size(), 12u);
@@ -144,7 +198,7 @@ TEST_F(ControlPanelTest, TypedAndPresetLevelsAreClampedAndPresetsWaitForApply) {
         for (int n = 0; n < 3; ++n) {
             const float want = KeptLevel(std::stof(lines[size_t(4 * k + 1 + n)]), bars[size_t(n)], 20.0f, 40.0f);
             EXPECT_EQ(program().layers.layerLimit(n + 1), want) << "preset " << k + 1 << ", layer " << n + 1;
-            EXPECT_TRUE(ShowsNumber(p.limits[n], want)) << "preset " << k + 1 << ", layer " << n + 1;
+            EXPECT_TRUE(ShowsNumber(p.levelEdits[n], want)) << "preset " << k + 1 << ", layer " << n + 1;
         }
         EXPECT_EQ(TriangleCounts(), triangles);
     }
@@ -152,8 +206,8 @@ TEST_F(ControlPanelTest, TypedAndPresetLevelsAreClampedAndPresetsWaitForApply) {
     // the levels become those texts' values. The surfaces are rebuilt and drawn once.
     const auto bars = BarPositions();
     std::array<float, 3> shown{};
-    for (int n = 0; n < 3; ++n) shown[size_t(n)] = std::stof(p.limits[n]->text().toStdString());
-    window->Paint();
+    for (int n = 0; n < 3; ++n) shown[size_t(n)] = std::stof(p.levelEdits[n]->text().toStdString());
+    window->paint();
     const int compiled = render::ListCompileCount();
     Apply();
     for (int n = 0; n < 3; ++n) {
@@ -175,7 +229,7 @@ TEST_F(ControlPanelTest, ApplyRoundsThePlaneAndKeepsItInsideTheMap) {
         {"0", 1}, {"abc", 1}, {"-3", 1}, {"1000", nz}, {"70000", nz}, {"2.5", 2}, {"3.5", 4}, {"30.7", 31}, {"29", 29},
     };
     for (const auto& [typed, want] : cases) {
-        Type(panel().Text6, typed);
+        Type(panel().sectionEdit, typed);
         Apply();
         ExpectPlane(want, typed, true);
     }
@@ -184,21 +238,25 @@ TEST_F(ControlPanelTest, ApplyRoundsThePlaneAndKeepsItInsideTheMap) {
 }
 
 // The buttons step the plane without rebuild or redraw; the keys of the main window
-// also write Text6 and rebuild. Text6 holds an unapplied "10" meanwhile.
+// also write sectionEdit and rebuild. sectionEdit holds an unapplied "10" meanwhile.
 TEST_F(ControlPanelTest, MinusAndPlusButtonsAndKeysStepThePlaneWithinTheMap) {
     Open(kSampleMap);
-    frmControlPanel& p = panel();
+    ControlPanel& p = panel();
     const int nz = grid().nz();
     const auto button = [](QPushButton* b) { return [b] { Click(b); }; };
     const auto key = [this](char k) { return [this, k] { QTest::keyClick(&surface(), k); }; };
     const std::tuple<const char*, int, std::function<void()>, int, bool> steps[] = {
-        {"- button", 1, button(p.Command2), 1, false}, {"+ button", 1, button(p.Command3), 2, false},
-        {"+ button", nz, button(p.Command3), nz, false}, {"- button", nz, button(p.Command2), nz - 1, false},
-        {"+ key", 28, key('+'), 29, true}, {"- key", 29, key('-'), 28, true},
-        {"- key", 1, key('-'), 1, true}, {"+ key", nz, key('+'), nz, true}};
+        {"- button", 1, button(p.sectionDownButton), 1, false},
+        {"+ button", 1, button(p.sectionUpButton), 2, false},
+        {"+ button", nz, button(p.sectionUpButton), nz, false},
+        {"- button", nz, button(p.sectionDownButton), nz - 1, false},
+        {"+ key", 28, key('+'), 29, true},
+        {"- key", 29, key('-'), 28, true},
+        {"- key", 1, key('-'), 1, true},
+        {"+ key", nz, key('+'), nz, true}};
     for (const auto& [what, from, press, want, rebuilt] : steps) {
         program().layers.zSection = static_cast<int16_t>(from);
-        Type(p.Text6, "10");
+        Type(p.sectionEdit, "10");
         program().triangles.count(1) = 0;   // a rebuild refills it
         program().state.listValid = 0;      // a redraw records the scene list
         const int compiled = render::ListCompileCount();
@@ -213,12 +271,13 @@ TEST_F(ControlPanelTest, MinusAndPlusButtonsAndKeysStepThePlaneWithinTheMap) {
     }
 }
 
-TEST_F(ControlPanelTest, AxisButtonsForceTheDocumentedViews) {
+TEST_F(ControlPanelTest, AxisButtonsForceTheAxisViews) {
     Open(kSampleMap);
-    frmControlPanel& p = panel();
+    ControlPanel& p = panel();
     const auto s = static_cast<float>(std::sqrt(0.5));
-    const std::pair<QPushButton*, Quat> cases[] = {
-        {p.ForceAxisX, {0.0f, s, s, 0.0f}}, {p.ForceAxesY, {s, 0.0f, s, 0.0f}}, {p.ForceAxisZ, {s, s, 0.0f, 0.0f}}};
+    const std::pair<QPushButton*, Quat> cases[] = {{p.axisButtons[0], {0.0f, s, s, 0.0f}},
+                                                   {p.axisButtons[1], {s, 0.0f, s, 0.0f}},
+                                                   {p.axisButtons[2], {s, s, 0.0f, 0.0f}}};
     for (const auto& [button, quat] : cases) {
         ViewState& v = window->view();
         v.modelShift = {1.0f, -2.0f, 3.0f};
@@ -236,20 +295,20 @@ TEST_F(ControlPanelTest, FlatMapShowsTheLevelWithBarsAtZero) {
     Open(WriteFou("flat.fou", 3, [](int, int, int) { return 3.25; }));
     ASSERT_EQ(minValue(), 3.25f);
     ASSERT_EQ(maxValue(), 3.25f);
-    frmControlPanel& p = panel();
-    EXPECT_EQ(p.Label7->text().toStdString(), "<1, 3>");
-    EXPECT_TRUE(ShowsNumber(p.Text1, 3.25));
-    EXPECT_TRUE(ShowsNumber(p.Text2, 3.25));
+    ControlPanel& p = panel();
+    EXPECT_EQ(p.rangeLabel->text().toStdString(), "<1, 3>");
+    EXPECT_TRUE(ShowsNumber(p.minValueEdit, 3.25));
+    EXPECT_TRUE(ShowsNumber(p.maxValueEdit, 3.25));
     EXPECT_EQ(program().layers.limits, (std::array<float, 3>{3.25f, 3.25f, 3.25f}));
     EXPECT_EQ(BarPositions(), (std::array<int, 3>{0, 0, 0}));
-    Type(p.limits[0], "7");
-    Type(p.limits[1], "abc");
-    p.scrolls[2]->setValue(500);   // a bar of a flat map can only stand for its one value
+    Type(p.levelEdits[0], "7");
+    Type(p.levelEdits[1], "abc");
+    p.levelBars[2]->setValue(500);   // a bar of a flat map can only stand for its one value
     EXPECT_EQ(program().layers.layerLimit(3), 3.25f);
     Apply();
     EXPECT_EQ(program().layers.limits, (std::array<float, 3>{3.25f, 3.25f, 3.25f}));
     EXPECT_EQ(BarPositions(), (std::array<int, 3>{0, 0, 0}));
-    for (int n = 0; n < 3; ++n) EXPECT_TRUE(ShowsNumber(p.limits[n], 3.25)) << "layer " << n + 1;
+    for (int n = 0; n < 3; ++n) EXPECT_TRUE(ShowsNumber(p.levelEdits[n], 3.25)) << "layer " << n + 1;
 }
 
 struct ColourCounts {
@@ -275,21 +334,21 @@ ColourCounts CountColours(const FrameImage& image) {
 
 TEST_F(ControlPanelTest, FrameWithContourMapAndCellShowsTheirColours) {
     Open(kSampleMap);
-    frmControlPanel& p = panel();
-    p.Check4->click();   // no lit atoms, whose shading could pass for the cell's grey
+    ControlPanel& p = panel();
+    p.atomsBox->click();   // no lit atoms, whose shading could pass for the cell's grey
     // No meshes either: they would hide the inner contours. The contour map still
     // draws the lines of every layer, used or not.
-    for (QCheckBox* layer : p.layerChecks) layer->click();
-    Type(p.Text6, std::to_string(grid().nz() / 2));
+    for (QCheckBox* layer : p.layerBoxes) layer->click();
+    Type(p.sectionEdit, std::to_string(grid().nz() / 2));
     Apply();
     const ColourCounts withoutCell = CountColours(Frame());
-    p.Check6->click();
+    p.cellBox->click();
     Apply();
     const ColourCounts withCell = CountColours(Frame());
     for (size_t L = 0; L < 3; ++L) EXPECT_GT(withCell.contour[L], 40) << "layer " << L + 1;
     EXPECT_GT(withCell.cellGrey, 200);
     EXPECT_LT(withoutCell.cellGrey, withCell.cellGrey / 10);
-    p.Check5->click();   // contour map off: its colours go
+    p.contourMapBox->click();   // contour map off: its colours go
     Apply();
     const ColourCounts withoutContours = CountColours(Frame());
     for (size_t L = 0; L < 3; ++L)

@@ -30,7 +30,7 @@ fs::path TempFile(const std::string& name) {
     return dir / name;
 }
 
-QAction* Action(frmMain& window, const char* name) { return window.findChild<QAction*>(name); }
+QAction* Action(MainWindow& window, const char* name) { return window.findChild<QAction*>(name); }
 
 TEST_F(WindowTest, MenuBarHasEveryCaptionAndAccessKeyInOrder) {
     Open(kSampleMap);
@@ -51,28 +51,27 @@ TEST_F(WindowTest, MenuBarHasEveryCaptionAndAccessKeyInOrder) {
             EXPECT_TRUE(items[static_cast<qsizetype>(i)]->shortcut().isEmpty());   // access keys only
         }
     }
-    for (const char* name : {"mnuFile_Open_ZOL_map", "mnuFile_Save_peak_list", "mnuSavePovrayFile",
-                             "mnuFile_Save_image", "mnuFileExit", "mnuEditClearPeaks", "mnuViewShow_Control_Panel",
-                             "mnuViewBackgroundColor", "mnuHelpHelp", "mnuHelpAbout"})
+    for (const char* name : {"openMap", "savePeakList", "exportPovScene", "saveImage", "closeProgram", "clearPeaks",
+                             "showControlPanel", "chooseBackgroundColour", "showHelp", "showAbout"})
         EXPECT_NE(Action(*window, name), nullptr) << name;
 }
 
 TEST_F(WindowTest, SavingAnEmptyPeakListSaysSo) {
     Open(kSampleMap);
     platform.events.clear();
-    Action(*window, "mnuFile_Save_peak_list")->trigger();
+    Action(*window, "savePeakList")->trigger();
     EXPECT_EQ(platform.events, (std::vector<std::string>{"message: You do not have any peaks"}));
     window->program().peaks.count = 2;
-    Action(*window, "mnuEditClearPeaks")->trigger();
+    Action(*window, "clearPeaks")->trigger();
     EXPECT_EQ(window->program().peaks.count, 0);
-    Action(*window, "mnuFile_Save_peak_list")->trigger();
+    Action(*window, "savePeakList")->trigger();
     EXPECT_EQ(platform.messages.back(), "You do not have any peaks");
 }
 
 TEST_F(WindowTest, BackgroundColourDialogSetsTheClearColour) {
     Open(kSampleMap);
     platform.colourAnswers.push_back(0x00FF0000u);   // pure blue in 0x00BBGGRR
-    Action(*window, "mnuViewBackgroundColor")->trigger();
+    Action(*window, "chooseBackgroundColour")->trigger();
     EXPECT_EQ(window->program().state.backgroundRGB, (std::array<float, 3>{0, 0, 255}));
     surface().makeCurrent();
     GLfloat clear[4];
@@ -87,7 +86,7 @@ TEST_F(WindowTest, BackgroundColourDialogSetsTheClearColour) {
 
     // A cancel keeps the dialog's colour: the dialog starts from blue and blue stays.
     platform.colourAnswers.push_back(std::nullopt);
-    Action(*window, "mnuViewBackgroundColor")->trigger();
+    Action(*window, "chooseBackgroundColour")->trigger();
     EXPECT_EQ(platform.events.back(), "colour: " + std::to_string(0x00FF0000u));
     EXPECT_EQ(window->program().state.backgroundRGB, (std::array<float, 3>{0, 0, 255}));
 }
@@ -96,29 +95,29 @@ TEST_F(WindowTest, AboutShowsDriverModeAndTheUsedLayersTriangles) {
     Open(kSampleMap);
     Program& p = window->program();
     p.layers.used = {true, false, true};
-    Action(*window, "mnuHelpAbout")->trigger();
-    frmAbout* about = window->aboutWindow();
+    Action(*window, "showAbout")->trigger();
+    AboutWindow* about = window->aboutWindow();
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(about->isVisible());
     EXPECT_EQ(about->windowTitle(), "About");
-    EXPECT_EQ(about->Label1->text(), "Version 1.1 beta  7");
-    EXPECT_EQ(about->Label7->text(), "Actual number of TVR  triangles:");
+    EXPECT_EQ(about->versionLabel->text(), "Version 1.1 beta  7");
+    EXPECT_EQ(about->trianglesCaption->text(), "Actual number of TVR  triangles:");
     const int32_t used = p.triangles.count(1) + p.triangles.count(3);
-    EXPECT_EQ(about->Label8->text().toStdString(), " " + std::to_string(used));
-    EXPECT_EQ(about->Label6->text(), "NoStereo");
+    EXPECT_EQ(about->trianglesLabel->text().toStdString(), " " + std::to_string(used));
+    EXPECT_EQ(about->modeLabel->text(), "NoStereo");
     surface().makeCurrent();
     const std::string vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
-    EXPECT_EQ(about->Label3->text().toStdString().rfind(vendor + " ", 0), 0u);
+    EXPECT_EQ(about->driversLabel->text().toStdString().rfind(vendor + " ", 0), 0u);
 
     // A snapshot: reopening without closing keeps the old text; closing reloads it.
     p.layers.used = {true, true, true};
-    Action(*window, "mnuHelpAbout")->trigger();
-    EXPECT_EQ(window->aboutWindow()->Label8->text().toStdString(), " " + std::to_string(used));
+    Action(*window, "showAbout")->trigger();
+    EXPECT_EQ(window->aboutWindow()->trianglesLabel->text().toStdString(), " " + std::to_string(used));
     window->aboutWindow()->close();
     QTRY_VERIFY(window->aboutWindow() == nullptr);
-    Action(*window, "mnuHelpAbout")->trigger();
+    Action(*window, "showAbout")->trigger();
     const int32_t all = p.triangles.count(1) + p.triangles.count(2) + p.triangles.count(3);
-    EXPECT_EQ(window->aboutWindow()->Label8->text().toStdString(), " " + std::to_string(all));
+    EXPECT_EQ(window->aboutWindow()->trianglesLabel->text().toStdString(), " " + std::to_string(all));
 }
 
 TEST(HelpText, EveryLineEndsWithALineEnd) {
@@ -130,10 +129,10 @@ TEST(HelpText, EveryLineEndsWithALineEnd) {
 
 TEST_F(WindowTest, HelpShowsTheShippedReadme) {
     Open(kSampleMap);
-    Action(*window, "mnuHelpHelp")->trigger();
+    Action(*window, "showHelp")->trigger();
     ASSERT_NE(window->helpWindow(), nullptr);
     EXPECT_EQ(window->helpWindow()->windowTitle(), "Help");
-    const std::string shown = window->helpWindow()->Text1->toPlainText().toStdString();
+    const std::string shown = window->helpWindow()->textView->toPlainText().toStdString();
     EXPECT_EQ(shown, HelpText(ReadBytes(TIVAREL_BIN_DIR "/readme.txt")));
     EXPECT_GT(shown.size(), 200u);
 }
@@ -142,7 +141,7 @@ TEST_F(WindowTest, SavedImageIsATgaOfTheDrawingArea) {
     Open(kSampleMap);
     const fs::path path = TempFile("picture.tga");
     platform.fileAnswers.push_back(path.string());
-    Action(*window, "mnuFile_Save_image")->trigger();
+    Action(*window, "saveImage")->trigger();
     EXPECT_EQ(platform.events.back(), "save: ZOL_picture.tga | TGA pictures (*.tga)|*.tga");
     const std::string bytes = ReadBytes(path);
     const int w = surface().pixelWidth(), h = surface().pixelHeight();
@@ -165,7 +164,7 @@ TEST_F(WindowTest, SavedImageIsATgaOfTheDrawingArea) {
     // A cancelled dialog writes nothing; the shared file name keeps the last choice.
     fs::remove(path);
     platform.fileAnswers.push_back(std::nullopt);
-    Action(*window, "mnuFile_Save_image")->trigger();
+    Action(*window, "saveImage")->trigger();
     EXPECT_FALSE(fs::exists(path));
 }
 
@@ -173,7 +172,7 @@ TEST_F(WindowTest, PovRayExportWritesTheSceneBehindTheHead) {
     Open(kSampleMap);
     const fs::path path = TempFile("scene.pov");
     platform.fileAnswers.push_back(path.string());
-    Action(*window, "mnuSavePovrayFile")->trigger();
+    Action(*window, "exportPovScene")->trigger();
     EXPECT_EQ(platform.events.back(), "save: TVR_pov.pov | POVRAY files (*.pov)|*.pov|All files (*.*)|*.*");
     const std::string text = ReadBytes(path);
     EXPECT_EQ(text.rfind("// Original ZOL map filename:\r\n// " + kSampleMap + "\r\n", 0), 0u);
@@ -188,14 +187,14 @@ TEST_F(WindowTest, OpeningAnotherMapReplacesItAndACancelKeepsIt) {
     const std::string grd = TIVAREL_SOURCE_DIR "/data/sample.grd";
     window->program().peaks.count = 3;
     platform.fileAnswers.push_back(grd);
-    Action(*window, "mnuFile_Open_ZOL_map")->trigger();
+    Action(*window, "openMap")->trigger();
     EXPECT_EQ(window->windowTitle().toStdString(), "Visualized file: " + grd);
     EXPECT_EQ(window->program().state.stereoMode, "StereoInterlaced");
     EXPECT_EQ(window->program().peaks.count, 0);
     EXPECT_EQ(platform.events.front().rfind("open: ", 0), 0u);
     // The dialog starts from the shared name; a cancel keeps the map shown.
     platform.fileAnswers.push_back(std::nullopt);
-    Action(*window, "mnuFile_Open_ZOL_map")->trigger();
+    Action(*window, "openMap")->trigger();
     EXPECT_EQ(platform.events.back(), "open: " + grd + " | ZOL map files (*.mt1,*.fou,*.grd)|*.mt1;*.fou;*.grd|All files (*.*)|*.*");
     EXPECT_EQ(window->program().state.mapFileName, grd);
 }
@@ -210,7 +209,7 @@ TEST_F(WindowTest, ExportsThatCannotBeWrittenSaySoAndLeaveNothing) {
     Open(kSampleMap);
     const std::string missingDir = (fs::temp_directory_path() / "tivarel-no-such-folder").string();
     fs::remove_all(missingDir);
-    for (const char* command : {"mnuFile_Save_image", "mnuSavePovrayFile"}) {
+    for (const char* command : {"saveImage", "exportPovScene"}) {
         platform.messages.clear();
         const std::string target = missingDir + "/out.file";
         platform.fileAnswers.push_back(target);
@@ -228,7 +227,7 @@ TEST_F(WindowTest, PovRayExportWithoutAHeadFileStillWritesTheScene) {
     platform.directory = emptyDir.string();
     const fs::path path = TempFile("headless.pov");
     platform.fileAnswers.push_back(path.string());
-    Action(*window, "mnuSavePovrayFile")->trigger();
+    Action(*window, "exportPovScene")->trigger();
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_NE(platform.messages[0].find("ZOLmap_POVray_head.def"), std::string::npos);
     EXPECT_TRUE(ReadBytes(path).ends_with("scale <1,1,-1>\r\n}\r\n"));

@@ -98,7 +98,7 @@ TEST_F(Pick2DTest, RightButtonBeepsAndAsksWithTheMarkerShownThenDrawsThePeak) {
     LookAtSquare10_20();
     window->program().layers.zSection = 2;
     const Vec3f centre{10.5f, 20.5f, 1};
-    window->Paint();   // the scene list is up to date before the click
+    window->paint();   // the scene list is up to date before the click
     const int compiled = render::ListCompileCount();
     bool asked = false;
     user.whileAsking = [&] {   // the marker is on, and recorded into the scene, before the question
@@ -231,16 +231,16 @@ TEST_F(PeakListTest, AfterClearingTheNextPeakIsRowOneAndClosingEmptyAsksNothing)
     LookAtSquare10_20();
     Program& program = window->program();
     for (int k : {0, 6}) RightClickOn(Square(k));
-    window->ClearPeaks();
+    window->clearPeaks();
     EXPECT_EQ(program.peaks.count, 0);
     program.layers.zSection = 3;
     const Vec3f fresh{10.5f, 20.5f, 2};
     RightClickOn(fresh);
     ASSERT_EQ(program.peaks.count, 1);
     EXPECT_EQ(program.peaks.rows[0], fresh);
-    window->ClearPeaks();
+    window->clearPeaks();
     user.events.clear();
-    EXPECT_THROW(window->Unload(), ProgramEnded);
+    EXPECT_THROW(window->closeProgram(), ProgramEnded);
     EXPECT_EQ(user.events, (std::vector<std::string>{"end: 0"}));
 }
 
@@ -276,7 +276,7 @@ TEST_F(PickingWindowTest, ClosingWithPeaksOffersTheFileFirstAndWritesItOnlyWhenN
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         std::filesystem::current_path(folder);
-        EXPECT_THROW(window->Unload(), ProgramEnded);
+        EXPECT_THROW(window->closeProgram(), ProgramEnded);
         std::filesystem::current_path(previous);
         EXPECT_EQ(user.events, (std::vector<std::string>{
                                    "save: newatoms.dat | Peak data file (*.dat)|*.dat|All files (*.*)|*.*", "end: 0"}));

@@ -37,7 +37,7 @@ TEST_F(WindowTest, SampleFrameShowsEachLayerMeshOnBlack) {
     EXPECT_TRUE(platform.events.empty());
 }
 
-TEST_F(WindowTest, AxisViewsPutTheModelAxesWhereDocumented) {
+TEST_F(WindowTest, AxisViewsPutTheModelAxesInTheirScreenDirections) {
     Open(kSampleMap);
     struct Case {
         char key;
@@ -53,7 +53,7 @@ TEST_F(WindowTest, AxisViewsPutTheModelAxesWhereDocumented) {
         {'z', {0, 3, 0}, 1, 0},   //    model y to the right
     };
     for (const Case& c : cases) {
-        window->KeyPress(c.key);
+        window->keyPress(c.key);
         ShowOnlyMarkerAt(c.point);
         const Centroid m = MarkerCentroid(Frame());
         ASSERT_GT(m.count, 20) << c.key;
@@ -67,7 +67,7 @@ TEST_F(WindowTest, AxisViewsPutTheModelAxesWhereDocumented) {
         EXPECT_NEAR(m.y, want[1], 1.5) << c.key;
     }
     // Model x towards the viewer in the Y view: the marker stays at the centre but grows.
-    window->KeyPress('y');
+    window->keyPress('y');
     ShowOnlyMarkerAt({0, 0, 0});
     const int atCentre = MarkerCentroid(Frame()).count;
     ShowOnlyMarkerAt({5, 0, 0});
@@ -180,9 +180,9 @@ TEST_F(WindowTest, APendingGLErrorGivesOneWarningPerPaint) {
     platform.messages.clear();
     surface().makeCurrent();
     glEnable(0x1234);   // GL_INVALID_ENUM, 1280
-    window->Paint();
+    window->paint();
     EXPECT_EQ(platform.messages, (std::vector<std::string>{"Warning: OpenGL error nuber: 1280"}));
-    window->Paint();
+    window->paint();
     EXPECT_EQ(platform.messages.size(), 1u);
 }
 
@@ -191,10 +191,10 @@ TEST_F(WindowTest, HardwareStereoWithoutStereoBuffersWarnsOnLaterPaints) {
     Open("-StereoHW " + kSampleMap);
     EXPECT_EQ(window->program().state.stereoMode, "StereoHW");
     platform.messages.clear();
-    window->Paint();
+    window->paint();
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0], "Warning: OpenGL error nuber: 1282");
-    window->Paint();
+    window->paint();
     EXPECT_EQ(platform.messages.size(), 2u);
 }
 
@@ -228,14 +228,14 @@ TEST_F(WindowTest, InterlacedMaskAlternatesRowsAndRoutesTheEyes) {
 
 TEST_F(WindowTest, SceneListIsRecordedOnceUntilInvalidated) {
     Open(kSampleMap);
-    window->Paint();
+    window->paint();
     const int compiled = render::ListCompileCount();
-    window->Paint();
-    window->Paint();
+    window->paint();
+    window->paint();
     EXPECT_EQ(render::ListCompileCount(), compiled);
     window->program().state.listValid = 0;
-    window->Paint();
-    window->Paint();
+    window->paint();
+    window->paint();
     EXPECT_EQ(render::ListCompileCount(), compiled + 1);
 }
 
@@ -266,7 +266,7 @@ TEST_F(WindowTest, ClosingWithoutPeaksAsksNothingAndEndsNormally) {
     Open(kSampleMap);
     platform.events.clear();
     try {
-        window->KeyPress('q');
+        window->keyPress('q');
         FAIL() << "q must end the program";
     } catch (const ProgramEnded& end) {
         EXPECT_EQ(end.status, 0);
@@ -278,14 +278,14 @@ TEST_F(WindowTest, ClosingWithoutPeaksAsksNothingAndEndsNormally) {
 
 TEST_F(WindowTest, EscapeEndsTheProgram) {
     Open(kSampleMap);
-    EXPECT_THROW(window->KeyDown(27), ProgramEnded);
+    EXPECT_THROW(window->keyDown(27), ProgramEnded);
 }
 
 TEST_F(WindowTest, FatalErrorShowsTheCriticalBoxAndEnds) {
     Open(kSampleMap);
     platform.events.clear();
     try {
-        window->FatalError("Could not retrieve pixel format!");
+        window->fatalError("Could not retrieve pixel format!");
         FAIL();
     } catch (const ProgramEnded& end) {
         EXPECT_NE(end.status, 0);
@@ -296,7 +296,7 @@ TEST_F(WindowTest, FatalErrorShowsTheCriticalBoxAndEnds) {
 
 TEST_F(WindowTest, ProgressWindowShowsEachLayerThenHides) {
     Open(kSampleMap);
-    const frmProgressBar& progress = window->progressWindow();
+    const ProgressWindow& progress = window->progressWindow();
     EXPECT_FALSE(progress.isVisible());
     EXPECT_EQ(progress.windowTitle().toStdString(), "ZOL map processing progress. Layer number: 3");
     EXPECT_EQ(progress.value(), 100);

@@ -40,11 +40,11 @@ struct Centroid {
 class WindowTest : public ::testing::Test {
 protected:
     ScriptedPlatform platform;
-    std::unique_ptr<frmMain> window;
+    std::unique_ptr<MainWindow> window;
 
     void Open(const std::string& commandText) {
-        window = std::make_unique<frmMain>(platform);
-        window->Load(commandText);
+        window = std::make_unique<MainWindow>(platform);
+        window->start(commandText);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window->surface()));
         QTest::qWait(50);
     }
@@ -53,7 +53,7 @@ protected:
 
     FrameImage Frame() {
         EXPECT_TRUE(surface().makeCurrent());
-        EXPECT_TRUE(window->DrawFrame());
+        EXPECT_TRUE(window->drawFrame());
         FrameImage image;
         image.width = surface().pixelWidth();
         image.height = surface().pixelHeight();
@@ -103,7 +103,7 @@ protected:
     // Where the marker centre should land for `eye`, computed without GL.
     std::array<double, 2> Predicted(const std::string& eye, Vec3f p) {
         const ProgramState& s = window->program().state;
-        const auto frustum = KameraFrustum(eye, s.extentX, s.extentY);
+        const auto frustum = EyeFrustumFor(eye, s.extentX, s.extentY);
         return ProjectToWindow(*frustum, ModelViewMatrix(window->view()), p.x, p.y, p.z,
                                surface().pixelWidth(), surface().pixelHeight());
     }

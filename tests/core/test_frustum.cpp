@@ -37,17 +37,15 @@ TEST(EyeFrustum, ThreeEyesForSeveralExtents) {
     for (const auto& [ex, ey] : {std::pair{1.0, 1.0}, std::pair{2.0, 1.0}, std::pair{1.0, 1.5}}) {
         SCOPED_TRACE(testing::Message() << ex << " x " << ey);
         const float fx = static_cast<float>(ex), fy = static_cast<float>(ey);
-        ExpectFrustum(KameraFrustum("CentralEye", fx, fy), {-2 * ex, 2 * ex, -2 * ey, 2 * ey, 0.0});
-        ExpectFrustum(KameraFrustum("LeftEye", fx, fy),
-                      {-2 * ex + side, 2 * ex + side, -2 * ey, 2 * ey, 0.31});
-        ExpectFrustum(KameraFrustum("RightEye", fx, fy),
-                      {-2 * ex - side, 2 * ex - side, -2 * ey, 2 * ey, -0.31});
+        ExpectFrustum(EyeFrustumFor("CentralEye", fx, fy), {-2 * ex, 2 * ex, -2 * ey, 2 * ey, 0.0});
+        ExpectFrustum(EyeFrustumFor("LeftEye", fx, fy), {-2 * ex + side, 2 * ex + side, -2 * ey, 2 * ey, 0.31});
+        ExpectFrustum(EyeFrustumFor("RightEye", fx, fy), {-2 * ex - side, 2 * ex - side, -2 * ey, 2 * ey, -0.31});
     }
 }
 
 TEST(EyeFrustum, PickingUsesCentralNumbers) {
-    const auto central = KameraFrustum("CentralEye", 2.0f, 1.0f);
-    const auto picking = KameraFrustum("CentralEyePicking", 2.0f, 1.0f);
+    const auto central = EyeFrustumFor("CentralEye", 2.0f, 1.0f);
+    const auto picking = EyeFrustumFor("CentralEyePicking", 2.0f, 1.0f);
     ASSERT_TRUE(central && picking);
     EXPECT_EQ(picking->left, central->left);
     EXPECT_EQ(picking->right, central->right);
@@ -62,7 +60,7 @@ TEST(EyeFrustum, PickingUsesCentralNumbers) {
 
 TEST(EyeFrustum, UnknownEyeNamesGiveNone) {
     for (const char* name : {"", "centraleye", "LeftEye ", "Left", "CENTRALEYE", "StereoHW"})
-        EXPECT_FALSE(KameraFrustum(name, 1.0f, 1.0f).has_value()) << name;
+        EXPECT_FALSE(EyeFrustumFor(name, 1.0f, 1.0f).has_value()) << name;
 }
 
 TEST(EyeFrustum, ClipDistancesMeasuredFromTheEye) {
@@ -95,7 +93,7 @@ TEST(WindowExtents, ZeroSizeCountsAsOnePixel) {
 
 TEST(Projection, ZeroPlaneSpansSixUnitsOnTheShorterSide) {
     const auto [ex, ey] = WindowExtents(800, 400);
-    const EyeFrustum f = *KameraFrustum("CentralEye", ex, ey);
+    const EyeFrustum f = *EyeFrustumFor("CentralEye", ex, ey);
     auto at = [&](float x, float y) { return ProjectToWindow(f, kIdentity, x, y, 0.0f, 800, 400); };
     const auto centre = at(0.0f, 0.0f);
     EXPECT_NEAR(centre[0], 400.0, 1e-4);
@@ -109,7 +107,7 @@ TEST(Projection, ZeroPlaneSpansSixUnitsOnTheShorterSide) {
 }
 
 TEST(Projection, NearerPointsLookBigger) {
-    const EyeFrustum f = *KameraFrustum("CentralEye", 1.0f, 1.0f);
+    const EyeFrustum f = *EyeFrustumFor("CentralEye", 1.0f, 1.0f);
     const auto onPlane = ProjectToWindow(f, kIdentity, 3.0f, 0.0f, 0.0f, 600, 600);
     const auto nearer = ProjectToWindow(f, kIdentity, 3.0f, 0.0f, 7.5f, 600, 600);
     // 22.5 / 15 times the offset from the centre.
@@ -117,8 +115,8 @@ TEST(Projection, NearerPointsLookBigger) {
 }
 
 TEST(Projection, ZeroPlanePointsCoincideForBothEyes) {
-    const EyeFrustum left = *KameraFrustum("LeftEye", 2.0f, 1.0f);
-    const EyeFrustum right = *KameraFrustum("RightEye", 2.0f, 1.0f);
+    const EyeFrustum left = *EyeFrustumFor("LeftEye", 2.0f, 1.0f);
+    const EyeFrustum right = *EyeFrustumFor("RightEye", 2.0f, 1.0f);
     for (const auto& p : {std::array{0.0f, 0.0f}, std::array{5.0f, -2.0f}, std::array{-11.0f, 5.5f}}) {
         const auto l = ProjectToWindow(left, kIdentity, p[0], p[1], 0.0f, 800, 400);
         const auto r = ProjectToWindow(right, kIdentity, p[0], p[1], 0.0f, 800, 400);
@@ -128,8 +126,8 @@ TEST(Projection, ZeroPlanePointsCoincideForBothEyes) {
 }
 
 TEST(Projection, PointsOffTheZeroPlaneSeparate) {
-    const EyeFrustum left = *KameraFrustum("LeftEye", 1.0f, 1.0f);
-    const EyeFrustum right = *KameraFrustum("RightEye", 1.0f, 1.0f);
+    const EyeFrustum left = *EyeFrustumFor("LeftEye", 1.0f, 1.0f);
+    const EyeFrustum right = *EyeFrustumFor("RightEye", 1.0f, 1.0f);
     // In front of the zero plane the images cross: the left eye sees the point further right.
     auto l = ProjectToWindow(left, kIdentity, 1.0f, 2.0f, 5.0f, 600, 600);
     auto r = ProjectToWindow(right, kIdentity, 1.0f, 2.0f, 5.0f, 600, 600);

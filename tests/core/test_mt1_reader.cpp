@@ -1,4 +1,4 @@
-// MT1 binary maps: documented byte offsets, little-endian decoding, section skips, atom
+// MT1 binary maps: fixed byte offsets, little-endian decoding, section skips, atom
 // records, the silent stop on a foreign record length, and bad or cut files.
 #include <gtest/gtest.h>
 
@@ -101,7 +101,7 @@ void PutWord(std::string& b, size_t at, uint32_t w) {
     for (size_t i = 0; i < 4; ++i) b.at(at + i) = static_cast<char>(w >> (8 * i));
 }
 
-// Offsets of the documented layout, for counts n: section z begins at
+// Offsets of the MT1 layout, for counts n: section z begins at
 // 198 + (z - 1)(4 nx ny + 14); the atom records follow the last one after 14 bytes.
 size_t SectionStart(const std::array<int, 3>& n, int z) { return 198 + size_t(z - 1) * (4 * size_t(n[0] * n[1]) + 14); }
 size_t AtomRecordStart(const std::array<int, 3>& n, int i) {
@@ -129,8 +129,8 @@ TEST(Mt1ReaderLayout, ReadsEveryRecordFromMemoryAndDisk) {
     ExpectMap(f, ReadThroughDisk(kReader, WriteMt1(f), "mt1_reader_test_map.mt1"));
 }
 
-// Hand-written little-endian bytes at the documented offsets reach the documented fields.
-TEST(Mt1ReaderLayout, FieldsSitAtTheirDocumentedOffsets) {
+// Hand-written little-endian bytes at their offsets reach the fields they belong to.
+TEST(Mt1ReaderLayout, FieldsSitAtTheirOffsets) {
     std::string b = WriteMt1(Mt1File{});  // 3 x 4 x 2
     // The single-precision patterns of 1.0, 2.0 ... 11.0 at the offsets of: the first, second,
     // fourth and ninth matrix float, the third origin float, a, gamma, the first y
@@ -148,9 +148,9 @@ TEST(Mt1ReaderLayout, FieldsSitAtTheirDocumentedOffsets) {
     for (size_t k = 0; k < read.size(); ++k) EXPECT_EQ(read[k], float(k + 1)) << "field at " << floats[k].first;
 }
 
-// The counts are little-endian ints at 176; every value comes from its documented offset,
+// The counts are little-endian ints at 176; every value comes from its own offset,
 // with y fastest in a section. Same number of values per section, read as 4 x 3 x 2.
-TEST(Mt1ReaderLayout, CountsAt176AndEveryValueFromItsDocumentedOffset) {
+TEST(Mt1ReaderLayout, CountsAt176AndEveryValueFromItsOffset) {
     Mt1File f;
     f.n = {2, 6, 2};
     std::string b = WriteMt1(f);
