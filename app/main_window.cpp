@@ -25,6 +25,7 @@ namespace {
 constexpr int kInnerWidth = 564;
 constexpr int kInnerHeight = 494;
 constexpr int kKeyEscape = 27;
+constexpr int kKeyNone = 0;
 constexpr int kBlockedPollMs = 50;
 
 int ButtonCode(Qt::MouseButton b) {
@@ -47,7 +48,7 @@ int KeyCode(int qtKey) {
     case Qt::Key_Right: return kKeyRight;
     case Qt::Key_Down: return kKeyDown;
     case Qt::Key_Escape: return kKeyEscape;
-    default: return qtKey;
+    default: return kKeyNone;   // a key the table does not name matches nothing
     }
 }
 }  // namespace
@@ -57,10 +58,13 @@ MainWindow::MainWindow(Platform& platform) : platform_(platform), program_(platf
     createMenus();
     program_.captionChanged = [this](const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); };
     idle_.setInterval(0);
-    connect(&idle_, &QTimer::timeout, this, [this] { idlePass(); });
+    connect(&idle_, &QTimer::timeout, this, [this] { handle([this] { idlePass(); }); });
+    // A message never hides behind the progress window.
+    platform_.setBeforeMessage([this] { progress_.hide(); });
 }
 
 MainWindow::~MainWindow() {
+    platform_.setBeforeMessage(nullptr);
     // The other windows first, while the members they report to still exist.
     panel_.reset();
     help_.reset();
@@ -81,14 +85,16 @@ void MainWindow::start(const std::string& commandText) {
 
 void MainWindow::createSurface() {
     GLSurface::Handlers handlers{
-        [this] { resizeView(); },
-        [this] { paint(); },
-        [this](QMouseEvent* e) { onMousePress(e); },
-        [this](QMouseEvent* e) { onMouseRelease(e); },
+        [this] { handle([this] { resizeView(); }); },
+        [this] { handle([this] { paint(); }); },
+        [this](QMouseEvent* e) { handle([this, e] { onMousePress(e); }); },
+        [this](QMouseEvent* e) { handle([this, e] { onMouseRelease(e); }); },
         [this](QMouseEvent* e) {
-            mouseMove(static_cast<float>(e->position().x()), static_cast<float>(e->position().y()));
+            handle([this, e] {
+                mouseMove(static_cast<float>(e->position().x()), static_cast<float>(e->position().y()));
+            });
         },
-        [this](QKeyEvent* e) { onKey(e); },
+        [this](QKeyEvent* e) { handle([this, e] { onKey(e); }); },
     };
     const std::string& mode = program_.state.stereoMode;
     surface_ = new GLSurface(SurfaceFormatFor(mode), std::move(handlers));
@@ -100,8 +106,7 @@ void MainWindow::createSurface() {
 }
 
 void MainWindow::fatalError(const std::string& message) {
-    platform_.showMessage("Fatal Error: " + message, "Fatal Error In Tivarel", MessageIcon::Critical);
-    platform_.endProgram(1);
+    platform_.endWithMessage("Fatal Error: " + message, "Fatal Error In Tivarel", MessageIcon::Critical);
 }
 
 std::pair<int, int> MainWindow::drawingSize() const {
@@ -151,8 +156,11 @@ void MainWindow::resizeView() {
 void MainWindow::closeProgram() {
     view_.isSpinning = false;
     updateIdleLoop();
-    // The peaks are offered for saving before anything is released.
-    if (program_.peaks.count > 0) program_.SavePeakFile();
+    // The peaks are offered for saving before anything is released; closing goes on
+    // whatever the answer, and peaks that were not saved go to a recovery file.
+    if (program_.peaks.count > 0)
+        if (const std::optional<std::string> failure = program_.SavePeakFile())
+            platform_.showMessage(WithNote(*failure, program_.RescuePeaks()));
     program_.state.isQuitting = true;
     if (surface_) surface_->releaseContext();
     unloadControlPanel();
@@ -164,7 +172,7 @@ void MainWindow::closeProgram() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
-    closeProgram();
+    handle([this] { closeProgram(); });
 }
 
 void MainWindow::ResetView() {
@@ -176,11 +184,17 @@ void MainWindow::ResetView() {
     s.showMarker = false;
     s.showCell = false;
     s.pickMode = "3D";
-    program_.peaks.count = 0;
+    program_.EmptyPeakList();
     s.meshStyle = 1;
-    RunOrStop(platform_, [&] {
-        presets_ = ReadLayerPresets(SideFilePath(platform_.programDirectory(), "layer_limit_presets.txt"));
-    });
+    // Only the preset buttons need the presets: without them the program still starts,
+    // and a button tells what is wrong when it is pressed.
+    try {
+        presets_ = ReadLayerPresets(SideFilePath(platform_.programDirectory(), kLayerPresetsFileName));
+        presetsProblem_.clear();
+    } catch (const ProgramStop& problem) {
+        presets_ = {};
+        presetsProblem_ = problem.what();
+    }
     ResetViewState(view_);
     updateIdleLoop();
     s.listValid = 0;
@@ -191,10 +205,10 @@ void MainWindow::ResetView() {
 void MainWindow::showControlPanel() {
     if (!panel_) {
         ControlPanel::Host host{
-            [this](const std::string& direction) { SetView(direction); },
-            [this] { paint(); },
+            [this](const std::string& direction) { handle([this, &direction] { SetView(direction); }); },
+            [this] { handle([this] { paint(); }); },
         };
-        panel_ = std::make_unique<ControlPanel>(program_, presets_, std::move(host));
+        panel_ = std::make_unique<ControlPanel>(program_, presets_, presetsProblem_, std::move(host));
         unloadOnClose(panel_);
     }
     panel_->show();
@@ -252,7 +266,7 @@ void MainWindow::PickPeak(float x, float y) {
 }
 
 void MainWindow::clearPeaks() {
-    program_.peaks.count = 0;
+    program_.EmptyPeakList();
     program_.state.listValid = 0;
     paint();
 }

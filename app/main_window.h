@@ -8,6 +8,7 @@
 #include <utility>
 #include <memory>
 
+#include "app/platform.h"
 #include "app/program.h"
 #include "app/progress_window.h"
 #include "mapio/presets.h"
@@ -103,6 +104,11 @@ private:
     void onMousePress(QMouseEvent* e);
     void onMouseRelease(QMouseEvent* e);
     void onKey(QKeyEvent* e);
+    // Every event and command enters here: nothing it throws reaches Qt's event loop.
+    template <typename Handler>
+    void handle(Handler&& handler) {
+        RunHandler(platform_, handler);
+    }
 
     Platform& platform_;
     ProgressWindow progress_;
@@ -112,6 +118,7 @@ private:
     GLSurface* surface_ = nullptr;
     QTimer idle_;
     std::array<Preset, 3> presets_{};
+    std::string presetsProblem_;   // why the presets could not be read; empty when they were
     std::unique_ptr<ControlPanel> panel_;
     std::unique_ptr<AboutWindow> about_;
     std::unique_ptr<HelpWindow> help_;

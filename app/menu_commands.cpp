@@ -9,6 +9,7 @@
 #include "app/platform.h"
 #include "export/peak_file.h"
 #include "export/pov_scene.h"
+#include "export/safe_write.h"
 #include "export/tga.h"
 #include "info/info_windows.h"
 #include "mapio/side_files.h"
@@ -24,6 +25,10 @@ std::optional<std::string> ReadOptionalFile(const std::string& path) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return std::move(bytes).str();
+}
+// Why a file that needs the picture's GL context was not written.
+std::string NoDrawingSurface(const std::string& path) {
+    return "Cannot write the file " + path + ": the OpenGL drawing surface is not available.";
 }
 }  // namespace
 
@@ -54,7 +59,8 @@ void MainWindow::createMenus() {
         for (const Item& item : items) {
             QAction* action = m->addAction(item.caption);
             action->setObjectName(item.name);
-            connect(action, &QAction::triggered, this, [this, command = item.command] { (this->*command)(); });
+            connect(action, &QAction::triggered, this,
+                    [this, command = item.command] { handle([this, command] { (this->*command)(); }); });
         }
     }
 }
@@ -67,14 +73,21 @@ void MainWindow::openMap() {
 }
 
 void MainWindow::savePeakList() {
-    if (program_.peaks.count > 0) program_.SavePeakFile();
-    else platform_.showMessage("You do not have any peaks");
+    if (program_.peaks.count == 0) {
+        platform_.showMessage("You do not have any peaks");
+        return;
+    }
+    if (const std::optional<std::string> failure = program_.SavePeakFile()) platform_.showMessage(*failure);
 }
 
 void MainWindow::exportPovScene() {
     const std::optional<std::string> path =
         program_.AskSaveName("TVR_pov.pov", "POVRAY files (*.pov)|*.pov|All files (*.*)|*.*");
-    if (!path || !surface_ || !surface_->makeCurrent()) return;
+    if (!path) return;
+    if (!surface_ || !surface_->makeCurrent()) {
+        platform_.showMessage(NoDrawingSurface(*path));
+        return;
+    }
     render::recalcModelView(view_);
     std::array<float, 16> modelView{};
     glGetFloatv(GL_MODELVIEW_MATRIX, modelView.data());
@@ -104,8 +117,17 @@ void MainWindow::saveImage() {
 }
 
 void MainWindow::SaveTGA(const std::string& fileName) {
-    if (!surface_ || !surface_->makeCurrent()) return;
+    if (!surface_ || !surface_->makeCurrent()) {
+        platform_.showMessage(NoDrawingSurface(fileName));
+        return;
+    }
     const int w = surface_->pixelWidth(), h = surface_->pixelHeight();
+    if (w > kTgaMaxSide || h > kTgaMaxSide) {
+        platform_.showMessage("Cannot write the file " + fileName + ": the picture is " + std::to_string(w) + " x " +
+                              std::to_string(h) + " pixels, and a TGA file holds at most " +
+                              std::to_string(kTgaMaxSide) + " on a side.");
+        return;
+    }
     // After a swap the back buffer's content is undefined on many drivers: draw
     // the picture the window shows once more, then read it before any swap.
     drawFrame();

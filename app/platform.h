@@ -2,6 +2,7 @@
 // The few services of the desktop that the program uses, behind one interface so
 // that tests can script every dialogue. Message texts always go to standard error too.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -15,7 +16,8 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // A modal box with one OK button; the text is also written to standard error.
+    // A modal box with one OK button; the text is also written to standard error, as
+    // one line. Anything set by setBeforeMessage (the progress window) goes first.
     void showMessage(const std::string& text, const std::string& title = "Tivarel",
                      MessageIcon icon = MessageIcon::None);
     // A modal Yes/No question; true for Yes.
@@ -26,13 +28,29 @@ public:
     // Colour in 0x00BBGGRR; nothing on cancel.
     virtual std::optional<uint32_t> colourDialog(uint32_t initial) = 0;
     virtual void beep() = 0;
-    // Ends the program with the given exit status; never returns.
+    // Ends the program with the given exit status; never returns. What the rescue
+    // keeps is kept first, and its note goes to standard error.
     [[noreturn]] void endProgram(int status);
     // The folder that holds the program and its side files.
     virtual std::string programDirectory() = 0;
+    // A folder of the user's where the program may keep files (created when missing).
+    virtual std::string dataDirectory() = 0;
 
-    // Shows the stop's message (unless it is a silent stop) and ends the program with status 1.
+    // Shows the stop's message (unless it is a silent stop) with the rescue's note,
+    // and ends the program with status 1.
     [[noreturn]] void stop(const ProgramStop& reason);
+    // Shows the message with the rescue's note added, then ends the program with status 1.
+    [[noreturn]] void endWithMessage(const std::string& text, const std::string& title = "Tivarel",
+                                     MessageIcon icon = MessageIcon::None);
+
+    // What must not be lost when the program ends: `rescue` keeps it and returns a note
+    // for the user that says where, or an empty text when nothing was at stake.
+    void setRescue(std::function<std::string()> rescue) { rescue_ = std::move(rescue); }
+    // Runs the rescue now; its note, empty when nothing needed keeping.
+    std::string rescue() { return rescue_ ? rescue_() : std::string(); }
+    // Writes a note to standard error as one line; an empty note writes nothing.
+    static void tell(const std::string& note);
+    void setBeforeMessage(std::function<void()> hook) { beforeMessage_ = std::move(hook); }
 
     // True while a modal box or dialog runs its own event loop.
     bool dialogOpen() const { return dialogDepth_ > 0; }
@@ -56,14 +74,26 @@ protected:
 
 private:
     int dialogDepth_ = 0;
+    std::function<std::string()> rescue_;
+    std::function<void()> beforeMessage_;
 };
+
+// `text`, then `note` on a line of its own when there is one.
+std::string WithNote(const std::string& text, const std::string& note);
 
 // Runs `work`; a ProgramStop raised inside ends the program through the platform.
 template <typename Work>
 void RunOrStop(Platform& platform, Work&& work);
 
+// Runs an event handler: a ProgramStop or a lack of memory ends the program through the
+// platform, any other failure is told in a message and the program goes on. No exception
+// leaves it, so none can pass through Qt's event loop.
+template <typename Handler>
+void RunHandler(Platform& platform, Handler&& handler);
+
 }  // namespace tivarel
 
+#include <exception>
 #include <new>
 
 #include "mapio/program_stop.h"
@@ -77,6 +107,15 @@ void RunOrStop(Platform& platform, Work&& work) {
         platform.stop(reason);
     } catch (const std::bad_alloc&) {
         platform.stop(ProgramStop("Not enough memory for this map."));
+    }
+}
+
+template <typename Handler>
+void RunHandler(Platform& platform, Handler&& handler) {
+    try {
+        RunOrStop(platform, handler);
+    } catch (const std::exception& failure) {
+        platform.showMessage(std::string("The command could not be completed: ") + failure.what());
     }
 }
 }  // namespace tivarel

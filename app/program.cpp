@@ -1,8 +1,12 @@
 #include "app/program.h"
 
+#include <ctime>
+#include <filesystem>
+
 #include "app/command_line.h"
 #include "app/platform.h"
 #include "export/peak_file.h"
+#include "export/safe_write.h"
 #include "mapio/fou_reader.h"
 #include "mapio/grd_reader.h"
 #include "mapio/mt1_reader.h"
@@ -11,6 +15,16 @@
 namespace tivarel {
 
 namespace {
+// Local date and time to the second, for names that sort in time order.
+std::string TimeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    return text;
+}
+
 const char* const kMapFilter = "ZOL map files (*.mt1,*.fou,*.grd)|*.mt1;*.fou;*.grd|All files (*.*)|*.*";
 }
 
@@ -31,7 +45,12 @@ float DefaultUpperValue(const GridParams& g, bool isGrd) {
     return isGrd ? g.maxValue() / 500.0f + g.minValue() : g.maxValue();
 }
 
-Program::Program(Platform& platform, ProgressSink* progress) : platform_(platform), progress_(progress) {}
+Program::Program(Platform& platform, ProgressSink* progress) : platform_(platform), progress_(progress) {
+    // Whatever ends the program first keeps the peaks that were never saved.
+    platform_.setRescue([this] { return RescuePeaks(); });
+}
+
+Program::~Program() { platform_.setRescue(nullptr); }
 
 bool Program::OpenMap(const std::string& commandText) {
     std::string path = commandText;
@@ -43,14 +62,15 @@ bool Program::OpenMap(const std::string& commandText) {
         path = chosen ? *chosen : std::string();
     }
     state.mapFileName = path;
-    if (state.mapFileName.empty()) {
-        platform_.showMessage("No input given !!");
-        platform_.endProgram(1);
-    }
+    if (state.mapFileName.empty()) platform_.endWithMessage("No input given !!");
     windowCaption = "Visualized file: " + state.mapFileName;
     if (captionChanged) captionChanged(windowCaption);
     RunOrStop(platform_, [&] {
-        ReadMap(state.mapFileName);
+        DensityMap next = ReadMap(state.mapFileName);
+        // The peak list belongs to the map shown so far and is emptied with it.
+        EmptyPeakList();
+        map = std::move(next);
+        peakMapFile_ = state.mapFileName;
         const bool isGrd = FormatOfName(state.mapFileName) == MapFormat::Grd;
         SetLayerDefaults(layers, state.meshStyle, map.gridParams.minValue(),
                          DefaultUpperValue(map.gridParams, isGrd));
@@ -61,22 +81,15 @@ bool Program::OpenMap(const std::string& commandText) {
     return true;
 }
 
-void Program::ReadMap(const std::string& path) {
+DensityMap Program::ReadMap(const std::string& path) {
     switch (FormatOfName(path)) {
-    case MapFormat::Fou:
-        map = ReadFouMap(path);
-        return;
-    case MapFormat::Mt1:
-        map = ReadMt1Map(path);
-        return;
-    case MapFormat::Grd:
-        map = ReadGrdMap(path);
-        return;
-    case MapFormat::Unknown:
-        platform_.showMessage("Strange file extension !!!");
-        platform_.showMessage(ExtensionOf(path));
-        platform_.endProgram(1);
+    case MapFormat::Fou: return ReadFouMap(path);
+    case MapFormat::Mt1: return ReadMt1Map(path);
+    case MapFormat::Grd: return ReadGrdMap(path);
+    case MapFormat::Unknown: break;
     }
+    platform_.showMessage("Strange file extension !!!");
+    platform_.endWithMessage(ExtensionOf(path));
 }
 
 const CaseTable& Program::caseTable() {
@@ -114,11 +127,45 @@ void Program::GenerateFields() {
 
 void Program::AddPeak(const Vec3f& point) {
     if (!platform_.askYesNo("Add this peak to pek list?")) return;
-    if (++peaks.count > PeakTable::kCapacity) {
-        platform_.showMessage("To many new peaks");
-        platform_.endProgram(1);
+    peaksUnsaved_ = true;
+    if (peaks.count == PeakTable::kCapacity) {
+        // The list is full and the program ends; the confirmed peak is kept with the others.
+        overflowPeak_ = point;
+        platform_.endWithMessage("To many new peaks");
     }
-    peaks.rows[static_cast<size_t>(peaks.count - 1)] = point;
+    peaks.rows[static_cast<size_t>(peaks.count++)] = point;
+}
+
+std::vector<Peak> Program::ConfirmedPeaks() const {
+    std::vector<Peak> list(peaks.rows.begin(), peaks.rows.begin() + peaks.count);
+    if (overflowPeak_) list.push_back(*overflowPeak_);
+    return list;
+}
+
+std::string Program::RescuePeaks() {
+    const std::vector<Peak> list = ConfirmedPeaks();
+    if (!peaksUnsaved_ || list.empty()) return {};
+    peaksUnsaved_ = false;
+    const std::string text = PeakRecoveryText(map.cellMatrix, map.mapOrigin, list, peakMapFile_);
+    const std::filesystem::path mapPath(peakMapFile_);
+    const std::string stem = mapPath.stem().string() + "-unsaved-peaks-" + TimeStamp();
+    const std::string folder = mapPath.parent_path().empty() ? "." : mapPath.parent_path().string();
+    const std::string which = list.size() == 1 ? "The 1 peak not saved to a peak file was"
+                                                : "The " + std::to_string(list.size()) +
+                                                      " peaks not saved to a peak file were";
+    for (const std::string& place : {folder, platform_.dataDirectory()}) {
+        if (place.empty()) continue;
+        if (const std::optional<std::string> written = WriteNewFile(place, stem, ".dat", text))
+            return which + " written to " + *written + ".";
+    }
+    // Nowhere to write: standard error is the last place they can go.
+    return which + " not written to any file (" + folder + " and the data folder refused it): " + text;
+}
+
+void Program::EmptyPeakList() {
+    Platform::tell(RescuePeaks());
+    peaks.count = 0;
+    overflowPeak_.reset();
 }
 
 std::optional<std::string> Program::AskSaveName(const std::string& proposedName, const std::string& filter) {
@@ -128,18 +175,18 @@ std::optional<std::string> Program::AskSaveName(const std::string& proposedName,
     return chosen;
 }
 
-void Program::SavePeakFile() {
-    const std::vector<Peak> gridPeaks(peaks.rows.begin(), peaks.rows.begin() + peaks.count);
+std::optional<std::string> Program::SavePeakFile() {
+    const std::vector<Peak> gridPeaks = ConfirmedPeaks();
     const std::optional<std::vector<Peak>> fractional = FractionalPeaks(map.cellMatrix, map.mapOrigin, gridPeaks);
-    if (!fractional) {
-        platform_.showMessage("The peaks cannot be converted to fractional coordinates: the cell matrix of " +
-                              state.mapFileName + " cannot be inverted. No peak file was written.");
-        return;
-    }
+    if (!fractional)
+        return "The peaks cannot be converted to fractional coordinates: the cell matrix of " + peakMapFile_ +
+               " cannot be inverted. No peak file was written.";
     const std::optional<std::string> path =
         AskSaveName("newatoms.dat", "Peak data file (*.dat)|*.dat|All files (*.*)|*.*");
-    if (!path) return;
-    if (const auto failure = WriteFileAtomically(*path, PeakFileText(*fractional))) platform_.showMessage(*failure);
+    if (!path) return std::nullopt;
+    if (std::optional<std::string> failure = WriteFileAtomically(*path, PeakFileText(*fractional))) return failure;
+    peaksUnsaved_ = false;
+    return std::nullopt;
 }
 
 }  // namespace tivarel

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "export/peak_file.h"
 #include "mapio/atoms.h"
 #include "mapio/map_model.h"
 #include "surface/cell_table.h"
@@ -35,7 +36,11 @@ struct PeakTable {
 
 class Program {
 public:
+    // Registers itself as the platform's rescue for the peak list, until destroyed.
     Program(Platform& platform, ProgressSink* progress);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
 
     // Chooses, reads and prepares a map; on any failure the program ends.
     // Returns false only when the open dialog was cancelled while a map is shown.
@@ -45,8 +50,16 @@ public:
     // Asks whether to add the picked point; the 201st peak ends the program.
     void AddPeak(const Vec3f& point);
     // Converts the peaks to fractional coordinates, asks for a file name and writes
-    // the peak file. A cancelled dialog writes nothing; faults are told, never fatal.
-    void SavePeakFile();
+    // the peak file. A cancelled dialog writes nothing. Returns the message for the
+    // user when the file could not be written.
+    [[nodiscard]] std::optional<std::string> SavePeakFile();
+    // Confirmed peaks not yet saved to a peak file go to a new recovery file beside the
+    // map (or in the user's data folder); returns the note that says where, or an empty
+    // text when nothing was unsaved. They count as saved afterwards.
+    std::string RescuePeaks();
+    // Empties the peak list, rescuing unsaved peaks first (told on standard error).
+    void EmptyPeakList();
+    Platform& platform() { return platform_; }
     // The shared file dialog: preset the name (when given), show, keep the chosen name.
     std::optional<std::string> AskSaveName(const std::string& proposedName, const std::string& filter);
 
@@ -67,13 +80,19 @@ public:
     std::function<void(const std::string&)> captionChanged;
 
 private:
-    void ReadMap(const std::string& path);
+    // The map of a known format; an unknown extension ends the program.
+    DensityMap ReadMap(const std::string& path);
     const CaseTable& caseTable();
+    // The peaks of the list, with one confirmed beyond its capacity.
+    std::vector<Peak> ConfirmedPeaks() const;
 
     Platform& platform_;
     ProgressSink* progress_;
     std::unique_ptr<CaseTable> caseTable_;
     bool hasMap_ = false;
+    std::string peakMapFile_;   // the map the peaks were picked on
+    bool peaksUnsaved_ = false;
+    std::optional<Vec3f> overflowPeak_;
     bool building_ = false;
 };
 

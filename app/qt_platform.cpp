@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <cstdio>
@@ -77,5 +79,11 @@ void QtPlatform::doEndProgram(int status) {
 }
 
 std::string QtPlatform::programDirectory() { return QCoreApplication::applicationDirPath().toStdString(); }
+
+std::string QtPlatform::dataDirectory() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (folder.isEmpty() || !QDir().mkpath(folder)) return {};
+    return folder.toStdString();
+}
 
 }  // namespace tivarel

@@ -19,6 +19,7 @@ public:
     std::optional<uint32_t> colourDialog(uint32_t initial) override;
     void beep() override;
     std::string programDirectory() override;
+    std::string dataDirectory() override;
 
 protected:
     void messageBox(const std::string& text, const std::string& title, MessageIcon icon) override;

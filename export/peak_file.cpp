@@ -1,11 +1,6 @@
 #include "export/peak_file.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "export/number_format.h"
 
@@ -57,54 +52,15 @@ std::string PeakFileText(const PeakList& fractionalPeaks) {
     return text;
 }
 
-namespace {
-
-std::string CannotWrite(const std::string& path, const std::string& reason) {
-    return "Cannot write the file " + path + ": " + reason;
-}
-
-// A new file beside path that did not exist before ("x": exclusive create).
-std::FILE* OpenTemporary(const std::string& path, std::string& tempPath, int& error) {
-    for (int k = 1; k <= 1000; ++k) {
-        tempPath = path + "." + std::to_string(k) + ".tmp";
-        errno = 0;
-        if (std::FILE* file = std::fopen(tempPath.c_str(), "wbx")) return file;
-        error = errno != 0 ? errno : EIO;
-        if (error != EEXIST) return nullptr;
-    }
-    return nullptr;
-}
-
-// Writes and closes; false (with errno's reason) when any byte did not reach the file.
-bool WriteAndClose(std::FILE* file, const std::string& bytes, int& error) {
-    errno = 0;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (!written) error = errno != 0 ? errno : EIO;
-    errno = 0;
-    const bool closed = std::fclose(file) == 0;
-    if (written && !closed) error = errno != 0 ? errno : EIO;
-    return written && closed;
-}
-
-}  // namespace
-
-std::optional<std::string> WriteFileAtomically(const std::string& path, const std::string& bytes) {
-    std::string tempPath;
-    int error = 0;
-    std::FILE* file = OpenTemporary(path, tempPath, error);
-    if (file == nullptr) return CannotWrite(path, std::strerror(error));
-    std::error_code ignored;
-    if (!WriteAndClose(file, bytes, error)) {
-        std::filesystem::remove(tempPath, ignored);
-        return CannotWrite(path, std::strerror(error));
-    }
-    std::error_code renameError;
-    std::filesystem::rename(tempPath, path, renameError);
-    if (renameError) {
-        std::filesystem::remove(tempPath, ignored);
-        return CannotWrite(path, renameError.message());
-    }
-    return std::nullopt;
+std::string PeakRecoveryText(const Mat3f& cell, const Vec3f& origin, const PeakList& gridPeaks,
+                             const std::string& mapFileName) {
+    if (const std::optional<PeakList> fractional = FractionalPeaks(cell, origin, gridPeaks))
+        return PeakFileText(*fractional);
+    std::string text = "Grid-frame coordinates, not fractional: the cell matrix of " + mapFileName +
+                       " cannot be inverted.\r\n";
+    int number = 0;
+    for (const Peak& p : gridPeaks) text += PeakLine(++number, p.x, p.y, p.z) + "\r\n";
+    return text;
 }
 
 }  // namespace tivarel

@@ -29,9 +29,9 @@ std::optional<PeakList> FractionalPeaks(const Mat3f& cell, const Vec3f& origin, 
 // The whole file: lines for peaks 1, 2, 3 ... in list order, each ending with CR LF.
 std::string PeakFileText(const PeakList& fractionalPeaks);
 
-// Writes bytes to a temporary file beside path and renames it over path, so the
-// target is either the old file or the complete new one. Returns the message for
-// the user (naming the file) when it fails, nothing on success.
-[[nodiscard]] std::optional<std::string> WriteFileAtomically(const std::string& path, const std::string& bytes);
+// The peaks as a recovery file: the peak file when the cell can be inverted; otherwise
+// a first line that says so, then the same lines with the grid-frame coordinates.
+std::string PeakRecoveryText(const Mat3f& cell, const Vec3f& origin, const PeakList& gridPeaks,
+                             const std::string& mapFileName);
 
 }  // namespace tivarel

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/platform.h"
 #include "export/number_format.h"
 #include "mapio/text_scanner.h"
 #include "panel/icons.h"
@@ -75,8 +76,13 @@ int RoundHalfEven(double value) {
     return static_cast<int>(r);
 }
 
-ControlPanel::ControlPanel(Program& program, const std::array<Preset, 3>& presets, Host host)
-    : QWidget(nullptr, Qt::Window), program_(program), presets_(presets), host_(std::move(host)) {
+ControlPanel::ControlPanel(Program& program, const std::array<Preset, 3>& presets, const std::string& presetsProblem,
+                           Host host)
+    : QWidget(nullptr, Qt::Window),
+      program_(program),
+      presets_(presets),
+      presetsProblem_(presetsProblem),
+      host_(std::move(host)) {
     setWindowTitle("Control Panel");
     setFixedSize(3165 / 15, 7695 / 15);
     move(8685 / 15, 690 / 15);
@@ -87,7 +93,7 @@ ControlPanel::ControlPanel(Program& program, const std::array<Preset, 3>& preset
     buildViewAndPresetFrames();
     applyButton =
         Place<QPushButton>(this, "applyButton", Twips(480, 7200, 2055, 375), "Apply", "apply changes and redraw all");
-    connect(applyButton, &QPushButton::clicked, this, [this] { apply(); });
+    connect(applyButton, &QPushButton::clicked, this, [this] { RunHandler(program_.platform(), [this] { apply(); }); });
     loadFields();
 }
 
@@ -188,6 +194,10 @@ void ControlPanel::buildViewAndPresetFrames() {
         presetButtons[n] =
             Place<QPushButton>(presetFrame, "preset" + number + "Button", Twips(120 + 480 * n, 240, 435, 330), number);
         connect(presetButtons[n], &QPushButton::clicked, this, [this, n] {
+            if (!presetsProblem_.empty()) {
+                program_.platform().showMessage(presetsProblem_);
+                return;
+            }
             // Presets are absolute levels: in single precision, clamped into this map's range.
             const auto& levels = presets_[static_cast<size_t>(n)].levels;
             const GridParams& g = program_.map.gridParams;

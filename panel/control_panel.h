@@ -29,8 +29,10 @@ public:
         std::function<void()> redraw;        // repaint the main window
     };
 
-    // Builds the controls and runs the load step from the program state.
-    ControlPanel(Program& program, const std::array<Preset, 3>& presets, Host host);
+    // Builds the controls and runs the load step from the program state. When the
+    // presets could not be read, `presetsProblem` says why and the preset buttons tell it.
+    ControlPanel(Program& program, const std::array<Preset, 3>& presets, const std::string& presetsProblem,
+                 Host host);
 
     void LevelToScroll();
     float ClampLevel(float x) const;
@@ -67,6 +69,7 @@ private:
 
     Program& program_;
     const std::array<Preset, 3>& presets_;
+    const std::string& presetsProblem_;
     Host host_;
 };
 

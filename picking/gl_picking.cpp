@@ -43,9 +43,14 @@ void DrawPickGrid(float xmin, float xmax, float ymin, float ymax, float z, int n
     const float sy = (ymax - ymin) / static_cast<float>(n);
     // A map one point wide has no area to pick in (and a zero step would never end).
     if (!(sx > 0.0f) || !(sy > 0.0f)) return;
+    // The squares are counted as well as stepped: where a step is lost in the
+    // coordinates' precision (x + sx == x) or the range is endless, the count ends it.
+    const int perAxis = n + 1;
     int k = 0;
-    for (float x = xmin; x <= xmax; x += sx) {
-        for (float y = ymin; y <= ymax && k < kMaxPickSquares; y += sy) {
+    float x = xmin;
+    for (int column = 0; column < perAxis && x <= xmax; ++column, x += sx) {
+        float y = ymin;
+        for (int row = 0; row < perAxis && y <= ymax; ++row, y += sy) {
             ++k;
             glLoadName(static_cast<GLuint>(k));
             glBegin(GL_POLYGON);

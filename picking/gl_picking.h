@@ -27,7 +27,7 @@ constexpr int kMaxPickSquares = 101 * 101;
 constexpr GLsizei kSelectBufferSize = 30000;
 
 // Squares over [xmin, xmax] x [ymin, ymax] at height z, named 1, 2, ... (x outer,
-// y inner), with float32 stepping; fills `table`.
+// y inner), with float32 stepping, at most n + 1 along each axis; fills `table`.
 void DrawPickGrid(float xmin, float xmax, float ymin, float ymax, float z, int n, CellCentres& table);
 // One selection pass over the pick grid; returns glRenderMode's hit count.
 int Select2D(float X, float Y, float xmin, float xmax, float ymin, float ymax, float z,

@@ -65,6 +65,14 @@ class PickingWindowTest : public WindowTest {
 protected:
     WatchingPlatform user;   // in place of the base fixture's `platform`
 
+    // Peaks never saved go to recovery files beside the test maps: none stays behind.
+    void TearDown() override {
+        window.reset();
+        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(ScratchPath("x")).parent_path()))
+            if (entry.path().filename().string().find("-unsaved-peaks-") != std::string::npos)
+                std::filesystem::remove(entry.path());
+    }
+
     void OpenWith(const std::string& commandText) {
         window = std::make_unique<MainWindow>(user);
         window->start(commandText);

@@ -23,6 +23,7 @@ public:
     std::deque<std::optional<std::string>> fileAnswers;
     std::deque<std::optional<uint32_t>> colourAnswers;
     std::string directory = TIVAREL_BIN_DIR;
+    std::string dataFolder;   // the user's data folder; none unless a test sets one
 
     // Runs while a question is open, as the user's time with the box.
     std::function<void()> whileAsking;
@@ -47,6 +48,7 @@ public:
     }
     void beep() override { events.push_back("beep"); }
     std::string programDirectory() override { return directory; }
+    std::string dataDirectory() override { return dataFolder; }
 
 protected:
     void doEndProgram(int status) override {

@@ -223,7 +223,20 @@ TEST_F(PeakListTest, TwoHundredPeaksFitAndTheNextConfirmedOneEndsTheProgram) {
         status = end.status;
     }
     EXPECT_NE(status, 0);   // the 201st peak ends the program, with no save offer on the way out
-    EXPECT_EQ(user.events, (std::vector<std::string>{"beep", kQuestion, "message: To many new peaks",
+    // All 201 confirmed peaks went to a new file beside the map, which the message names.
+    ASSERT_EQ(user.messages.size(), 1u);
+    const std::string& message = user.messages[0];
+    const std::string lead = "To many new peaks\nThe 201 peaks not saved to a peak file were written to ";
+    ASSERT_EQ(message.rfind(lead, 0), 0u) << message;
+    const std::string recovery = message.substr(lead.size(), message.size() - lead.size() - 1);
+    EXPECT_EQ(std::filesystem::path(recovery).parent_path(), std::filesystem::path(ScratchPath("x")).parent_path());
+    std::ifstream in(recovery, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::filesystem::remove(recovery);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 201);
+    // Square(4) at (12.5, 15.5, 0); the test map's cell is the identity with no origin.
+    EXPECT_NE(text.find("\r\nATOM Q  201   X= 12.5  Y= 15.5  Z= 0 \r\n"), std::string::npos) << text;
+    EXPECT_EQ(user.events, (std::vector<std::string>{"beep", kQuestion, "message: " + message,
                                                      "end: " + std::to_string(status)}));
 }
 

@@ -1,5 +1,5 @@
 // Peak file: the exact bytes of a line, the six-decimal cut towards minus infinity,
-// grid -> fractional through the inverse cell matrix, and atomic writing.
+// grid -> fractional through the inverse cell matrix, and the recovery file.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -146,72 +146,21 @@ TEST(PeakFileText, SamePositionTwiceGivesTwoLinesAndNumbersGoOnPastNine) {
     EXPECT_NE(text.find("\r\nATOM Q  10   X= .5  Y= .5  Z= .5 \r\nATOM Q  11   X="), std::string::npos);
 }
 
-// A fresh empty directory per test, removed afterwards.
-class AtomicWrite : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / (std::string("tivarel_atomic_") + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    static std::string Read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        return names;
-    }
-    fs::path dir_;
-};
-
-TEST_F(AtomicWrite, WritesTheBytesUnchangedAndLeavesNoTemporaryFile) {
-    const std::string path = (dir_ / "newatoms.dat").string();
-    const std::string bytes = std::string("ATOM Q  1   X= .5 \r\n") + '\0' + "\n\xff";
-    EXPECT_FALSE(WriteFileAtomically(path, bytes).has_value());
-    EXPECT_EQ(Read(path), bytes);
-    EXPECT_EQ(Entries(), std::vector<std::string>{"newatoms.dat"});
-}
-
-TEST_F(AtomicWrite, ReplacesALongerFileWhole) {
-    const std::string path = (dir_ / "scene.pov").string();
-    ASSERT_FALSE(WriteFileAtomically(path, std::string(5000, 'x')).has_value());
-    ASSERT_FALSE(WriteFileAtomically(path, "short\r\n").has_value());
-    EXPECT_EQ(Read(path), "short\r\n");
-    EXPECT_EQ(Entries(), std::vector<std::string>{"scene.pov"});
-}
-
-TEST_F(AtomicWrite, MissingDirectoryGivesAMessageNamingTheFile) {
-    const std::string path = (dir_ / "no_such_dir" / "newatoms.dat").string();
-    const auto error = WriteFileAtomically(path, "ATOM Q  1 \r\n");
-    ASSERT_TRUE(error.has_value());
-    EXPECT_NE(error->find(path), std::string::npos) << *error;
-    EXPECT_TRUE(Entries().empty());
-}
-
-TEST_F(AtomicWrite, FailedReplaceLeavesTheTargetAndNoTemporaryFile) {
-    // A directory cannot be replaced by a file: the rename fails after the data was written.
-    const fs::path target = dir_ / "picture.tga";
-    fs::create_directory(target);
-    std::ofstream(target / "inside.txt") << "kept";
-    const auto error = WriteFileAtomically(target.string(), "new bytes");
-    ASSERT_TRUE(error.has_value());
-    EXPECT_NE(error->find(target.string()), std::string::npos) << *error;
-    EXPECT_TRUE(fs::is_directory(target));
-    EXPECT_EQ(Read(target / "inside.txt"), "kept");
-    EXPECT_EQ(Entries(), std::vector<std::string>{"picture.tga"});
-}
-
-TEST_F(AtomicWrite, ExistingTemporaryNamesAreNotTouched) {
-    const std::string path = (dir_ / "newatoms.dat").string();
-    std::ofstream(path + ".1.tmp") << "someone else's";
-    ASSERT_FALSE(WriteFileAtomically(path, "mine").has_value());
-    EXPECT_EQ(Read(path), "mine");
-    EXPECT_EQ(Read(path + ".1.tmp"), "someone else's");
+// Unsaved peaks are kept in the peak file's form where the cell allows it, and in the
+// grid frame, under a line that says so, where it does not.
+TEST(PeakRecoveryText, PeakFileWhenTheCellInvertsGridFrameOtherwise) {
+    Mat3f cell;   // a = 2 along x, b = 4 along y, c = 5 along z
+    cell(1, 1) = 2.0f;
+    cell(2, 2) = 4.0f;
+    cell(3, 3) = 5.0f;
+    const Vec3f origin{0.5f, 0.0f, 0.0f};
+    const PeakList grid{{1.0f, 1.0f, -2.5f}, {0.0f, 0.0f, 0.0f}};
+    EXPECT_EQ(PeakRecoveryText(cell, origin, grid, "m.fou"),
+              "ATOM Q  1   X= 1  Y= .25  Z=-.5 \r\nATOM Q  2   X= .5  Y= 0  Z= 0 \r\n");
+    cell(3, 3) = 0.0f;   // a flat cell
+    EXPECT_EQ(PeakRecoveryText(cell, origin, grid, "/maps/m.fou"),
+              "Grid-frame coordinates, not fractional: the cell matrix of /maps/m.fou cannot be inverted.\r\n"
+              "ATOM Q  1   X= 1  Y= 1  Z=-2.5 \r\nATOM Q  2   X= 0  Y= 0  Z= 0 \r\n");
 }
 
 }  // namespace
