@@ -108,10 +108,10 @@ TEST(AtomParameterFile, BadFilesEndWithMessagesNamingTheFile) {
         {TableText(std::vector<Row>(401, Row{"C", 77, "0.4"})), {"400"}},
         {"head\n" + EntryLine(1, 77, "0.4", "C") + "\n" + EntryLine(5, 71, "0.4", "N") + "\n  0\n",
          {"line 3", " 5 ", " 2 "}}};
-    for (const auto& [text, parts] : cases) {
-        const std::string message = StopMessage([&] { ParseAtomParameters(text, kPath); });
+    for (const auto& c : cases) {
+        const std::string message = StopMessage([&] { ParseAtomParameters(c.first, kPath); });
         EXPECT_NE(message.find(kPath), std::string::npos) << message;
-        for (const std::string& part : parts) EXPECT_NE(message.find(part), std::string::npos) << message;
+        for (const std::string& part : c.second) EXPECT_NE(message.find(part), std::string::npos) << message;
     }
     EXPECT_EQ(Table(std::vector<Row>(400, Row{"C", 77, "0.4"})).count(), 400);
     const std::string missing = (fs::temp_directory_path() / "tivarel_no_such_dir" / "atompar2.txt").string();

@@ -136,7 +136,7 @@ TEST(MarchLayer, SphericalBlobGivesAClosedSurfaceOfTheSphereArea) {
         double area = 0.0;
         for (int32_t i = 1; i <= count; ++i) {
             const auto& p = Store().at(1, i).point;
-            for (int k = 0; k < 3; ++k) {
+            for (size_t k = 0; k < 3; ++k) {
                 Key u{p[k].x, p[k].y, p[k].z}, v{p[(k + 1) % 3].x, p[(k + 1) % 3].y, p[(k + 1) % 3].z};
                 ASSERT_NE(u, v) << "degenerate triangle " << i;
                 edgeUse[std::minmax(u, v)]++;
