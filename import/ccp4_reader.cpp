@@ -24,8 +24,10 @@ void WithGemmi(const std::string& path, Action action) {
     } catch (const ImportError&) {
         throw;
     } catch (const std::exception& e) {
-        const std::string what = e.what();
-        if (what.find(path) != std::string::npos) throw ImportError(what);   // gemmi named the file
+        std::string what = e.what();
+        const std::string named = ": " + path;   // gemmi's way of naming the file: "Not a CCP4 map: path"
+        if (what.size() > named.size() && what.compare(what.size() - named.size(), named.size(), named) == 0)
+            what.resize(what.size() - named.size());
         FailImport(path, what);
     }
 }
