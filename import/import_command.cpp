@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ostream>
 
-#include "export/peak_file.h"
+#include "export/safe_write.h"
 #include "import/ccp4_reader.h"
 #include "import/convert.h"
 #include "import/file_bytes.h"
