@@ -15,15 +15,17 @@
 namespace tivarel {
 
 QString QtNameFilters(const std::string& filter) {
-    // The pieces alternate between a caption and its patterns; Qt wants "Caption (patterns)".
+    // The pieces alternate between a caption and its patterns; Qt wants "Caption (patterns)"
+    // and reads the patterns from the last brackets. The dialogs hide that appended part
+    // (HideNameFilterDetails), so each caption shows exactly as written, and "*.*" lists
+    // every file, names without a dot too, as it does on Windows.
     const QStringList parts = QString::fromStdString(filter).split('|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(';', ' ');
-        // The caption stays as written; Qt reads the patterns from the last brackets.
-        const QString& caption = parts[i];
-        filters << (caption.endsWith("(" + patterns + ")") ? caption : caption + " (" + patterns + ")");
+        QStringList patterns = parts[i + 1].split(';');
+        for (QString& pattern : patterns)
+            if (pattern == "*.*") pattern = "*";
+        filters << parts[i] + " (" + patterns.join(' ') + ")";
     }
     return filters.join(";;");
 }
@@ -45,7 +47,8 @@ bool QtPlatform::askYesNo(const std::string& text, const std::string& title) {
 std::optional<std::string> QtPlatform::openFileDialog(const std::string& fileName, const std::string& filter) {
     const DialogScope open(*this);
     const QString name = QFileDialog::getOpenFileName(owner_, QString(), QString::fromStdString(fileName),
-                                                      QtNameFilters(filter));
+                                                      QtNameFilters(filter), nullptr,
+                                                      QFileDialog::HideNameFilterDetails);
     if (name.isEmpty()) return std::nullopt;
     return name.toStdString();
 }
@@ -55,7 +58,7 @@ std::optional<std::string> QtPlatform::saveFileDialog(const std::string& fileNam
     // The chosen file is written over, as the user asked: no second question.
     const QString name = QFileDialog::getSaveFileName(owner_, QString(), QString::fromStdString(fileName),
                                                       QtNameFilters(filter), nullptr,
-                                                      QFileDialog::DontConfirmOverwrite);
+                                                      QFileDialog::DontConfirmOverwrite | QFileDialog::HideNameFilterDetails);
     if (name.isEmpty()) return std::nullopt;
     return name.toStdString();
 }

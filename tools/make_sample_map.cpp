@@ -22,15 +22,15 @@
 //
 // Usage: make_sample_map OUTPUT_FOLDER
 #include <array>
-#include <bit>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
+
+#include "mapio/mt1_writer.h"
 
 namespace {
 
@@ -337,68 +337,31 @@ std::string grdText(const SampleMap& map) {
 
 // ---------------------------------------------------------------- binary file
 
-class BinaryFile {
-public:
-    void zeros(size_t count) { bytes_.append(count, '\0'); }
-    void int32(int32_t v) { uint32(static_cast<uint32_t>(v)); }
-    void float32(float v) { uint32(std::bit_cast<uint32_t>(v)); }
-    void label(char element) { bytes_ += std::string(1, element) + "   "; }
-    const std::string& bytes() const { return bytes_; }
-
-private:
-    void uint32(uint32_t v) {  // little-endian whatever the machine
-        for (int shift = 0; shift < 32; shift += 8) bytes_ += static_cast<char>((v >> shift) & 0xFFu);
+// The FOU header, grid and atoms; the atom records carry the same numbers as the FOU ones.
+std::string mt1Bytes(const SampleMap& map) {
+    tivarel::Mt1Contents mt1;
+    for (size_t i = 0; i < 9; ++i) mt1.cellMatrix.a[i] = map.cellMatrix[i].value;
+    for (size_t i = 0; i < 3; ++i) {
+        mt1.mapOrigin[static_cast<int>(i)] = map.mapOrigin[i].value;
+        mt1.first[i] = map.first[i].value;
+        mt1.step[i] = map.step[i].value;
     }
-    std::string bytes_;
-};
-
-void writeMt1Header(BinaryFile& f, const SampleMap& map) {
-    f.zeros(38);
-    for (const Number& n : map.cellMatrix) f.float32(n.value);
-    for (const Number& n : map.mapOrigin) f.float32(n.value);
-    f.zeros(6);
-    for (const Number& n : map.cellParams) f.float32(n.value);
-    f.zeros(6);
-    for (size_t axis = 0; axis < 3; ++axis) {  // first coordinate, step, two unused
-        f.float32(map.first[axis].value);
-        f.float32(map.step[axis].value);
-        f.float32(0.0f);
-        f.float32(0.0f);
-    }
-    f.zeros(6);
-    for (int n : kPoints) f.int32(n);
-}
-
-void writeMt1Sections(BinaryFile& f, const SampleMap& map) {
-    for (int z = 0; z < kPoints[2]; ++z) {
-        f.zeros(z == 0 ? 10 : 14);
-        for (int x = 0; x < kPoints[0]; ++x)
-            for (int y = 0; y < kPoints[1]; ++y) f.float32(map.values[valueIndex(x, y, z)].value);
-    }
-}
-
-// 58-byte records with the same numbers as the FOU atom records.
-void writeMt1Atoms(BinaryFile& f, const SampleMap& map) {
-    f.zeros(6);
-    f.int32(static_cast<int32_t>(map.atoms.size()));
-    f.int32(kRecordItems);
+    for (size_t i = 0; i < 6; ++i) mt1.cellParams[i] = map.cellParams[i].value;
+    mt1.grid.resize(kPoints[0], kPoints[1], kPoints[2]);
+    for (int z = 0; z < kPoints[2]; ++z)
+        for (int y = 0; y < kPoints[1]; ++y)
+            for (int x = 0; x < kPoints[0]; ++x) mt1.grid(x + 1, y + 1, z + 1) = map.values[valueIndex(x, y, z)].value;
     const float u = geometry(kSigma * kSigma).value;
     for (size_t i = 0; i < map.atoms.size(); ++i) {
         const Atom& atom = map.atoms[i];
-        f.zeros(2);
-        f.label(atom.element);
-        for (float v : {static_cast<float>(i + 1), static_cast<float>(atom.electrons), 0.0f}) f.float32(v);
-        for (double v : atom.fractional) f.float32(geometry(v).value);
-        for (float v : {1.0f, u, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f}) f.float32(v);
+        tivarel::Mt1Atom record;
+        record.label = std::string(1, atom.element);
+        record.before = {static_cast<float>(i + 1), static_cast<float>(atom.electrons), 0.0f};
+        for (size_t c = 0; c < 3; ++c) record.position[static_cast<int>(c)] = geometry(atom.fractional[c]).value;
+        record.after = {1.0f, u, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+        mt1.atoms.push_back(record);
     }
-}
-
-std::string mt1Bytes(const SampleMap& map) {
-    BinaryFile f;
-    writeMt1Header(f, map);
-    writeMt1Sections(f, map);
-    writeMt1Atoms(f, map);
-    return f.bytes();
+    return tivarel::Mt1Bytes(mt1);
 }
 
 // ---------------------------------------------------------------- output

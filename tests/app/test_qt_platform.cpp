@@ -5,9 +5,15 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -32,10 +38,47 @@ void AnswerWhenShown(std::function<void(D*)> answer) {
     poll->start();
 }
 
-TEST(QtPlatform, FilterCaptionsAreKeptAndPatternsAdded) {
-    EXPECT_EQ(QtNameFilters("ZOL map files (*.mt1,*.fou,*.grd)|*.mt1;*.fou;*.grd|All files (*.*)|*.*").toStdString(),
-              "ZOL map files (*.mt1,*.fou,*.grd) (*.mt1 *.fou *.grd);;All files (*.*)");
-    EXPECT_EQ(QtNameFilters("TGA pictures (*.tga)|*.tga").toStdString(), "TGA pictures (*.tga)");
+// The captions in the dialog's file type box, as the user sees them.
+QStringList ShownFilters(QFileDialog* dialog) {
+    QStringList shown;
+    const auto* box = dialog->findChild<QComboBox*>("fileTypeCombo");
+    for (int i = 0; box && i < box->count(); ++i) shown << box->itemText(i);
+    return shown;
+}
+
+// The names the dialog's list shows for its current filter, once it has read the folder.
+QStringList ListedFiles(QFileDialog* dialog, int expected) {
+    auto* view = dialog->findChild<QListView*>("listView");
+    QStringList names;
+    const bool complete = QTest::qWaitFor([&] {
+        names.clear();
+        const QModelIndex root = view->rootIndex();
+        for (int row = 0; row < view->model()->rowCount(root); ++row)
+            names << view->model()->index(row, 0, root).data().toString();
+        return names.size() == expected;
+    });
+    EXPECT_TRUE(complete) << names.join(", ").toStdString();
+    names.sort();
+    return names;
+}
+
+TEST(QtPlatform, OpenDialogShowsTheMapCaptionOnceAndAllFilesListsEveryFile) {
+    QTemporaryDir folder;
+    for (const char* name : {"map.mt1", "map.fou", "README", "notes.txt"}) QFile(folder.filePath(name)).open(QIODevice::WriteOnly);
+    QtPlatform platform;
+    QStringList shown, maps, all;
+    AnswerWhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        shown = ShownFilters(dialog);
+        maps = ListedFiles(dialog, 2);
+        dialog->selectNameFilter(dialog->nameFilters().at(1));
+        all = ListedFiles(dialog, 4);
+        dialog->reject();
+    });
+    platform.openFileDialog(folder.filePath("map.mt1").toStdString(),
+                            "ZOL map files (*.mt1,*.fou,*.grd)|*.mt1;*.fou;*.grd|All files (*.*)|*.*");
+    EXPECT_EQ(shown, QStringList({"ZOL map files (*.mt1,*.fou,*.grd)", "All files (*.*)"}));
+    EXPECT_EQ(maps, QStringList({"map.fou", "map.mt1"}));
+    EXPECT_EQ(all, QStringList({"README", "map.fou", "map.mt1", "notes.txt"}));
 }
 
 TEST(QtPlatform, QuestionHasYesAndNoWithoutIconAndCountsAsADialog) {
@@ -60,12 +103,14 @@ TEST(QtPlatform, SaveDialogStartsFromTheNameAndNeverAsksToOverwrite) {
     const QString target = QDir::temp().filePath("tivarel-dialog-answer.dat");
     AnswerWhenShown<QFileDialog>([&](QFileDialog* dialog) {
         EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
-        EXPECT_EQ(dialog->nameFilters().front(), "Peak data file (*.dat)");
+        EXPECT_EQ(ShownFilters(dialog), QStringList({"Peak data file (*.dat)", "All files (*.*)"}));
         EXPECT_EQ(dialog->selectedFiles().front().section('/', -1), "newatoms.dat");
-        dialog->selectFile(target);
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(target);   // typed, as a user does
         QMetaObject::invokeMethod(dialog, "accept");   // as the Save button does
     });
-    EXPECT_EQ(platform.saveFileDialog("newatoms.dat", "Peak data file (*.dat)|*.dat|All files (*.*)|*.*"),
+    // Named in full: the folder a relative name would go to is the last one a dialog visited.
+    EXPECT_EQ(platform.saveFileDialog(QDir::temp().filePath("newatoms.dat").toStdString(),
+                                      "Peak data file (*.dat)|*.dat|All files (*.*)|*.*"),
               target.toStdString());
     AnswerWhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     EXPECT_EQ(platform.saveFileDialog("newatoms.dat", "Peak data file (*.dat)|*.dat"), std::nullopt);

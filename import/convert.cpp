@@ -1,0 +1,177 @@
+#include "import/convert.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "import/import_error.h"
+#include "mapio/map_model.h"
+
+namespace tivarel {
+namespace {
+
+// An axis-aligned box in the Cartesian frame of the orthogonalisation.
+struct Region {
+    Vec3d low{INFINITY, INFINITY, INFINITY}, high{-INFINITY, -INFINITY, -INFINITY};
+    void add(const Vec3d& p) {
+        for (size_t a = 0; a < 3; ++a) {
+            low[a] = std::min(low[a], p[a]);
+            high[a] = std::max(high[a], p[a]);
+        }
+    }
+};
+
+// The Cartesian box around the eight corners of the map's fractional box.
+Region BoxRegion(const MapDensity& map) {
+    Region region;
+    for (int corner = 0; corner < 8; ++corner) {
+        Vec3d f;
+        for (size_t a = 0; a < 3; ++a) f[a] = (corner >> a) & 1 ? map.boxHigh[a] : map.boxLow[a];
+        region.add(Times(map.orthogonalisation, f));
+    }
+    return region;
+}
+
+Region AtomRegion(const MapDensity& map, const Model& model, double margin) {
+    Region region;
+    for (const ModelAtom& atom : model.atoms) region.add(Times(map.orthogonalisation, atom.fractional));
+    for (size_t a = 0; a < 3; ++a) {
+        region.low[a] -= margin;
+        region.high[a] += margin;
+    }
+    return region;
+}
+
+double Step(const MapDensity& map, const ConversionOptions& options, const std::string& path) {
+    const double step = options.step.value_or(map.finestSpacing());
+    if (!(step > 0.0) || !std::isfinite(step)) FailImport(path, "gives no usable grid step (" + ShortNumber(step) + ")");
+    return step;
+}
+
+// Points along each axis that cover the region at this step.
+std::array<int, 3> Counts(const Region& region, double step, const ConversionOptions& options, const std::string& path) {
+    std::array<int, 3> n{};
+    uint64_t total = 1;
+    for (size_t a = 0; a < 3; ++a) {
+        const double intervals = std::ceil((region.high[a] - region.low[a]) / step - 1e-9);
+        if (!(intervals + 1 <= kMaxCount))
+            FailImport(path, "covers " + ShortNumber(region.high[a] - region.low[a]) + " Å along " + "xyz"[a] + ", more than " +
+                                 "32767 points at a step of " + ShortNumber(step) + " Å: give a larger --step");
+        n[a] = std::max(1, static_cast<int>(intervals) + 1);
+        total *= uint64_t(n[a]);
+    }
+    if (total > options.maxValues)
+        FailImport(path, "would need " + std::to_string(n[0]) + " x " + std::to_string(n[1]) + " x " +
+                             std::to_string(n[2]) + " points at a step of " + ShortNumber(step) +
+                             " Å, more than can be written: give a larger --step");
+    return n;
+}
+
+// Cell matrix, origin, constants and axes of the grid centred on the region.
+void SetHeader(Mt1Contents& mt1, const MapDensity& map, const Vec3d& centre, double step, const std::array<int, 3>& n) {
+    for (size_t i = 0; i < 3; ++i)
+        for (size_t j = 0; j < 3; ++j) mt1.cellMatrix.a[3 * i + j] = float(map.orthogonalisation[i][j]);
+    const Vec3d origin = Times(Inverse(map.orthogonalisation), centre);
+    for (size_t a = 0; a < 3; ++a) {
+        mt1.mapOrigin[int(a)] = float(origin[a]);
+        mt1.step[a] = float(step);
+        mt1.first[a] = float(-(n[a] - 1) * step / 2);
+    }
+    for (size_t k = 0; k < 6; ++k) mt1.cellParams[k] = float(map.cell[k]);
+    mt1.grid.resize(n[0], n[1], n[2]);
+}
+
+// Each grid point's fractional position comes from the header as written, as the
+// viewer computes it: origin + CellMatrix^-1 * point.
+void Resample(Conversion& out, const MapDensity& map, const ConversionOptions& options) {
+    Mt1Contents& mt1 = out.mt1;
+    Mat3d matrix{};
+    for (size_t i = 0; i < 3; ++i)
+        for (size_t j = 0; j < 3; ++j) matrix[i][j] = mt1.cellMatrix.a[3 * i + j];
+    const Mat3d inverse = Inverse(matrix);
+    const Vec3d origin{mt1.mapOrigin.x, mt1.mapOrigin.y, mt1.mapOrigin.z};
+    DensityGrid& grid = mt1.grid;
+    const bool large = grid.values().size() >= kProgressPoints;
+    int reported = 0;
+    for (int z = 1; z <= grid.nz(); ++z) {
+        for (int y = 1; y <= grid.ny(); ++y)
+            for (int x = 1; x <= grid.nx(); ++x) {
+                const std::array<int, 3> k{x, y, z};
+                Vec3d p;
+                for (size_t a = 0; a < 3; ++a) p[a] = double(mt1.first[a]) + (k[a] - 1) * double(mt1.step[a]);
+                Vec3d f = Times(inverse, p);
+                for (size_t a = 0; a < 3; ++a) f[a] += origin[a];
+                const std::optional<double> v = map.valueAt(f);
+                if (!v) ++out.outsidePoints;
+                grid(x, y, z) = v ? float(*v * options.scale) : out.fillValue;
+            }
+        const int percent = 100 * z / grid.nz();
+        if (large && options.progress && percent / 10 > reported / 10) options.progress(reported = percent);
+    }
+}
+
+// A factor 1, 2 or 5 times a power of ten, at most `limit`.
+double RoundFactor(double limit) {
+    const double power = std::pow(10.0, std::floor(std::log10(limit)));
+    for (double m : {5.0, 2.0}) if (m * power <= limit) return m * power;
+    return power;
+}
+
+void CheckValues(const DensityGrid& grid, double scale, const std::string& path) {
+    float lowest = INFINITY, highest = -INFINITY;
+    for (float v : grid.values()) {
+        if (!std::isfinite(v)) FailImport(path, "holds values that are not finite numbers");
+        lowest = std::min(lowest, v);
+        highest = std::max(highest, v);
+    }
+    if (lowest >= -kValueLimit && highest <= kValueLimit) return;
+    const double largest = std::max(std::fabs(double(lowest)), std::fabs(double(highest)));
+    FailImport(path, "its values run from " + ShortNumber(lowest) + " to " + ShortNumber(highest) +
+                         ", but the viewer takes only -10000 to 10000: multiply them with --scale " +
+                         ShortNumber(scale * RoundFactor(double(kValueLimit) / largest)));
+}
+
+void AddAtoms(Mt1Contents& mt1, const Model& model) {
+    for (size_t i = 0; i < model.atoms.size(); ++i) {
+        const ModelAtom& atom = model.atoms[i];
+        Mt1Atom record;
+        record.label = atom.element;
+        record.before = {float(i + 1), 0.0f, 0.0f};
+        for (size_t c = 0; c < 3; ++c) record.position[int(c)] = float(atom.fractional[c]);
+        record.after = {atom.occupancy, atom.uIso, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+        mt1.atoms.push_back(record);
+    }
+}
+
+// The smallest value of the map's data once scaled; NaN is no value.
+float ScaledMinimum(const MapDensity& map, double scale) {
+    float lowest = INFINITY;
+    for (float v : map.values)
+        if (const float scaled = float(double(v) * scale); !std::isnan(scaled)) lowest = std::min(lowest, scaled);
+    return lowest;
+}
+
+}  // namespace
+
+Conversion ConvertMap(const MapDensity& map, const Model* model, const ConversionOptions& options,
+                      const std::string& mapPath) {
+    if (!(options.scale != 0.0) || !std::isfinite(options.scale)) FailImport(mapPath, "--scale must be a non-zero number");
+    const Region region = options.margin && model ? AtomRegion(map, *model, *options.margin) : BoxRegion(map);
+    const double step = Step(map, options, mapPath);
+    const std::array<int, 3> n = Counts(region, step, options, mapPath);
+    Conversion out;
+    for (size_t a = 0; a < 3; ++a) out.cartesianCentre[a] = (region.low[a] + region.high[a]) / 2;
+    out.fillValue = ScaledMinimum(map, options.scale);
+    SetHeader(out.mt1, map, out.cartesianCentre, step, n);
+    Resample(out, map, options);
+    CheckValues(out.mt1.grid, options.scale, mapPath);
+    if (model) AddAtoms(out.mt1, *model);
+    return out;
+}
+
+std::string GridSummary(const Conversion& conversion) {
+    const Mt1Contents& mt1 = conversion.mt1;
+    return std::to_string(mt1.grid.nx()) + " x " + std::to_string(mt1.grid.ny()) + " x " +
+           std::to_string(mt1.grid.nz()) + " points, step " + ShortNumber(mt1.step[0]) + " Å";
+}
+
+}  // namespace tivarel

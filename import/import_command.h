@@ -1,0 +1,31 @@
+#pragma once
+// The tivarel-import command: arguments, the conversion, messages and the output file.
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tivarel {
+
+struct ImportArguments {
+    std::string mapPath;
+    std::string modelPath;    // empty: no model
+    std::string outputPath;   // the map's name with .mt1 unless given
+    std::optional<double> step, margin;
+    double scale = 1.0;
+    bool help = false;
+};
+
+// Throws ImportError ("usage: ...") when the arguments do not make a command.
+ImportArguments ParseImportArguments(const std::vector<std::string>& args);
+
+// The map's name without .gz and its extension, with .mt1: maps/x.ccp4.gz -> maps/x.mt1.
+std::string DefaultOutputPath(const std::string& mapPath);
+
+extern const char* const kImportHelp;
+
+// Runs the command; progress and errors go to `err`, help to `out`. Returns the exit
+// status: 0 when the map was written, 1 on any problem (and then no file is written).
+int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace tivarel

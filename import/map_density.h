@@ -1,0 +1,41 @@
+#pragma once
+// A density map as read from a CCP4/MRC file, in the fractional frame of its cell,
+// ready to be sampled anywhere: either one whole cell that repeats through the crystal,
+// or the box of the cell that the file holds, with no data outside it.
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace tivarel {
+
+using Vec3d = std::array<double, 3>;
+using Mat3d = std::array<Vec3d, 3>;   // rows
+
+Vec3d Times(const Mat3d& m, const Vec3d& v);
+// Inverse by cofactors; the matrix must not be singular.
+Mat3d Inverse(const Mat3d& m);
+
+struct MapDensity {
+    std::array<double, 6> cell{};   // a, b, c in Angstrom; alpha, beta, gamma in degrees
+    Mat3d orthogonalisation{};      // fractional -> Cartesian: a along x, b in the x-y plane
+    std::array<int, 3> sampling{};  // grid intervals along the cell edges a, b, c
+
+    // values[x + nx * (y + ny * z)] lies at grid coordinate dataStart + (x, y, z), where
+    // grid coordinate g along an edge is the fractional coordinate g / sampling.
+    bool wholeCell = false;         // the data is one cell (dataSize == sampling) and repeats
+    Vec3d dataStart{};
+    std::array<int, 3> dataSize{};
+    std::vector<float> values;      // x fastest, then y, then z
+
+    // The fractional box the file covers: one whole cell from the file's first point
+    // when the data fills the cell, else the file's own box.
+    Vec3d boxLow{}, boxHigh{};
+
+    // Trilinear interpolation between the 8 surrounding data points; nothing when the
+    // position lies outside the data of a box.
+    std::optional<double> valueAt(const Vec3d& fractional) const;
+    // Finest distance between grid points along a cell edge (Angstrom).
+    double finestSpacing() const;
+};
+
+}  // namespace tivarel

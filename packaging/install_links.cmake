@@ -1,0 +1,21 @@
+# Run by `cmake --install`: the links in bin/, the desktop entry with the installed
+# path, and the desktop's map-type database when the files go straight to their place.
+set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+file(MAKE_DIRECTORY "${root}/bin")
+foreach(program tivarel tivarel-import)
+  if(EXISTS "${root}/lib/tivarel/${program}")
+    file(CREATE_LINK "../lib/tivarel/${program}" "${root}/bin/${program}" SYMBOLIC)
+  endif()
+endforeach()
+if(EXISTS "${root}/lib/tivarel/tivarel")
+  set(TIVAREL_BIN_PATH "${CMAKE_INSTALL_PREFIX}/bin")
+  configure_file("${TIVAREL_DESKTOP_TEMPLATE}" "${root}/share/applications/tivarel.desktop" @ONLY)
+  find_program(UPDATE_MIME_DATABASE update-mime-database)
+  if(UPDATE_MIME_DATABASE AND "$ENV{DESTDIR}" STREQUAL "")
+    execute_process(COMMAND "${UPDATE_MIME_DATABASE}" "${root}/share/mime"
+                    RESULT_VARIABLE status OUTPUT_VARIABLE said ERROR_VARIABLE said)
+    if(NOT status EQUAL 0)
+      message(WARNING "update-mime-database ${root}/share/mime: ${said}")
+    endif()
+  endif()
+endif()
