@@ -2,9 +2,11 @@
 #include <QApplication>
 
 #include <clocale>
+#include <exception>
 #include <string>
 
 #include "app/main_window.h"
+#include "app/platform.h"
 #include "app/qt_platform.h"
 
 int main(int argc, char* argv[]) {
@@ -21,6 +23,11 @@ int main(int argc, char* argv[]) {
     tivarel::QtPlatform platform;
     tivarel::MainWindow window(platform);
     platform.setOwner(&window);
-    window.start(commandText);
+    // The start-up cannot go on from any failure: it ends the program with its message.
+    try {
+        tivarel::RunOrStop(platform, [&] { window.start(commandText); });
+    } catch (const std::exception& failure) {
+        platform.endWithMessage(failure.what());
+    }
     return QApplication::exec();
 }
