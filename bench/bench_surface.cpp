@@ -45,14 +45,15 @@ const CaseTable& Table() {
 void BM_MarchLayer256(benchmark::State& state) {
     const BenchGrid& g = Grid256();
     static TriangleStore store;
-    for (auto _ : state) MarchLayer(g.g, g.grid, 25.0f, 1, store, Table(), nullptr);
+    const MarchOptions options{static_cast<int>(state.range(0))};
+    for (auto _ : state) MarchLayer(g.g, g.grid, 25.0f, 1, store, Table(), nullptr, options);
     const double cubes = std::pow(kN - 1, 3);
     state.counters["triangles"] = store.count(1);
     state.counters["cubes/s"] = benchmark::Counter(cubes, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["triangles/s"] =
         benchmark::Counter(store.count(1), benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_MarchLayer256)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MarchLayer256)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The straightforward visit of the same cubes in the same order, reading eight
 // grid values per cube and classifying them: the baseline the extraction is

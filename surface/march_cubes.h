@@ -41,10 +41,19 @@ inline float EdgeFraction(float a, float b, float level) {
 // 1 when value lies strictly above level, else 0 (also for unordered values).
 inline int IsAbove(float level, float value) { return value > level ? 1 : 0; }
 
+// How many threads extract a layer: 0 uses every core (one on small grids).
+struct MarchOptions {
+    int threads = 0;
+};
+
 // Rebuilds layer L (1..3): resets its count and appends its triangles in cube
 // order (x outermost, z innermost). More than 400 000 triangles throws ProgramStop.
+// The grid is cut into slabs along x that worker threads extract side by side;
+// the store holds the same triangles in the same order for any thread count.
+// The progress sink is only called from the calling thread.
 void MarchLayer(const GridParams& g, const DensityGrid& grid, float level, int layer,
-                TriangleStore& store, const CaseTable& table, ProgressSink* progress);
+                TriangleStore& store, const CaseTable& table, ProgressSink* progress,
+                MarchOptions options = {});
 
 }  // namespace tivarel
 
