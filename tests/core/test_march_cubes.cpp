@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <functional>
+#include <thread>
 #include <tuple>
 
 #include "map_test_support.h"
@@ -201,62 +202,86 @@ std::vector<TriangleRecord> PlainMarch(const TestGrid& t, float level) {
     return out;
 }
 
-TEST(MarchLayer, HoldsExactlyThePlainLoopsTrianglesInItsOrder) {
-    // Awkward sizes (runs of uniform cubes that end anywhere), ties at the level,
-    // uneven steps and an origin off zero.
+void ExpectPlainLoopsTriangles(const TestGrid& t, float level, int threads, size_t& compared) {
+    const std::string where = std::to_string(t.grid.nx()) + "x" + std::to_string(t.grid.ny()) + "x" +
+                              std::to_string(t.grid.nz()) + " at " + std::to_string(level) + " on " +
+                              std::to_string(threads) + " threads";
+    Store().count(2) = -1;
+    MarchLayer(t.g, t.grid, level, 2, Store(), Table(), nullptr, MarchOptions{threads});
+    const std::vector<TriangleRecord> want = PlainMarch(t, level);
+    ASSERT_EQ(Store().count(2), static_cast<int32_t>(want.size())) << where;
+    compared += want.size();
+    for (size_t n = 0; n < want.size(); ++n)
+        ASSERT_EQ(0, std::memcmp(&Store().at(2, static_cast<int32_t>(n + 1)), &want[n], sizeof(TriangleRecord)))
+            << "triangle " << n + 1 << " of " << where;
+}
+
+TEST(MarchLayer, HoldsExactlyThePlainLoopsTrianglesInItsOrderOnAnyNumberOfThreads) {
+    // Sizes that fill one slab of cube columns, run over into a second and third or
+    // stop short; single-point axes; runs of uniform cubes that end anywhere; values
+    // at the level, NaN values (never above), uneven steps and an origin off zero.
     uint32_t seed = 12345;
     size_t compared = 0;
     auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
-    for (const auto& [nx, ny, nz] : {std::tuple{17, 13, 11}, std::tuple{5, 9, 30}, std::tuple{3, 3, 19}}) {
+    for (const auto& [nx, ny, nz] : {std::tuple{17, 13, 11}, std::tuple{5, 9, 30}, std::tuple{3, 3, 19},
+                                     std::tuple{41, 7, 9}, std::tuple{34, 5, 6}, std::tuple{2, 2, 2},
+                                     std::tuple{1, 6, 6}, std::tuple{6, 1, 6}, std::tuple{6, 6, 1}}) {
         TestGrid t(nx, ny, nz, [&](int a, int b, int c) {
             const float smooth = static_cast<float>(std::sin(a * 0.4) + std::cos(b * 0.3) * std::sin(c * 0.2));
-            return next() % 5 == 0 ? static_cast<float>(next() % 3) : smooth;
+            const uint32_t pick = next() % 20;
+            if (pick == 0) return std::nanf("");
+            return pick < 5 ? static_cast<float>(next() % 3) : smooth;
         }, {0.7f, 1.3f, 0.45f}, {-3.1f, 2.2f, 0.9f});
-        for (const float level : {1.0f, 0.25f, -0.5f}) {
-            MarchLayer(t.g, t.grid, level, 2, Store(), Table(), nullptr);
-            const std::vector<TriangleRecord> want = PlainMarch(t, level);
-            ASSERT_EQ(Store().count(2), static_cast<int32_t>(want.size())) << nx << " " << level;
-            compared += want.size();
-            for (size_t n = 0; n < want.size(); ++n)
-                ASSERT_EQ(0, std::memcmp(&Store().at(2, static_cast<int32_t>(n + 1)), &want[n], sizeof(TriangleRecord)))
-                    << "triangle " << n + 1 << " of " << nx << "x" << ny << "x" << nz << " at " << level;
-        }
+        for (const float level : {1.0f, 0.25f, -0.5f})
+            for (const int threads : {1, 2, 3}) ExpectPlainLoopsTriangles(t, level, threads, compared);
     }
-    EXPECT_GT(compared, 1000u);
+    EXPECT_GT(compared, 10000u);
 }
 
 TEST(MarchLayer, StoreHoldsFourHundredThousandTrianglesPerLayerAndNoMore) {
     // Points with all-even indices lie above the level: each cube holds exactly one
     // such corner and so gives exactly one triangle.
     auto lattice = [](int a, int b, int c) { return a % 2 == 0 && b % 2 == 0 && c % 2 == 0 ? 1.0f : 0.0f; };
-    TestGrid exact(101, 81, 51, lattice);   // 100 x 80 x 50 = 400 000 cubes
-    Store().count(2) = 0;
-    MarchLayer(exact.g, exact.grid, 0.5f, 1, Store(), Table(), nullptr);
-    EXPECT_EQ(Store().count(1), 400000);
-
-    TestGrid over(101, 81, 52, lattice);
-    try {
-        MarchLayer(over.g, over.grid, 0.5f, 3, Store(), Table(), nullptr);
-        FAIL() << "the 400 001st triangle must stop the program";
-    } catch (const ProgramStop& stop) {
-        EXPECT_STREQ(stop.what(), "Sorry, to complicated scene, Number of reguired triangles > 1 200 000");
+    const TestGrid exact(101, 81, 51, lattice);   // 100 x 80 x 50 = 400 000 cubes
+    const TestGrid over(101, 81, 52, lattice);
+    for (const int threads : {1, 2}) {
+        Store().count(2) = 0;
+        MarchLayer(exact.g, exact.grid, 0.5f, 1, Store(), Table(), nullptr, MarchOptions{threads});
+        EXPECT_EQ(Store().count(1), 400000);
+        try {
+            MarchLayer(over.g, over.grid, 0.5f, 3, Store(), Table(), nullptr, MarchOptions{threads});
+            FAIL() << "the 400 001st triangle must stop the program";
+        } catch (const ProgramStop& stop) {
+            EXPECT_STREQ(stop.what(), "Sorry, to complicated scene, Number of reguired triangles > 1 200 000");
+        }
+        // The extra triangle is not stored; the ones before it are those of the plain loop.
+        ASSERT_EQ(Store().count(3), 400000);
+        const std::vector<TriangleRecord> want = PlainMarch(over, 0.5f);
+        EXPECT_EQ(0, std::memcmp(&Store().at(3, 1), want.data(), 400000 * sizeof(TriangleRecord)));
+        EXPECT_EQ(Store().count(2), 0);   // the test is per layer
     }
-    EXPECT_EQ(Store().count(3), 400000);   // the extra triangle is not stored
-    EXPECT_EQ(Store().count(2), 0);        // the test is per layer
 }
 
 class RecordingProgress : public ProgressSink {
 public:
     std::vector<std::string> events;
-    void showProgress(const std::string& caption) override { events.push_back("show " + caption); }
-    void setProgress(int percent) override { events.push_back(std::to_string(percent)); }
-    void hideProgress() override { events.push_back("hide"); }
+    bool onOtherThread = false;
+    void showProgress(const std::string& caption) override { record("show " + caption); }
+    void setProgress(int percent) override { record(std::to_string(percent)); }
+    void hideProgress() override { record("hide"); }
+
+private:
+    void record(const std::string& event) {
+        onOtherThread |= std::this_thread::get_id() != caller_;
+        events.push_back(event);
+    }
+    std::thread::id caller_ = std::this_thread::get_id();
 };
 
 TEST(MarchLayer, ProgressRunsFromZeroToOneHundredUnderTheLayerCaption) {
     TestGrid t(5, 4, 4, [](int a, int, int) { return static_cast<float>(a); });
     RecordingProgress progress;
-    MarchLayer(t.g, t.grid, 2.5f, 2, Store(), Table(), &progress);
+    MarchLayer(t.g, t.grid, 2.5f, 2, Store(), Table(), &progress, MarchOptions{1});
     const std::vector<std::string> expected = {
         "0", "show ZOL map processing progress. Layer number: 2", "25", "50", "75", "100", "hide"};
     EXPECT_EQ(progress.events, expected);
@@ -265,6 +290,19 @@ TEST(MarchLayer, ProgressRunsFromZeroToOneHundredUnderTheLayerCaption) {
     progress.events.clear();
     MarchLayer(flat.g, flat.grid, 2.5f, 1, Store(), Table(), &progress);
     EXPECT_EQ(progress.events, (std::vector<std::string>{"0", "show ZOL map processing progress. Layer number: 1", "hide"}));
+}
+
+TEST(MarchLayer, WorkerThreadsReportProgressThroughTheCallingThread) {
+    TestGrid t(120, 60, 60, [](int a, int b, int c) { return Blob(a, b, c, 30.0f, 20.0f); });
+    RecordingProgress progress;
+    MarchLayer(t.g, t.grid, 0.0f, 1, Store(), Table(), &progress, MarchOptions{2});
+    EXPECT_FALSE(progress.onOtherThread);
+    ASSERT_GE(progress.events.size(), 4u);
+    EXPECT_EQ(progress.events[1], "show ZOL map processing progress. Layer number: 1");
+    EXPECT_EQ(progress.events[progress.events.size() - 2], "100");
+    EXPECT_EQ(progress.events.back(), "hide");
+    for (size_t k = 3; k + 1 < progress.events.size(); ++k)
+        EXPECT_LT(std::stoi(progress.events[k - 1]), std::stoi(progress.events[k]));
 }
 
 }  // namespace
