@@ -51,9 +51,13 @@ void ReadSections(TextScanner& in, DensityMap& map) {
     for (int z = 1; z <= grid.nz(); ++z) {
         in.skipLine("the head line of a Z section");
         in.readFloat("the Z section number");
-        for (int x = 1; x <= grid.nx(); ++x)
-            for (int y = 1; y <= grid.ny(); ++y)
-                acceptor.accept(grid, x, y, z, in.readFloat("the Z section values"));
+        float* section = &grid(1, 1, z);
+        for (int x = 1; x <= grid.nx(); ++x) {
+            // Along y the values lie nx apart.
+            size_t at = static_cast<size_t>(x - 1);
+            for (int y = 1; y <= grid.ny(); ++y, at += static_cast<size_t>(grid.nx()))
+                section[at] = acceptor.accept(in.readFloat("the Z section values"));
+        }
     }
     acceptor.store(map.gridParams);
 }

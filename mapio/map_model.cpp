@@ -58,9 +58,9 @@ float GridPointCoordinate(const GridParams& g, int axis, int k) {
     return g(3 + axis) + static_cast<float>(k - 1) * g(6 + axis);
 }
 
-void ValueAcceptor::check(float v) {
+void ValueAcceptor::reject(float v) {
     if (v > kValueLimit) stopProgram("Your input data looks strange, ZOL > 10000");
-    if (v < -kValueLimit) stopProgram("Your input data looks strange, ZOL < -10000");
+    stopProgram("Your input data looks strange, ZOL < -10000");
 }
 
 void FinishCellGeometry(DensityMap& map) {

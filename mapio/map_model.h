@@ -101,16 +101,18 @@ float GridPointCoordinate(const GridParams& g, int axis, int k);
 class ValueAcceptor {
 public:
     // Throws ProgramStop with the program's message for values out of range.
-    void accept(DensityGrid& grid, int x, int y, int z, float v) {
-        check(v);
+    void accept(DensityGrid& grid, int x, int y, int z, float v) { grid(x, y, z) = accept(v); }
+    // The value itself, once checked and counted.
+    float accept(float v) {
+        if (v > kValueLimit || v < -kValueLimit) reject(v);
         if (v > max_) max_ = v;
         if (v < min_) min_ = v;
-        grid(x, y, z) = v;
+        return v;
     }
     void store(GridParams& g) const { g(10) = min_; g(11) = max_; }
 
 private:
-    static void check(float v);
+    [[noreturn]] static void reject(float v);
     float max_ = -1e30f;
     float min_ = 1e30f;
 };

@@ -1,6 +1,7 @@
 #include "mapio/text_scanner.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 #include <system_error>
@@ -66,6 +67,45 @@ Conversion ConvertDecimal(std::string_view item, T& value) {
     return Conversion::ok;
 }
 
+// Exact powers of ten in single precision: 10^10 = 2^10 * 5^10 and 5^10 < 2^24.
+constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+constexpr int kMaxExactPower = 10;
+constexpr uint64_t kExactMantissaLimit = uint64_t{1} << 24;
+
+// Reads [sign] digits [. digits] [E|e [sign] digits] from p up to the next
+// separator when its digits form an integer below 2^24 and its decimal exponent
+// lies within +-10. Both are then exact floats, so one multiplication or division
+// rounds correctly: the value is the float std::from_chars gives. Returns the end
+// of the item, or nullptr for any other item (which takes the general path).
+const char* ReadShortDecimal(const char* p, const char* end, float& value) {
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+')) ++p;
+    uint64_t mantissa = 0;
+    int digits = 0, fractionDigits = 0;
+    for (; p < end && IsDigit(*p); ++p, ++digits) mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+    if (p < end && *p == '.')
+        for (++p; p < end && IsDigit(*p); ++p, ++digits, ++fractionDigits)
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+    // Up to 19 digits cannot wrap around 64 bits.
+    if (digits == 0 || digits > 19 || mantissa >= kExactMantissaLimit) return nullptr;
+    int exponent = 0;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        const bool negativeExponent = p < end && *p == '-';
+        if (p < end && (*p == '-' || *p == '+')) ++p;
+        if (p == end || !IsDigit(*p)) return nullptr;
+        for (; p < end && IsDigit(*p) && exponent <= 2 * kMaxExactPower; ++p) exponent = exponent * 10 + (*p - '0');
+        if (negativeExponent) exponent = -exponent;
+    }
+    if (p < end && !EndsItem(*p)) return nullptr;
+    const int power = exponent - fractionDigits;
+    if (power < -kMaxExactPower || power > kMaxExactPower) return nullptr;
+    const float m = static_cast<float>(mantissa);
+    value = power >= 0 ? m * kExactPowersOfTen[power] : m / kExactPowersOfTen[-power];
+    if (negative) value = -value;
+    return p;
+}
+
 // The item as it may appear in a message: short, printable.
 std::string Printable(std::string_view item) {
     constexpr size_t kShown = 40;
@@ -100,8 +140,15 @@ TextScanner::TextScanner(std::string_view text, std::string fileName)
     : text_(text), fileName_(std::move(fileName)) {}
 
 float TextScanner::readFloat(const char* what) {
-    const std::string_view item = readItem(what);
+    skipSpace();
     float value = 0.0f;
+    const char* const end = text_.data() + text_.size();
+    if (const char* itemEnd = ReadShortDecimal(text_.data() + pos_, end, value)) {
+        pos_ = static_cast<size_t>(itemEnd - text_.data());
+        finishItem();
+        return value;
+    }
+    const std::string_view item = readItem(what);
     const Conversion result = ConvertDecimal(item, value);
     if (result != Conversion::ok) rejectItem(item, result == Conversion::outOfRange, "a number", what);
     return value;
@@ -141,17 +188,25 @@ void TextScanner::fail(const std::string& problem) const {
 }
 
 std::string_view TextScanner::readItem(const char* what) {
-    while (pos_ < text_.size() && (IsBlank(text_[pos_]) || IsLineEndChar(text_[pos_]))) ++pos_;
+    skipSpace();
     if (atEnd()) failEarlyEnd(what);
     const size_t start = pos_;
     while (pos_ < text_.size() && !EndsItem(text_[pos_])) ++pos_;
     const std::string_view item = text_.substr(start, pos_ - start);
+    finishItem();
+    return item;
+}
+
+void TextScanner::skipSpace() {
+    while (pos_ < text_.size() && (IsBlank(text_[pos_]) || IsLineEndChar(text_[pos_]))) ++pos_;
+}
+
+void TextScanner::finishItem() {
     while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
     if (pos_ < text_.size() && text_[pos_] == ',')
         ++pos_;
     else
         consumeLineEnd();
-    return item;
 }
 
 void TextScanner::consumeLineEnd() {

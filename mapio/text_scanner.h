@@ -36,6 +36,10 @@ public:
 
 private:
     std::string_view readItem(const char* what);
+    // Blanks, tabs and line ends before an item.
+    void skipSpace();
+    // After an item: blanks, then one comma or one line end.
+    void finishItem();
     void consumeLineEnd();
     int lineAt(size_t pos) const;
     [[noreturn]] void failEarlyEnd(const char* what) const;
