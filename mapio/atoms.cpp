@@ -1,6 +1,8 @@
 #include "mapio/atoms.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <sstream>
 #include <stdexcept>
 
@@ -58,6 +60,124 @@ bool Bonded(const AtomRecord& a, const AtomRecord& b, const AtomParTable& table)
     return d > low && d < high;
 }
 
+// Appends (i, j) in order; false once the list is full and one more bond was found.
+bool AddBond(BondList& bonds, size_t i, size_t j) {
+    if (bonds.count() == kMaxBonds) return false;
+    bonds.bonds.push_back({static_cast<int16_t>(i + 1), static_cast<int16_t>(j + 1)});
+    return true;
+}
+
+// Every pair once, first atom outermost: the rule as it is written.
+bool FindBondsAmongAllPairs(const std::vector<AtomRecord>& atoms, const AtomParTable& table, BondList& bonds) {
+    for (size_t i = 0; i < atoms.size(); ++i)
+        for (size_t j = i + 1; j < atoms.size(); ++j)
+            if (Bonded(atoms[i], atoms[j], table) && !AddBond(bonds, i, j)) return true;
+    return false;
+}
+
+// The largest high limit of the type pairs present (limits that are NaN bond nothing).
+float LongestBond(const std::vector<AtomRecord>& atoms, const AtomParTable& table) {
+    std::vector<int> types;
+    for (const AtomRecord& atom : atoms) types.push_back(atom.type);
+    std::sort(types.begin(), types.end());
+    types.erase(std::unique(types.begin(), types.end()), types.end());
+    float longest = 0.0f;
+    for (const int t1 : types)
+        for (const int t2 : types) longest = std::max(longest, BondLimits(table, t1, t2).second);
+    return longest;
+}
+
+bool Finite(const Vec3f& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+// Atoms sorted into boxes at least as wide as the longest bond (with a margin for
+// rounding), so that bonded atoms lie in the same or neighbouring boxes. Atoms at
+// infinite or NaN coordinates have no box: their distances compare false.
+class CellList {
+public:
+    CellList(const std::vector<AtomRecord>& atoms, float reach) {
+        const double width = static_cast<double>(reach) * (1.0 + 1.0 / 1024.0);
+        double low[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, high[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+        for (const AtomRecord& atom : atoms)
+            if (Finite(atom.position))
+                for (int a = 0; a < 3; ++a) {
+                    low[a] = std::min(low[a], static_cast<double>(atom.position[a]));
+                    high[a] = std::max(high[a], static_cast<double>(atom.position[a]));
+                }
+        // Wider boxes stay correct: a sparse or far-flung structure gets fewer of them.
+        const bool anyBox = high[0] >= low[0];
+        for (int a = 0; a < 3; ++a) {
+            low_[a] = low[a];
+            width_[a] = anyBox ? std::max(width, (high[a] - low[a]) / 1024.0) : width;
+        }
+        auto boxesAlong = [&](int a) { return anyBox ? std::floor((high[a] - low[a]) / width_[a]) + 1.0 : 1.0; };
+        const double maxBoxes = 4.0 * static_cast<double>(atoms.size()) + 64.0;
+        while (boxesAlong(0) * boxesAlong(1) * boxesAlong(2) > maxBoxes) {
+            int most = 0;
+            for (int a = 1; a < 3; ++a)
+                if (boxesAlong(a) > boxesAlong(most)) most = a;
+            width_[most] *= 2.0;
+        }
+        for (int a = 0; a < 3; ++a) size_[a] = static_cast<int>(boxesAlong(a));
+        fill(atoms);
+    }
+
+    // The bonds of the rule in its order: for each first atom its partners from the
+    // 27 boxes around it, sorted.
+    bool findBonds(const std::vector<AtomRecord>& atoms, const AtomParTable& table, BondList& bonds) const {
+        std::vector<uint32_t> partners;
+        for (size_t i = 0; i < atoms.size(); ++i) {
+            if (box_[i] < 0) continue;
+            partners.clear();
+            const int k[3] = {box_[i] % size_[0], box_[i] / size_[0] % size_[1], box_[i] / size_[0] / size_[1]};
+            for (int z = std::max(0, k[2] - 1); z <= std::min(size_[2] - 1, k[2] + 1); ++z)
+                for (int y = std::max(0, k[1] - 1); y <= std::min(size_[1] - 1, k[1] + 1); ++y)
+                    for (int x = std::max(0, k[0] - 1); x <= std::min(size_[0] - 1, k[0] + 1); ++x) {
+                        const auto box = static_cast<size_t>(x + size_[0] * (y + size_[1] * z));
+                        for (uint32_t n = start_[box]; n < start_[box + 1]; ++n) {
+                            const uint32_t j = members_[n];
+                            if (j > i && Bonded(atoms[i], atoms[j], table)) partners.push_back(j);
+                        }
+                    }
+            std::sort(partners.begin(), partners.end());
+            for (const uint32_t j : partners)
+                if (!AddBond(bonds, i, j)) return true;
+        }
+        return false;
+    }
+
+private:
+    int boxOf(const Vec3f& p) const {
+        int index = 0;
+        for (int a = 2; a >= 0; --a) {
+            const double u = std::floor((static_cast<double>(p[a]) - low_[a]) / width_[a]);
+            index = index * size_[a] + static_cast<int>(std::clamp(u, 0.0, static_cast<double>(size_[a] - 1)));
+        }
+        return index;
+    }
+
+    // Boxes as ranges of one array, each holding its atoms in ascending order.
+    void fill(const std::vector<AtomRecord>& atoms) {
+        const size_t boxes = static_cast<size_t>(size_[0]) * static_cast<size_t>(size_[1]) * static_cast<size_t>(size_[2]);
+        box_.resize(atoms.size());
+        start_.assign(boxes + 1, 0);
+        for (size_t i = 0; i < atoms.size(); ++i) {
+            box_[i] = Finite(atoms[i].position) ? boxOf(atoms[i].position) : -1;
+            if (box_[i] >= 0) ++start_[static_cast<size_t>(box_[i]) + 1];
+        }
+        for (size_t b = 0; b < boxes; ++b) start_[b + 1] += start_[b];
+        members_.resize(start_[boxes]);
+        std::vector<uint32_t> next(start_.begin(), start_.end() - 1);
+        for (size_t i = 0; i < atoms.size(); ++i)
+            if (box_[i] >= 0) members_[next[static_cast<size_t>(box_[i])]++] = static_cast<uint32_t>(i);
+    }
+
+    double low_[3] = {}, width_[3] = {};
+    int size_[3] = {1, 1, 1};
+    std::vector<int> box_;          // per atom, or -1
+    std::vector<uint32_t> start_;   // per box, the first of its members
+    std::vector<uint32_t> members_;
+};
+
 }  // namespace
 
 AtomParTable ParseAtomParameters(std::string_view text, const std::string& path) {
@@ -101,14 +221,13 @@ bool FindBonds(const std::vector<AtomRecord>& atoms, const AtomParTable& table, 
     if (atoms.size() > static_cast<size_t>(kMaxCount))
         stopProgram("The structure has " + std::to_string(atoms.size()) + " atoms; bonds are found for at most " +
                     std::to_string(kMaxCount) + ".");
-    const int n = static_cast<int>(atoms.size());
-    for (int i = 0; i < n; ++i)
-        for (int j = i + 1; j < n; ++j) {
-            if (!Bonded(atoms[static_cast<size_t>(i)], atoms[static_cast<size_t>(j)], table)) continue;
-            if (bonds.count() == kMaxBonds) return true;
-            bonds.bonds.push_back({static_cast<int16_t>(i + 1), static_cast<int16_t>(j + 1)});
-        }
-    return false;
+    if (atoms.size() < 2) return false;
+    // Every pair looks up both types, so an atom without a row fails whatever the distances.
+    for (const AtomRecord& atom : atoms) Row(table, atom.type);
+    const float reach = LongestBond(atoms, table);
+    if (!(reach > 0.0f)) return false;   // no distance lies below a high limit of 0 or less
+    if (std::isinf(reach)) return FindBondsAmongAllPairs(atoms, table, bonds);
+    return CellList(atoms, reach).findBonds(atoms, table, bonds);
 }
 
 bool BuildBonds(DensityMap& map, const std::string& programDir, BondList& bonds) {

@@ -352,6 +352,7 @@ public:
                 forward.columnsDone(columnsDone_);
                 lock.lock();
             }
+            forward.columnsDone(columnsDone_);
         }
         if (error_) std::rethrow_exception(error_);
     }

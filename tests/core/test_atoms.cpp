@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <string>
@@ -219,6 +220,63 @@ TEST(BondSearch, TheListKeepsTheFirstHundredThousandBonds) {
         EXPECT_EQ(list.bonds.back(), last);
     }
     EXPECT_NE(TooManyBondsMessage().find("100000"), std::string::npos);
+}
+
+// The rule as written, every pair once: the reference for the search by boxes.
+std::pair<std::vector<Bond>, bool> AllPairBonds(const std::vector<AtomRecord>& atoms, const AtomParTable& table) {
+    std::vector<Bond> bonds;
+    for (size_t i = 0; i < atoms.size(); ++i)
+        for (size_t j = i + 1; j < atoms.size(); ++j) {
+            const Vec3f a = atoms[i].position, b = atoms[j].position;
+            const double d = AtomDistance(a.x, a.y, a.z, b.x, b.y, b.z);
+            const auto [low, high] = BondLimits(table, atoms[i].type, atoms[j].type);
+            if (!(d > low && d < high)) continue;
+            if (bonds.size() == static_cast<size_t>(kMaxBonds)) return {bonds, true};
+            bonds.push_back({static_cast<int16_t>(i + 1), static_cast<int16_t>(j + 1)});
+        }
+    return {bonds, false};
+}
+
+TEST(BondSearch, FindsExactlyTheAllPairBondsOnRandomStructures) {
+    const AtomParTable table = Table({{"C", 77, "0.4"}, {"N", 71, "0.4"}, {"H", 31, "0.2"}, {"X", 150, "1.0"}});
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    std::mt19937 random(31);
+    struct Shape {
+        const char* name;
+        int atoms;
+        float box;               // coordinates uniform in [0, box), per axis
+        Vec3f squash;            // scales each axis: 0 puts all atoms in a plane or on a line
+        std::vector<Vec3f> odd;  // atoms added at these positions
+    };
+    const std::vector<Shape> shapes = {
+        {"dense", 3000, 12.0f, {1, 1, 1}, {}},
+        {"sparse", 2000, 60.0f, {1, 1, 1}, {}},
+        {"flat", 1500, 20.0f, {1, 1, 0}, {}},
+        {"line", 800, 200.0f, {1, 0, 0}, {}},
+        {"far atoms", 1500, 15.0f, {1, 1, 1}, {{1e30f, 0, 0}, {-3e38f, 3e38f, 0}, {1e30f, 0.5f, 0}, {7, 7, 7}}},
+        {"not finite", 1500, 15.0f, {1, 1, 1}, {{inf, 1, 1}, {nan, 2, 2}, {3, -inf, 3}, {inf, 1, 1}, {4, 4, nan}}},
+        {"crowded", 300, 1.0f, {1, 1, 1}, {{0, 0, 0}, {0, 0, 0}}},
+        {"one box", 900, 2.0f, {1, 1, 1}, {}},   // over 100 000 bonds: the cut keeps the first
+    };
+    const char* labels[] = {"C   ", "N   ", "H   ", "X   "};
+    int cut = 0;
+    for (const Shape& shape : shapes) {
+        std::uniform_real_distribution<float> coordinate(0.0f, shape.box);
+        std::vector<AtomRecord> atoms;
+        for (int i = 0; i < shape.atoms; ++i)
+            atoms.push_back(Atom(labels[random() % 4], coordinate(random) * shape.squash.x,
+                                 coordinate(random) * shape.squash.y, coordinate(random) * shape.squash.z));
+        for (const Vec3f& p : shape.odd)
+            atoms.insert(atoms.begin() + static_cast<long>(random() % atoms.size()), Atom("C   ", p.x, p.y, p.z));
+        AssignAtomTypes(atoms, table);
+        const auto [want, wantCut] = AllPairBonds(atoms, table);
+        BondList list;
+        EXPECT_EQ(FindBonds(atoms, table, list), wantCut) << shape.name;
+        EXPECT_EQ(list.bonds, want) << shape.name;
+        EXPECT_GT(want.size(), 50u) << shape.name;
+        cut += wantCut;
+    }
+    EXPECT_GE(cut, 1);   // at least one structure runs past the list
 }
 
 TEST(BondSearch, BuildBondsReadsTheTableBesideTheProgram) {
