@@ -5,7 +5,7 @@
 //  - FOU reading beside a bare std::from_chars loop over the same text;
 //  - the bond search beside the all-pairs search.
 // Times are the best of several runs.
-// Run: build/bench/tivarel_compare [surface|fou|bonds]
+// Run: build/bench/tivarel_compare [surface|fou [FILE]|bonds]
 #include <chrono>
 #include <charconv>
 #include <cmath>
@@ -22,6 +22,7 @@
 #include "mapio/atoms.h"
 #include "mapio/fou_reader.h"
 #include "mapio/program_stop.h"
+#include "mapio/side_files.h"
 #include "surface/march_cubes.h"
 
 namespace tivarel {
@@ -196,18 +197,61 @@ double FromCharsLoop(const std::string& text) {
     return sum;
 }
 
-void CompareFouReading() {
-    const std::string& text = bench::FouText();
+void CompareFouReading(const std::string& path) {
+    const std::string text = path.empty() ? bench::FouText() : ReadWholeFile(path);
     double sum = 0.0;
     float maxValue = 0.0f;
     const double reference = BestSeconds(7, [&] { sum += FromCharsLoop(text); });
     const double reader = BestSeconds(7, [&] { maxValue += ParseFouMap(text, "bench.fou").gridParams.maxValue(); });
     const double mb = static_cast<double>(text.size()) / 1e6;
-    std::printf("FOU text of %.1f MB (190^3 values)\n", mb);
+    std::printf("FOU text of %.1f MB (%s)\n", mb, path.empty() ? "190^3 values" : path.c_str());
     std::printf("  ParseFouMap                  %8.2f ms  %8.1f MB/s\n", reader * 1e3, mb / reader);
     std::printf("  std::from_chars loop         %8.2f ms  %8.1f MB/s\n", reference * 1e3, mb / reference);
     std::printf("  ratio ParseFouMap / from_chars loop: %.2f   (checksums %g %g)\n", reference / reader, sum,
                 static_cast<double>(maxValue));
+}
+
+// 32 767 atoms of C, N, O and H at random positions in a box of organic density
+// (one atom per 11 cubic units), typed from the shipped atompar2.txt.
+std::vector<AtomRecord> RandomStructure(const AtomParTable& table) {
+    const int n = kMaxCount;
+    const float box = static_cast<float>(std::cbrt(11.0 * n));
+    std::mt19937 random(99);
+    std::uniform_real_distribution<float> coordinate(0.0f, box);
+    const char* labels[] = {"C   ", "C   ", "N   ", "O   ", "H   ", "H   "};
+    std::vector<AtomRecord> atoms(static_cast<size_t>(n));
+    for (AtomRecord& atom : atoms) {
+        atom.name = labels[random() % 6];
+        atom.position = {coordinate(random), coordinate(random), coordinate(random)};
+    }
+    AssignAtomTypes(atoms, table);
+    return atoms;
+}
+
+// The reference: every pair once, as the rule is written.
+size_t AllPairBonds(const std::vector<AtomRecord>& atoms, const AtomParTable& table) {
+    size_t count = 0;
+    for (size_t i = 0; i < atoms.size(); ++i)
+        for (size_t j = i + 1; j < atoms.size(); ++j) {
+            const Vec3f a = atoms[i].position, b = atoms[j].position;
+            const double d = AtomDistance(a.x, a.y, a.z, b.x, b.y, b.z);
+            const auto [low, high] = BondLimits(table, atoms[i].type, atoms[j].type);
+            count += d > low && d < high && count < static_cast<size_t>(kMaxBonds);
+        }
+    return count;
+}
+
+void CompareBondSearch() {
+    const AtomParTable table = ReadAtomParameters(TIVAREL_BIN_DIR "/atompar2.txt");
+    const std::vector<AtomRecord> atoms = RandomStructure(table);
+    BondList bonds;
+    size_t reference = 0;
+    const double cells = BestSeconds(5, [&] { FindBonds(atoms, table, bonds); });
+    const double allPairs = BestSeconds(1, [&] { reference = AllPairBonds(atoms, table); });
+    std::printf("bonds of %zu random atoms\n", atoms.size());
+    std::printf("  FindBonds (cell list)        %8.2f ms  %8d bonds\n", cells * 1e3, bonds.count());
+    std::printf("  all-pairs search             %8.2f ms  %8zu bonds\n", allPairs * 1e3, reference);
+    std::printf("  ratio FindBonds / all pairs: %.0f\n", allPairs / cells);
 }
 
 }  // namespace
@@ -216,6 +260,7 @@ void CompareFouReading() {
 int main(int argc, char** argv) {
     const std::string only = argc > 1 ? argv[1] : "";
     if (only.empty() || only == "surface") tivarel::CompareExtractions();
-    if (only.empty() || only == "fou") tivarel::CompareFouReading();
+    if (only.empty() || only == "fou") tivarel::CompareFouReading(argc > 2 ? argv[2] : "");
+    if (only.empty() || only == "bonds") tivarel::CompareBondSearch();
     return 0;
 }

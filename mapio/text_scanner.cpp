@@ -1,5 +1,6 @@
 #include "mapio/text_scanner.h"
 
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cmath>
@@ -67,16 +68,51 @@ Conversion ConvertDecimal(std::string_view item, T& value) {
     return Conversion::ok;
 }
 
-// Exact powers of ten in single precision: 10^10 = 2^10 * 5^10 and 5^10 < 2^24.
-constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-constexpr int kMaxExactPower = 10;
-constexpr uint64_t kExactMantissaLimit = uint64_t{1} << 24;
+// Past the blanks, tabs and line ends at p.
+const char* SkipSpace(const char* p, const char* end) {
+    while (p < end && (IsBlank(*p) || IsLineEndChar(*p))) ++p;
+    return p;
+}
+
+// Past one line end (CR LF, CR or LF) at p, if there is one.
+const char* AfterLineEnd(const char* p, const char* end) {
+    if (p < end && *p == '\n') return p + 1;
+    if (p == end || *p != '\r') return p;
+    ++p;
+    return p < end && *p == '\n' ? p + 1 : p;   // CR LF is one line end
+}
+
+// Past what follows an item: blanks, then one comma or one line end.
+const char* AfterItem(const char* p, const char* end) {
+    while (p < end && IsBlank(*p)) ++p;
+    return p < end && *p == ',' ? p + 1 : AfterLineEnd(p, end);
+}
+
+// Powers of ten exact in double precision: 10^22 = 2^22 * 5^22 and 5^22 < 2^53.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kMaxExactPower = 22;
+constexpr uint64_t kExactMantissaLimit = uint64_t{1} << 53;
+
+// The correctly rounded float of a decimal whose digits form an integer below 2^53
+// with a power of ten within +-22 (the forms FOU files hold): mantissa and power
+// are exact doubles, so one multiplication or division gives the correctly rounded
+// double. Rounding that to float gives the correctly rounded float unless the double
+// lies exactly halfway between two floats; then there is no answer here.
+bool ExactFloat(uint64_t mantissa, int power, float& value) {
+    const double m = static_cast<double>(mantissa);
+    const double exact = power >= 0 ? m * kExactPowersOfTen[power] : m / kExactPowersOfTen[-power];
+    // Halfway: of the 29 bits a double has beyond a float, only the first is set.
+    // (The values lie between 1e-22 and 1e38, where floats are normal.)
+    if ((std::bit_cast<uint64_t>(exact) & 0x1FFFFFFFu) == 0x10000000u) return false;
+    value = static_cast<float>(exact);
+    return true;
+}
 
 // Reads [sign] digits [. digits] [E|e [sign] digits] from p up to the next
-// separator when its digits form an integer below 2^24 and its decimal exponent
-// lies within +-10. Both are then exact floats, so one multiplication or division
-// rounds correctly: the value is the float std::from_chars gives. Returns the end
-// of the item, or nullptr for any other item (which takes the general path).
+// separator when ExactFloat can convert it: the value is then the float that
+// std::from_chars gives. Returns the end of the item, or nullptr for any other
+// item (which takes the general path).
 const char* ReadShortDecimal(const char* p, const char* end, float& value) {
     const bool negative = p < end && *p == '-';
     if (p < end && (*p == '-' || *p == '+')) ++p;
@@ -94,14 +130,12 @@ const char* ReadShortDecimal(const char* p, const char* end, float& value) {
         const bool negativeExponent = p < end && *p == '-';
         if (p < end && (*p == '-' || *p == '+')) ++p;
         if (p == end || !IsDigit(*p)) return nullptr;
-        for (; p < end && IsDigit(*p) && exponent <= 2 * kMaxExactPower; ++p) exponent = exponent * 10 + (*p - '0');
+        for (; p < end && IsDigit(*p) && exponent <= 2 * kMaxExactPower + 19; ++p) exponent = exponent * 10 + (*p - '0');
         if (negativeExponent) exponent = -exponent;
     }
     if (p < end && !EndsItem(*p)) return nullptr;
     const int power = exponent - fractionDigits;
-    if (power < -kMaxExactPower || power > kMaxExactPower) return nullptr;
-    const float m = static_cast<float>(mantissa);
-    value = power >= 0 ? m * kExactPowersOfTen[power] : m / kExactPowersOfTen[-power];
+    if (power < -kMaxExactPower || power > kMaxExactPower || !ExactFloat(mantissa, power, value)) return nullptr;
     if (negative) value = -value;
     return p;
 }
@@ -140,12 +174,11 @@ TextScanner::TextScanner(std::string_view text, std::string fileName)
     : text_(text), fileName_(std::move(fileName)) {}
 
 float TextScanner::readFloat(const char* what) {
-    skipSpace();
+    const char* const begin = text_.data();
+    const char* const end = begin + text_.size();
     float value = 0.0f;
-    const char* const end = text_.data() + text_.size();
-    if (const char* itemEnd = ReadShortDecimal(text_.data() + pos_, end, value)) {
-        pos_ = static_cast<size_t>(itemEnd - text_.data());
-        finishItem();
+    if (const char* itemEnd = ReadShortDecimal(SkipSpace(begin + pos_, end), end, value)) {
+        pos_ = static_cast<size_t>(AfterItem(itemEnd, end) - begin);
         return value;
     }
     const std::string_view item = readItem(what);
@@ -198,26 +231,15 @@ std::string_view TextScanner::readItem(const char* what) {
 }
 
 void TextScanner::skipSpace() {
-    while (pos_ < text_.size() && (IsBlank(text_[pos_]) || IsLineEndChar(text_[pos_]))) ++pos_;
+    pos_ = static_cast<size_t>(SkipSpace(text_.data() + pos_, text_.data() + text_.size()) - text_.data());
 }
 
 void TextScanner::finishItem() {
-    while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
-    if (pos_ < text_.size() && text_[pos_] == ',')
-        ++pos_;
-    else
-        consumeLineEnd();
+    pos_ = static_cast<size_t>(AfterItem(text_.data() + pos_, text_.data() + text_.size()) - text_.data());
 }
 
 void TextScanner::consumeLineEnd() {
-    if (pos_ >= text_.size()) return;
-    if (text_[pos_] == '\n') {
-        ++pos_;
-        return;
-    }
-    if (text_[pos_] != '\r') return;
-    ++pos_;
-    if (pos_ < text_.size() && text_[pos_] == '\n') ++pos_;  // CR LF is one line end
+    pos_ = static_cast<size_t>(AfterLineEnd(text_.data() + pos_, text_.data() + text_.size()) - text_.data());
 }
 
 int TextScanner::lineAt(size_t pos) const {

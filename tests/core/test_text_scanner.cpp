@@ -80,7 +80,14 @@ TEST(TextScannerNumbers, EveryDecimalShapeReadsAsFromCharsGivesIt) {
     std::vector<std::string> items = {"0",        "-0",       "-0.0",     "+0.000",      "16777215",   "16777216",
                                       "16777217", "-16777217", "1e10",    "1e-10",       "1e11",       "1e-11",
                                       "9999999e10", "1677721.5e-9", "0.0000000001", "00000000000000000001.5",
-                                      "1.17549435E-38", "3.4028235e38", "5.", ".5", "-.5e+1", "1E+010", "7e-0"};
+                                      "1.17549435E-38", "3.4028235e38", "5.", ".5", "-.5e+1", "1E+010", "7e-0",
+                                      // halfway between two floats: ties go to the even one
+                                      "8388609.5", "-8388610.5", "16777219", "1.6777217e7", "9007199254740991e-22",
+                                      "1e22", "1e23", "9007199254740993", "4.9e-22", "1e-23",
+                                      // a hair off halfway: nearest double halfway, so only a correct
+                                      // rounding gives from_chars' float
+                                      "260094681289047e-17", "8611611556261778e-18", "4451764425539295e-21",
+                                      "8789878336301626e-22", "5077357635498047e-13", "6716022835462354e-20"};
     std::mt19937 random(77);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<uint32_t>(n)); };
     auto digits = [&](int count) {
