@@ -28,11 +28,12 @@ namespace {
 // points, about one cache line, and keeps per row of the (y, z) plane one word
 // of above-level bits.
 constexpr int kSlabWidth = 16;
-// Grids with fewer cubes than this are extracted on the calling thread alone.
-// Rows ahead whose cache lines are asked for while a row is classified.
+// Rows ahead whose cache lines are asked for while a row is classified: the rows
+// of a slab lie nx floats apart, a stride the hardware does not foresee in time.
 constexpr size_t kPrefetchRows = 32;
 // Cubes ahead whose grid rows are asked for while a cube is emitted.
 constexpr size_t kPrefetchCubes = 8;
+// Grids with fewer cubes than this are extracted on the calling thread alone.
 constexpr int64_t kThreadedCubes = int64_t{1} << 18;
 // How often the waiting caller looks at the workers' progress.
 constexpr auto kProgressPoll = std::chrono::milliseconds(20);
