@@ -109,7 +109,7 @@ void ReportSteps(const std::string& path) {
 // Showing a new progress window and waiting until it is on screen, as the
 // extraction does before its first layer.
 void ReportProgressWindow() {
-    frmProgressBar progress;
+    ProgressWindow progress;
     const auto start = Clock::now();
     progress.showProgress("ZOL map processing progress. Layer number: 1");
     std::printf("the first window of the program (the progress window) takes %.0f ms to appear\n", Ms(start));
@@ -120,10 +120,10 @@ void ReportProgressWindow() {
 // one more recording of the display list and one replay.
 void ReportFirstFrame(const std::string& path, const Clock::time_point* programStart) {
     QtPlatform platform;
-    frmMain window(platform);
+    MainWindow window(platform);
     platform.setOwner(&window);
     const auto opening = Clock::now();
-    window.Load(path);
+    window.start(path);
     const double load = Ms(opening);
     while (window.program().state.listValid == 0) QApplication::processEvents(QEventLoop::AllEvents, 5);
     window.surface()->makeCurrent();
@@ -132,11 +132,11 @@ void ReportFirstFrame(const std::string& path, const Clock::time_point* programS
     if (programStart) std::printf("  first frame %.0f ms after program start\n", Ms(*programStart));
     window.program().state.listValid = 0;
     auto start = Clock::now();
-    window.DrawFrame();
+    window.drawFrame();
     glFinish();
     const double record = Ms(start);
     start = Clock::now();
-    window.Paint();
+    window.paint();
     glFinish();
     const double replay = Ms(start);
     std::printf("  first frame %.0f ms after opening began: OpenMap and window set-up %.0f ms, showing and the first "

@@ -244,8 +244,9 @@ private:
         const LayerJob& job = job_;
         const int points = job.columnCount(slab_) + 1;
         const size_t rows = above_.size(), rowStep = static_cast<size_t>(job.nx);
-        const float* row = job.grid.values().data() + job.grid.index(job.firstColumn(slab_), 1, 1);
-        for (size_t r = 0; r < rows; ++r, row += rowStep) {
+        const float* first = job.grid.values().data() + job.grid.index(job.firstColumn(slab_), 1, 1);
+        for (size_t r = 0; r < rows; ++r) {
+            const float* row = first + r * rowStep;
             if (r + kPrefetchRows < rows) {
                 __builtin_prefetch(row + kPrefetchRows * rowStep);
                 __builtin_prefetch(row + kPrefetchRows * rowStep + points - 1);
