@@ -67,14 +67,6 @@ bool AddBond(BondList& bonds, size_t i, size_t j) {
     return true;
 }
 
-// Every pair once, first atom outermost: the rule as it is written.
-bool FindBondsAmongAllPairs(const std::vector<AtomRecord>& atoms, const AtomParTable& table, BondList& bonds) {
-    for (size_t i = 0; i < atoms.size(); ++i)
-        for (size_t j = i + 1; j < atoms.size(); ++j)
-            if (Bonded(atoms[i], atoms[j], table) && !AddBond(bonds, i, j)) return true;
-    return false;
-}
-
 // The largest high limit of the type pairs present (limits that are NaN bond nothing).
 float LongestBond(const std::vector<AtomRecord>& atoms, const AtomParTable& table) {
     std::vector<int> types;
@@ -91,7 +83,8 @@ bool Finite(const Vec3f& p) { return std::isfinite(p.x) && std::isfinite(p.y) &&
 
 // Atoms sorted into boxes at least as wide as the longest bond (with a margin for
 // rounding), so that bonded atoms lie in the same or neighbouring boxes. Atoms at
-// infinite or NaN coordinates have no box: their distances compare false.
+// infinite or NaN coordinates have no box: their distances compare false. (An
+// infinite longest bond makes one box of all atoms: every pair is tried.)
 class CellList {
 public:
     CellList(const std::vector<AtomRecord>& atoms, float reach) {
@@ -226,7 +219,6 @@ bool FindBonds(const std::vector<AtomRecord>& atoms, const AtomParTable& table, 
     for (const AtomRecord& atom : atoms) Row(table, atom.type);
     const float reach = LongestBond(atoms, table);
     if (!(reach > 0.0f)) return false;   // no distance lies below a high limit of 0 or less
-    if (std::isinf(reach)) return FindBondsAmongAllPairs(atoms, table, bonds);
     return CellList(atoms, reach).findBonds(atoms, table, bonds);
 }
 
