@@ -1,7 +1,9 @@
 #include "mapio/side_files.h"
 
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <system_error>
 
 #include "mapio/program_stop.h"
 
@@ -16,10 +18,16 @@ std::string SideFilePath(const std::string& programDir, const std::string& fileN
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) stopProgram("Cannot open the file " + path);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
+    // One allocation of the file's size where it is known: growing a buffer of a
+    // large map step by step costs as much as parsing it.
+    std::string bytes;
+    std::error_code unknown;
+    const std::uintmax_t size = std::filesystem::file_size(path, unknown);
+    if (!unknown) bytes.reserve(static_cast<size_t>(size));
+    char chunk[1 << 16];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) bytes.append(chunk, static_cast<size_t>(in.gcount()));
     if (in.bad()) stopProgram("Cannot read the file " + path);
-    return std::move(bytes).str();
+    return bytes;
 }
 
 std::vector<std::string_view> SideFileLines(std::string_view text) {
