@@ -1,14 +1,16 @@
 // Test entry for the Qt layer: one QApplication for the whole run, under Xvfb.
-#include <gtest/gtest.h>
-
 #include <QApplication>
 
 #include <clocale>
+
+#include "window_fixture.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tivarel");
     std::setlocale(LC_NUMERIC, "C");   // as the program does
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    std::filesystem::remove_all(tivarel::testing::ScratchFolder());
+    return status;
 }

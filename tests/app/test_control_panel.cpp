@@ -1,359 +1,211 @@
 // The control panel driven through its own widgets, on a real main window under Xvfb.
-#include "panel_helpers.h"
+// Two 7^3 maps keep the arithmetic by hand: values 0 to 1, and 0 to 32767 / 256, where
+// a level of k / 256 stands exactly at bar position k.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
 
 #include <tuple>
 
+#include "panel/control_panel.h"
 #include "render/scene.h"
+#include "window_fixture.h"
 
 namespace tivarel::testing {
 namespace {
 
-TEST_F(ControlPanelTest, LoadShowsTheRangeLevelsPlaneAndPresetsOfTheSampleMap) {
-    Open(kSampleMap);
+class ControlPanelTest : public WindowTest {
+protected:
+    // A ball of density: `top` at (4, 4, 4), falling linearly to 0 at distance 3 and beyond.
+    void OpenBall(double top) {
+        Open(WriteFou("ball" + std::to_string(top) + ".fou", {7, 7, 7}, {1, 1, 1}, [=](double x, double y, double z) {
+            return top * std::max(0.0, 1.0 - std::sqrt((x - 4) * (x - 4) + (y - 4) * (y - 4) + (z - 4) * (z - 4)) / 3);
+        }));
+    }
+    ControlPanel& panel() { return *window->controlPanel(); }
+    static void Type(QLineEdit* box, const std::string& text) {
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClicks(box, QString::fromStdString(text));
+    }
+    void Apply() { QTest::mouseClick(panel().applyButton, Qt::LeftButton); }
+    std::array<int, 3> Bars() {
+        return {panel().levelBars[0]->value(), panel().levelBars[1]->value(), panel().levelBars[2]->value()};
+    }
+    std::array<std::string, 3> Texts() {
+        std::array<std::string, 3> t;
+        for (int n = 0; n < 3; ++n) t[size_t(n)] = panel().levelEdits[n]->text().toStdString();
+        return t;
+    }
+    std::array<int32_t, 3> Triangles() {
+        return {program().triangles.count(1), program().triangles.count(2), program().triangles.count(3)};
+    }
+    // Layers 1..3 used, atoms, contour map, cell, web style, triangle style, 3D and 2D picking:
+    // as the program holds them, or as the panel's boxes and buttons show them.
+    std::string Flags(bool shown = false) {
+        const Program& p = program();
+        const ControlPanel& c = panel();
+        std::string s;
+        const bool bits[2][10] = {
+            {p.layers.used[0], p.layers.used[1], p.layers.used[2], p.state.showAtoms, p.layers.showContourMap,
+             p.state.showCell, p.state.meshStyle == 1, p.state.meshStyle == 2, p.state.pickMode == "3D",
+             p.state.pickMode == "2D"},
+            {c.layerBoxes[0]->isChecked(), c.layerBoxes[1]->isChecked(), c.layerBoxes[2]->isChecked(),
+             c.atomsBox->isChecked(), c.contourMapBox->isChecked(), c.cellBox->isChecked(),
+             c.webStyleButton->isChecked(), c.triangleStyleButton->isChecked(), c.pick3DButton->isChecked(),
+             c.pick2DButton->isChecked()}};
+        for (bool bit : bits[shown ? 1 : 0]) s += bit ? '1' : '0';
+        return s;
+    }
+};
+
+// Defaults at 10, 30 and 50 % of 0..1 put the bars at 3276.7, 9830.1 and 16383.5, rounded
+// halves to even: 3277, 9830, 16384; each level becomes its bar's value, position / 32767.
+TEST_F(ControlPanelTest, LoadShowsTheRangeTheDefaultsOnTheirBarsAndThePresetNames) {
+    OpenBall(1);
     ControlPanel& p = panel();
-    EXPECT_TRUE(p.isVisible());
-    EXPECT_EQ(p.windowTitle().toStdString(), "Control Panel");
-    EXPECT_TRUE(ShowsNumber(p.minValueEdit, minValue()));
-    EXPECT_TRUE(ShowsNumber(p.maxValueEdit, maxValue()));
+    EXPECT_TRUE(p.isVisible() && p.windowTitle() == "Control Panel");
+    EXPECT_EQ(p.minValueEdit->text().toStdString() + " " + p.maxValueEdit->text().toStdString(), "0 1");
     EXPECT_EQ(p.sectionEdit->text().toStdString(), "1");
-    ASSERT_EQ(grid().nz(), 58);
-    EXPECT_EQ(p.rangeLabel->text().toStdString(), "<1, 58>");
-    EXPECT_EQ(BoxStates(), "111" "110" "10" "10");
-    // Defaults at 10, 30 and 50 % of the range: the new bars move there, and each level becomes
-    // its bar position's value. The preset tooltips are the file's name lines 1, 5 and 9.
-    const auto lines = PresetLines();
-    ASSERT_GE(lines.size(), 12u);
-    const double shares[3] = {0.1, 0.3, 0.5};
-    for (int n = 0; n < 3; ++n) {
-        const auto level = static_cast<float>(double(maxValue() - minValue()) * shares[n] + minValue());
-        const int position = BarPosition(level, minValue(), maxValue());
-        EXPECT_EQ(p.levelBars[n]->value(), position) << "layer " << n + 1;
-        EXPECT_EQ(program().layers.layerLimit(n + 1), BarLevel(position, minValue(), maxValue())) << n + 1;
-        EXPECT_TRUE(ShowsNumber(p.levelEdits[n], program().layers.layerLimit(n + 1))) << "layer " << n + 1;
-        EXPECT_EQ(p.presetButtons[n]->toolTip().toStdString(), lines[static_cast<size_t>(4 * n)]);
-    }
-}
-
-// Clicks set the flags at once, without rebuild or redraw; the panel loaded again
-// shows them, and setting its boxes that way is no click.
-TEST_F(ControlPanelTest, ClicksSetTheFlagsAndAReopenedPanelShowsThemAndKeepsLayer2Off) {
-    Open(kSampleMap);
-    Program& prog = program();
-    prog.triangles.count(1) = 0;
-    prog.state.listValid = 0;
-    const int compiled = render::ListCompileCount();
-    ControlPanel& p = panel();
-    ASSERT_EQ(FlagStates(), "111" "110" "10" "10");
-    const std::pair<QAbstractButton*, std::string> clicks[] = {{p.atomsBox,
-                                                                "111"
-                                                                "010"
-                                                                "10"
-                                                                "10"},
-                                                               {p.contourMapBox,
-                                                                "111"
-                                                                "000"
-                                                                "10"
-                                                                "10"},
-                                                               {p.cellBox,
-                                                                "111"
-                                                                "001"
-                                                                "10"
-                                                                "10"},
-                                                               {p.cellBox,
-                                                                "111"
-                                                                "000"
-                                                                "10"
-                                                                "10"},
-                                                               {p.cellBox,
-                                                                "111"
-                                                                "001"
-                                                                "10"
-                                                                "10"},
-                                                               {p.layerBoxes[1],
-                                                                "101"
-                                                                "001"
-                                                                "10"
-                                                                "10"},
-                                                               {p.triangleStyleButton,
-                                                                "101"
-                                                                "001"
-                                                                "01"
-                                                                "10"},
-                                                               {p.webStyleButton,
-                                                                "101"
-                                                                "001"
-                                                                "10"
-                                                                "10"},
-                                                               {p.triangleStyleButton,
-                                                                "101"
-                                                                "001"
-                                                                "01"
-                                                                "10"},
-                                                               {p.pick2DButton,
-                                                                "101"
-                                                                "001"
-                                                                "01"
-                                                                "01"},
-                                                               {p.pick3DButton,
-                                                                "101"
-                                                                "001"
-                                                                "01"
-                                                                "10"},
-                                                               {p.pick2DButton,
-                                                                "101"
-                                                                "001"
-                                                                "01"
-                                                                "01"}};
-    for (const auto& [button, flags] : clicks) {
-        button->click();
-        EXPECT_EQ(FlagStates(), flags) << "after " << button->toolTip().toStdString();
-    }
-    EXPECT_EQ(prog.triangles.count(1), 0);
-    EXPECT_EQ(prog.state.listValid, 0);
-    EXPECT_EQ(render::ListCompileCount(), compiled);
-    prog.layers.layerUsed(1) = false;   // a click flips the flag, whatever the box showed
-    p.layerBoxes[0]->click();
-    EXPECT_TRUE(prog.layers.layerUsed(1));
-
-    prog.layers.zSection = 17;
-    p.close();
-    QTest::qWait(30);
-    window->showControlPanel();
-    ASSERT_TRUE(panel().isVisible());
-    EXPECT_EQ(BoxStates(), "101" "001" "01" "01");
-    EXPECT_EQ(FlagStates(), "101" "001" "01" "01");
-    EXPECT_EQ(panel().sectionEdit->text().toStdString(), "17");
-    EXPECT_EQ(prog.layers.zSection, 17);
-    panel().layerBoxes[1]->click();
-    EXPECT_TRUE(prog.layers.layerUsed(2));
-}
-
-TEST_F(ControlPanelTest, HalfTheUnitRangePutsTheBarAt16384AndBarsSetLevelsAtOnce) {
-    Open(WriteFou("unit.fou", 7, Blob(0.0, 1.0)));
-    ASSERT_EQ(minValue(), 0.0f);
-    ASSERT_EQ(maxValue(), 1.0f);
-    ControlPanel& p = panel();
-    const float typedBefore = program().layers.layerLimit(1);
-    const int barBefore = p.levelBars[0]->value();
-    Type(p.levelEdits[0], "0.5");   // a typed level waits for Apply
-    EXPECT_EQ(program().layers.layerLimit(1), typedBefore);
-    EXPECT_EQ(p.levelBars[0]->value(), barBefore);
-    Apply();
-    EXPECT_EQ(p.levelBars[0]->value(), 16384);   // 16383.5, halves to even
-    const auto level = static_cast<float>(16384.0 / 32767.0);
-    EXPECT_EQ(program().layers.layerLimit(1), level);
-    EXPECT_TRUE(ShowsNumber(p.levelEdits[0], level));
-
+    EXPECT_EQ(p.rangeLabel->text().toStdString(), "<1, 7>");
+    EXPECT_EQ(Flags(true), "1111101010");
+    EXPECT_EQ(Bars(), (std::array<int, 3>{3277, 9830, 16384}));
+    EXPECT_EQ(Texts(), (std::array<std::string, 3>{"0.1000092", "0.2999969", "0.5000153"}));
+    EXPECT_EQ(p.presetButtons[2]->toolTip().toStdString(), "High: cores of the heavier atoms (30, 50, 70)");
     // A bar moved by the user sets its level and text at once, without a rebuild.
-    const auto triangles = TriangleCounts();
+    const auto triangles = Triangles();
     p.levelBars[1]->setValue(10000);
     EXPECT_EQ(program().layers.layerLimit(2), static_cast<float>(10000.0 / 32767.0));
-    EXPECT_TRUE(ShowsNumber(p.levelEdits[1], program().layers.layerLimit(2)));
-    EXPECT_EQ(TriangleCounts(), triangles);
+    EXPECT_EQ(p.levelEdits[1]->text().toStdString(), "0.3051851");
+    EXPECT_EQ(Triangles(), triangles);
 }
 
-TEST_F(ControlPanelTest, BarPositionsRoundHalvesToEven) {
-    // With MaxValue = 32767 / 4096 a level of k / 4096 stands exactly at position k.
-    const double top = 32767.0 / 4096.0;
-    Open(WriteFou("halves.fou", 7, Blob(0.0, top)));
-    ASSERT_EQ(maxValue(), static_cast<float>(top));
+// Clicks set the flags at once, without rebuild or redraw; the panel loaded again shows them.
+TEST_F(ControlPanelTest, ClicksSetTheFlagsAndAReopenedPanelShowsThem) {
+    OpenBall(1);
     ControlPanel& p = panel();
-    Type(p.levelEdits[0], "0.0006103515625");   // 2.5 / 4096
-    Type(p.levelEdits[1], "0.0008544921875");   // 3.5 / 4096
-    Type(p.levelEdits[2], "0.0015869140625");   // 6.5 / 4096
-    Apply();
-    EXPECT_EQ(BarPositions(), (std::array<int, 3>{2, 4, 6}));
-    EXPECT_EQ(program().layers.limits, (std::array<float, 3>{2.0f / 4096, 4.0f / 4096, 6.0f / 4096}));
-}
-
-// A map of 20 to 40, below and above the shipped presets' levels (5 to 70).
-TEST_F(ControlPanelTest, TypedAndPresetLevelsAreClampedAndPresetsWaitForApply) {
-    Open(WriteFou("twenty-to-forty.fou", 7, Blob(20.0, 40.0)));
-    ASSERT_EQ(minValue(), 20.0f);
-    ASSERT_EQ(maxValue(), 40.0f);
-    ControlPanel& p = panel();
-    Type(p.levelEdits[0], "-7");
-    Type(p.levelEdits[1], "abc");   // no number: 0, then raised to MinValue
-    Type(p.levelEdits[2], "1000");
-    Type(p.minValueEdit, "25");   // the range boxes can be edited, but nothing reads them back
-    Type(p.maxValueEdit, "30");
-    Apply();
-    EXPECT_EQ(program().layers.limits, (std::array<float, 3>{20.0f, 20.0f, 40.0f}));
-    EXPECT_EQ(BarPositions(), (std::array<int, 3>{0, 0, kBarMax}));
-    for (int n = 0; n < 3; ++n) EXPECT_TRUE(ShowsNumber(p.levelEdits[n], program().layers.limits[size_t(n)])) << n;
-    // Again with the bars already at the ends, where moving them would not clamp the levels.
-    Type(p.levelEdits[0], "-9");
-    Type(p.levelEdits[1], "33.5 units");   // the leading numeric part counts
-    Type(p.levelEdits[2], "1e6");
-    Apply();
-    EXPECT_EQ(program().layers.limits, (std::array<float, 3>{20.0f, KeptLevel(33.5f, 0, 20.0f, 40.0f), 40.0f}));
-    EXPECT_EQ(p.levelBars[1]->value(), BarPosition(33.5f, 20.0f, 40.0f));
-
-    const auto lines = PresetLines();
-    ASSERT_GE(lines.size(), 12u);
-    const auto triangles = TriangleCounts();
-    for (int k : {0, 2, 2}) {   // the second High finds its bars at the top
-        const auto bars = BarPositions();
-        Click(p.presetButtons[k]);
-        for (int n = 0; n < 3; ++n) {
-            const float want = KeptLevel(std::stof(lines[size_t(4 * k + 1 + n)]), bars[size_t(n)], 20.0f, 40.0f);
-            EXPECT_EQ(program().layers.layerLimit(n + 1), want) << "preset " << k + 1 << ", layer " << n + 1;
-            EXPECT_TRUE(ShowsNumber(p.levelEdits[n], want)) << "preset " << k + 1 << ", layer " << n + 1;
-        }
-        EXPECT_EQ(TriangleCounts(), triangles);
+    program().triangles.count(1) = 0;
+    program().state.listValid = 0;
+    const int compiled = render::ListCompileCount();
+    const std::pair<QAbstractButton*, const char*> clicks[] = {
+        {p.atomsBox, "1110101010"},      {p.contourMapBox, "1110001010"},       {p.cellBox, "1110011010"},
+        {p.layerBoxes[1], "1010011010"}, {p.triangleStyleButton, "1010010110"}, {p.webStyleButton, "1010011010"},
+        {p.pick2DButton, "1010011001"},  {p.pick3DButton, "1010011010"},        {p.triangleStyleButton, "1010010110"},
+        {p.pick2DButton, "1010010101"}};
+    for (const auto& [button, flags] : clicks) {
+        button->click();
+        EXPECT_EQ(Flags(), flags) << "after " << button->toolTip().toStdString();
     }
-    // Apply reads the levels back from their seven-digit texts; the bars stay put, so
-    // the levels become those texts' values. The surfaces are rebuilt and drawn once.
-    const auto bars = BarPositions();
-    std::array<float, 3> shown{};
-    for (int n = 0; n < 3; ++n) shown[size_t(n)] = std::stof(p.levelEdits[n]->text().toStdString());
+    EXPECT_EQ(program().triangles.count(1), 0);
+    EXPECT_EQ(program().state.listValid, 0);
+    EXPECT_EQ(render::ListCompileCount(), compiled);
+    program().layers.zSection = 5;
+    p.close();   // unloads it
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->controlPanel() == nullptr; }));
+    window->showControlPanel();
+    EXPECT_EQ(Flags(true), "1010010101");
+    EXPECT_EQ(panel().sectionEdit->text().toStdString(), "5");
+}
+
+// Typed levels wait for Apply, are clamped into the map's range (also when the bar is already
+// at the end and does not move), and halves of a bar step go to the even position.
+TEST_F(ControlPanelTest, TypedLevelsAreClampedAndRoundedToTheirBarsOnApply) {
+    OpenBall(32767.0 / 256);
+    const struct {
+        std::array<const char*, 3> typed;
+        std::array<int, 3> bars;
+        std::array<float, 3> levels;
+    } steps[] = {
+        {{"-7", "abc", "1000"}, {0, 0, 32767}, {0, 0, 127.99609375f}},
+        {{"-9", "33.5 units", "1e6"}, {0, 8576, 32767}, {0, 33.5f, 127.99609375f}},
+        {{"0.009765625", "0.013671875", "0.025390625"}, {2, 4, 6}, {0.0078125f, 0.015625f, 0.0234375f}},
+    };
+    for (const auto& step : steps) {
+        const auto before = program().layers.limits;
+        for (int n = 0; n < 3; ++n) Type(panel().levelEdits[n], step.typed[size_t(n)]);
+        Type(panel().minValueEdit, "25");   // the range boxes can be edited, but nothing reads them back
+        EXPECT_EQ(program().layers.limits, before);
+        Apply();
+        EXPECT_EQ(Bars(), step.bars) << step.typed[1];
+        EXPECT_EQ(program().layers.limits, step.levels) << step.typed[1];
+    }
+    EXPECT_EQ(Texts(), (std::array<std::string, 3>{"0.0078125", "0.015625", "0.0234375"}));
+}
+
+// The presets' levels (Low 5, 15, 30; High 30, 50, 70) show at once but wait for Apply,
+// which rebuilds the surfaces and draws them once.
+TEST_F(ControlPanelTest, PresetsWaitForApplyWhichRebuildsAndRedrawsOnce) {
+    OpenBall(32767.0 / 256);
+    const auto triangles = Triangles();
+    panel().presetButtons[0]->click();
+    EXPECT_EQ(program().layers.limits, (std::array<float, 3>{5, 15, 30}));
+    EXPECT_EQ(Bars(), (std::array<int, 3>{1280, 3840, 7680}));
+    panel().presetButtons[2]->click();
+    EXPECT_EQ(Texts(), (std::array<std::string, 3>{"30", "50", "70"}));
+    EXPECT_EQ(Bars(), (std::array<int, 3>{7680, 12800, 17920}));
+    EXPECT_EQ(Triangles(), triangles);
     window->paint();
     const int compiled = render::ListCompileCount();
     Apply();
-    for (int n = 0; n < 3; ++n) {
-        const float want = KeptLevel(shown[size_t(n)], bars[size_t(n)], 20.0f, 40.0f);
-        EXPECT_EQ(program().layers.layerLimit(n + 1), want) << "layer " << n + 1;
-        EXPECT_EQ(program().triangles.count(n + 1), TrianglesAt(program().map, want)) << "layer " << n + 1;
-    }
-    EXPECT_GT(program().triangles.count(1), 0);
-    EXPECT_NE(TriangleCounts(), triangles);
-    EXPECT_EQ(BarPositions(), bars);
+    EXPECT_EQ(program().layers.limits, (std::array<float, 3>{30, 50, 70}));
+    EXPECT_NE(Triangles(), triangles);
     EXPECT_EQ(render::ListCompileCount(), compiled + 1);
-    EXPECT_NE(program().state.listValid, 0);
 }
 
-TEST_F(ControlPanelTest, ApplyRoundsThePlaneAndKeepsItInsideTheMap) {
-    Open(kSampleMap);
-    const int nz = grid().nz();
-    const std::pair<std::string, int> cases[] = {
-        {"0", 1}, {"abc", 1}, {"-3", 1}, {"1000", nz}, {"70000", nz}, {"2.5", 2}, {"3.5", 4}, {"30.7", 31}, {"29", 29},
-    };
-    for (const auto& [typed, want] : cases) {
-        Type(panel().sectionEdit, typed);
-        Apply();
-        ExpectPlane(want, typed, true);
-    }
-    // The middle of the molecules has contours of every layer.
-    for (int layer = 1; layer <= 3; ++layer) EXPECT_GT(program().segments.count(layer), 0) << layer;
-}
-
-// The buttons step the plane without rebuild or redraw; the keys of the main window
-// also write sectionEdit and rebuild. sectionEdit holds an unapplied "10" meanwhile.
-TEST_F(ControlPanelTest, MinusAndPlusButtonsAndKeysStepThePlaneWithinTheMap) {
-    Open(kSampleMap);
+// The plane typed and applied is rounded and kept in 1..7, and rebuilt: planes 2 to 6 cut
+// the ball at level 0.1. The buttons step it without rebuild or redraw, the main window's
+// keys with both; either steps from the plane shown, not from an unapplied typed one.
+TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapWhetherTypedOrStepped) {
+    OpenBall(1);
     ControlPanel& p = panel();
-    const int nz = grid().nz();
-    const auto button = [](QPushButton* b) { return [b] { Click(b); }; };
-    const auto key = [this](char k) { return [this, k] { QTest::keyClick(&surface(), k); }; };
-    const std::tuple<const char*, int, std::function<void()>, int, bool> steps[] = {
-        {"- button", 1, button(p.sectionDownButton), 1, false},
-        {"+ button", 1, button(p.sectionUpButton), 2, false},
-        {"+ button", nz, button(p.sectionUpButton), nz, false},
-        {"- button", nz, button(p.sectionDownButton), nz - 1, false},
-        {"+ key", 28, key('+'), 29, true},
-        {"- key", 29, key('-'), 28, true},
-        {"- key", 1, key('-'), 1, true},
-        {"+ key", nz, key('+'), nz, true}};
-    for (const auto& [what, from, press, want, rebuilt] : steps) {
+    // A text typed and applied, the "-" or "+" button, or the key after "key ".
+    const std::tuple<std::string, int, int> steps[] = {
+        {"0", 4, 1},   {"abc", 4, 1},   {"-3", 4, 1},    {"1000", 4, 7},  {"70000", 4, 7}, {"2.5", 4, 2},
+        {"3.5", 4, 4}, {"4.7", 4, 5},   {"6", 4, 6},     {"-", 1, 1},     {"+", 1, 2},     {"+", 7, 7},
+        {"-", 7, 6},   {"key +", 4, 5}, {"key -", 5, 4}, {"key -", 1, 1}, {"key +", 7, 7}};
+    for (const auto& [how, from, want] : steps) {
+        SCOPED_TRACE(how + " from " + std::to_string(from));
         program().layers.zSection = static_cast<int16_t>(from);
-        Type(p.sectionEdit, "10");
+        Type(p.sectionEdit, "3");
         program().triangles.count(1) = 0;   // a rebuild refills it
         program().state.listValid = 0;      // a redraw records the scene list
         const int compiled = render::ListCompileCount();
-        press();
-        const std::string step = std::string(what) + " from " + std::to_string(from);
-        ExpectPlane(want, step, rebuilt);
-        EXPECT_EQ(program().triangles.count(1) > 0, rebuilt) << step;
-        if (!rebuilt) {
-            EXPECT_EQ(render::ListCompileCount(), compiled) << step;
-            EXPECT_EQ(program().state.listValid, 0) << step;
-        }
+        const bool rebuilt = how != "+" && how != "-";
+        if (!rebuilt)
+            (how == "+" ? p.sectionUpButton : p.sectionDownButton)->click();
+        else if (how.starts_with("key "))
+            QTest::keyClick(&surface(), how[4]);
+        else
+            Type(p.sectionEdit, how), Apply();
+        EXPECT_EQ(program().layers.zSection, want);
+        EXPECT_EQ(p.sectionEdit->text().toStdString(), std::to_string(want));
+        EXPECT_EQ(program().triangles.count(1) > 0, rebuilt);
+        EXPECT_EQ(render::ListCompileCount() > compiled, rebuilt);
+        EXPECT_TRUE(!rebuilt || (program().segments.count(1) > 0) == (want >= 2 && want <= 6));
     }
 }
 
-TEST_F(ControlPanelTest, AxisButtonsForceTheAxisViews) {
+// The contour map's lines in the layers' contour colours and its frame in grey 0.7, the
+// cell's edges in grey 0.5; each goes with its switch.
+TEST_F(ControlPanelTest, FrameShowsTheContourMapAndTheCellInTheirColours) {
     Open(kSampleMap);
     ControlPanel& p = panel();
-    const auto s = static_cast<float>(std::sqrt(0.5));
-    const std::pair<QPushButton*, Quat> cases[] = {{p.axisButtons[0], {0.0f, s, s, 0.0f}},
-                                                   {p.axisButtons[1], {s, 0.0f, s, 0.0f}},
-                                                   {p.axisButtons[2], {s, s, 0.0f, 0.0f}}};
-    for (const auto& [button, quat] : cases) {
-        ViewState& v = window->view();
-        v.modelShift = {1.0f, -2.0f, 3.0f};
-        v.zoomScale = 1.7f;
-        v.isRotating = v.isZooming = true;
-        Click(button);
-        EXPECT_EQ(v.viewQuat, quat) << button->text().toStdString();
-        EXPECT_EQ(v.modelShift, (std::array<float, 3>{0.0f, 0.0f, 0.0f}));
-        EXPECT_EQ(v.zoomScale, 1.7f);
-        EXPECT_FALSE(v.isRotating || v.isZooming || v.isSpinning);
+    p.atomsBox->click();   // no lit atoms, whose shading could pass for a grey
+    for (QCheckBox* box : {p.layerBoxes[0], p.layerBoxes[1], p.layerBoxes[2], p.cellBox}) box->click();
+    Type(p.sectionEdit, "29");
+    const Colour8 colours[5] = {
+        {51, 229.5, 51}, {102, 102, 255}, {255, 76.5, 76.5}, {178.5, 178.5, 178.5}, {127.5, 127.5, 127.5}};
+    for (const bool on : {true, false}) {
+        Apply();
+        const FrameImage image = Frame();
+        for (const Colour8& c : colours) EXPECT_EQ(image.count(c) > 40, on) << c[0] << " " << c[1];
+        p.cellBox->click();
+        p.contourMapBox->click();
     }
 }
 
-TEST_F(ControlPanelTest, FlatMapShowsTheLevelWithBarsAtZero) {
-    Open(WriteFou("flat.fou", 3, [](int, int, int) { return 3.25; }));
-    ASSERT_EQ(minValue(), 3.25f);
-    ASSERT_EQ(maxValue(), 3.25f);
-    ControlPanel& p = panel();
-    EXPECT_EQ(p.rangeLabel->text().toStdString(), "<1, 3>");
-    EXPECT_TRUE(ShowsNumber(p.minValueEdit, 3.25));
-    EXPECT_TRUE(ShowsNumber(p.maxValueEdit, 3.25));
-    EXPECT_EQ(program().layers.limits, (std::array<float, 3>{3.25f, 3.25f, 3.25f}));
-    EXPECT_EQ(BarPositions(), (std::array<int, 3>{0, 0, 0}));
-    Type(p.levelEdits[0], "7");
-    Type(p.levelEdits[1], "abc");
-    p.levelBars[2]->setValue(500);   // a bar of a flat map can only stand for its one value
-    EXPECT_EQ(program().layers.layerLimit(3), 3.25f);
-    Apply();
-    EXPECT_EQ(program().layers.limits, (std::array<float, 3>{3.25f, 3.25f, 3.25f}));
-    EXPECT_EQ(BarPositions(), (std::array<int, 3>{0, 0, 0}));
-    for (int n = 0; n < 3; ++n) EXPECT_TRUE(ShowsNumber(p.levelEdits[n], 3.25)) << "layer " << n + 1;
-}
-
-struct ColourCounts {
-    std::array<int, 3> contour{};   // pixels in the contour colours of layers 1 to 3
-    int cellGrey = 0;               // pixels in the grey of the cell edges
-};
-
-ColourCounts CountColours(const FrameImage& image) {
-    static const double kColours[4][3] = {
-        {0.2, 0.9, 0.2}, {0.4, 0.4, 1.0}, {1.0, 0.3, 0.3}, {128 / 255.0, 128 / 255.0, 128 / 255.0}};
-    const auto near = [](Rgb8 p, const double* c) {
-        return std::abs(p.r - c[0] * 255) <= 1.01 && std::abs(p.g - c[1] * 255) <= 1.01 &&
-               std::abs(p.b - c[2] * 255) <= 1.01;
-    };
-    ColourCounts c;
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) {
-            for (size_t L = 0; L < 3; ++L) c.contour[L] += near(image.at(x, y), kColours[L]);
-            c.cellGrey += near(image.at(x, y), kColours[3]);
-        }
-    return c;
-}
-
-TEST_F(ControlPanelTest, FrameWithContourMapAndCellShowsTheirColours) {
-    Open(kSampleMap);
-    ControlPanel& p = panel();
-    p.atomsBox->click();   // no lit atoms, whose shading could pass for the cell's grey
-    // No meshes either: they would hide the inner contours. The contour map still
-    // draws the lines of every layer, used or not.
-    for (QCheckBox* layer : p.layerBoxes) layer->click();
-    Type(p.sectionEdit, std::to_string(grid().nz() / 2));
-    Apply();
-    const ColourCounts withoutCell = CountColours(Frame());
-    p.cellBox->click();
-    Apply();
-    const ColourCounts withCell = CountColours(Frame());
-    for (size_t L = 0; L < 3; ++L) EXPECT_GT(withCell.contour[L], 40) << "layer " << L + 1;
-    EXPECT_GT(withCell.cellGrey, 200);
-    EXPECT_LT(withoutCell.cellGrey, withCell.cellGrey / 10);
-    p.contourMapBox->click();   // contour map off: its colours go
-    Apply();
-    const ColourCounts withoutContours = CountColours(Frame());
-    for (size_t L = 0; L < 3; ++L)
-        EXPECT_LT(withoutContours.contour[L], withCell.contour[L] / 10) << "layer " << L + 1;
-}
-
-}  // namespace
-}  // namespace tivarel::testing
+}   // namespace
+}   // namespace tivarel::testing

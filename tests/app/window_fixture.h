@@ -1,25 +1,149 @@
 #pragma once
-// A real main window on the Xvfb display, opened through the start-up path with
-// the scripted platform, plus helpers that read back what the frame drew.
+// What the window tests share: a platform that answers from a script, small FOU maps
+// written on the fly, a real main window on the Xvfb display opened through the start-up
+// path, its picture read back, and where a model point lands in it, worked out by hand.
 #include <gtest/gtest.h>
 
 #include <QTest>
 
+#include <cmath>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
-#include <vector>
+#include <sstream>
+
+#include <unistd.h>
 
 #include "app/gl_surface.h"
 #include "app/main_window.h"
 #include "render/gl.h"
-#include "scripted_platform.h"
-#include "stereo/frustum.h"
 
 namespace tivarel::testing {
 
+namespace fs = std::filesystem;
+
+struct ProgramEnded {
+    int status;
+};
+
+// Records every dialogue in order, answers from the script, turns the end into an exception.
+class ScriptedPlatform : public Platform {
+public:
+    std::vector<std::string> events;   // "message: ...", "question: ...", "open: ...", "beep", ...
+    std::vector<std::string> messages;
+    std::string lastTitle;
+    std::deque<bool> yesNoAnswers;
+    std::deque<std::optional<std::string>> fileAnswers;
+    std::deque<std::optional<uint32_t>> colourAnswers;
+    std::string directory = TIVAREL_BIN_DIR, dataFolder;
+    // Run while a box, a question or a save dialog is open, as the user's time with it.
+    std::function<void()> whileTelling, whileAsking, whileSaving;
+
+    bool askYesNo(const std::string& text, const std::string&) override {
+        events.push_back("question: " + text);
+        const DialogScope open(*this);
+        if (whileAsking) whileAsking();
+        return take(yesNoAnswers);
+    }
+    std::optional<std::string> openFileDialog(const std::string& fileName, const std::string& filter) override {
+        events.push_back("open: " + fileName + " | " + filter);
+        return take(fileAnswers);
+    }
+    std::optional<std::string> saveFileDialog(const std::string& fileName, const std::string& filter) override {
+        events.push_back("save: " + fileName + " | " + filter);
+        if (whileSaving) whileSaving();
+        return take(fileAnswers);
+    }
+    std::optional<uint32_t> colourDialog(uint32_t initial) override {
+        events.push_back("colour: " + std::to_string(initial));
+        return take(colourAnswers);
+    }
+    void beep() override { events.push_back("beep"); }
+    std::string programDirectory() override { return directory; }
+    std::string dataDirectory() override { return dataFolder; }
+
+private:
+    void doEndProgram(int status) override {
+        events.push_back("end: " + std::to_string(status));
+        throw ProgramEnded{status};
+    }
+    void messageBox(const std::string& text, const std::string& title, MessageIcon) override {
+        events.push_back("message: " + text);
+        messages.push_back(text);
+        lastTitle = title;
+        if (whileTelling) whileTelling();
+    }
+    template <typename T>
+    static T take(std::deque<T>& answers) {   // none left: No, or a cancel
+        const T answer = answers.empty() ? T{} : answers.front();
+        if (!answers.empty()) answers.pop_front();
+        return answer;
+    }
+};
+
+// Runs `step` and returns the exit status it ended the program with, or -1 when it went on.
+inline int EndStatus(const std::function<void()>& step) try {
+    step();
+    return -1;
+} catch (const ProgramEnded& end) {
+    return end.status;
+}
+
 inline const std::string kSampleMap = TIVAREL_SOURCE_DIR "/data/sample.fou";
+
+// This run's own scratch folder, removed when the run ends.
+inline fs::path ScratchFolder() {
+    static const fs::path dir = fs::temp_directory_path() / ("tivarel-app-tests-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    return dir;
+}
+inline std::string Scratch(const std::string& name) { return (ScratchFolder() / name).string(); }
+
+inline std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct MapAtom {
+    std::string name;
+    Vec3f at;   // fractional, which is the grid frame under the default cell
+};
+
+// Writes a FOU map of n points per axis, unit steps from `first`; `value` gets each point's
+// position. `cell` holds the cell matrix (row by row) and the map origin.
+inline std::string WriteFou(const std::string& name, std::array<int, 3> n, Vec3f first,
+                            const std::function<double(double, double, double)>& value,
+                            const std::vector<MapAtom>& atoms = {},
+                            const std::string& cell = "1 0 0 0 1 0 0 0 1 0 0 0") {
+    std::ostringstream t;
+    t.precision(9);
+    t << "test map\r\nheading\r\n" << cell << "\r\ncell\r\n1 1 1 90 90 90\r\naxes\r\n";
+    for (float start : {first.x, first.y, first.z}) t << start << " 1 0 0\r\n";
+    t << "counts\r\n" << n[0] << ' ' << n[1] << ' ' << n[2] << "\r\n";
+    for (int z = 0; z < n[2]; ++z) {
+        t << "Section\r\n" << z + 1 << "\r\n";
+        for (int x = 0; x < n[0]; ++x)   // y varies fastest
+            for (int y = 0; y < n[1]; ++y) {
+                const double v = value(double(first.x) + x, double(first.y) + y, double(first.z) + z);
+                t << (std::abs(v) < 1e-6 ? 0.0 : v) << (y + 1 < n[1] ? " " : "\r\n");
+            }
+    }
+    t << "atoms\r\n" << atoms.size() << " 14\r\n";
+    for (const MapAtom& a : atoms)
+        t << a.name << "\r\n0 0 0\r\n" << a.at.x << ' ' << a.at.y << ' ' << a.at.z << "\r\n0 0 0 0 0 0 0\r\n";
+    std::ofstream(Scratch(name), std::ios::binary) << t.str();
+    return Scratch(name);
+}
+
+using Colour8 = std::array<double, 3>;   // a colour in 8 bits, exact: 0.1 is 25.5
 
 struct Rgb8 {
     int r, g, b;
+    bool near(const Colour8& c) const {   // within one step on every channel
+        return std::abs(r - c[0]) <= 1.01 && std::abs(g - c[1]) <= 1.01 && std::abs(b - c[2]) <= 1.01;
+    }
 };
 
 // The back buffer after one frame, rows from the bottom as GL stores them.
@@ -29,6 +153,20 @@ struct FrameImage {
     Rgb8 at(int x, int y) const {
         const size_t i = 3 * (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x));
         return {rgb[i], rgb[i + 1], rgb[i + 2]};
+    }
+    int count(const std::function<bool(Rgb8)>& test) const {
+        int n = 0;
+        for (int i = 0; i < width * height; ++i) n += test(at(i % width, i / width)) ? 1 : 0;
+        return n;
+    }
+    int count(const Colour8& c) const {
+        return count([&](Rgb8 p) { return p.near(c); });
+    }
+    // Whether a pixel within one of window position (x, y) has the colour.
+    bool around(std::array<double, 2> xy, const Colour8& c) const {
+        bool found = false;
+        for (int d = 0; d < 9; ++d) found |= at(int(xy[0]) + d % 3 - 1, int(xy[1]) + d / 3 - 1).near(c);
+        return found;
     }
 };
 
@@ -43,70 +181,73 @@ protected:
     std::unique_ptr<MainWindow> window;
 
     void Open(const std::string& commandText) {
+        window.reset();   // a window's end unhooks it from the platform
         window = std::make_unique<MainWindow>(platform);
         window->start(commandText);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window->surface()));
         QTest::qWait(50);
     }
-
     GLSurface& surface() { return *window->surface(); }
+    Program& program() { return window->program(); }
 
     FrameImage Frame() {
-        EXPECT_TRUE(surface().makeCurrent());
-        EXPECT_TRUE(window->drawFrame());
-        FrameImage image;
-        image.width = surface().pixelWidth();
-        image.height = surface().pixelHeight();
+        EXPECT_TRUE(surface().makeCurrent() && window->drawFrame());
+        FrameImage image{surface().pixelWidth(), surface().pixelHeight(), {}};
         image.rgb.resize(static_cast<size_t>(3 * image.width * image.height));
         glReadBuffer(GL_BACK);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, image.rgb.data());
         return image;
     }
-
-    // Only the white marker cube at `point` (model frame) is drawn.
-    void ShowOnlyMarkerAt(Vec3f point) {
-        Program& p = window->program();
-        p.layers.used = {false, false, false};
-        p.layers.showContourMap = false;
-        p.state.showAtoms = false;
-        p.state.showMarker = true;
-        window->pickPoint() = point;
-        p.state.listValid = 0;
+    void Look(float zoom, std::array<float, 3> shift, Quat q = {0, 0, 0, 1}) {
+        window->view().zoomScale = zoom;
+        window->view().modelShift = shift;
+        window->view().viewQuat = q;
+        program().state.listValid = 0;
+    }
+    // No surfaces and no contour map in the picture.
+    void HideTheMap() {
+        program().layers.used = {false, false, false};
+        program().layers.showContourMap = false;
+        program().state.listValid = 0;
     }
 
-    // Centre of the bright marker pixels, on the rows that `rowFilter` accepts.
-    template <typename RowFilter>
-    static Centroid MarkerCentroid(const FrameImage& image, RowFilter rowFilter) {
+    // Window position (pixels, origin bottom left) of model point p for an eye `eye` units
+    // right of the centre: the eye space point is R (shift + zoom p), R the rotation of the
+    // view quaternion's conjugate (the trackball's matrix); the eye looks from 22.5 units
+    // before the zero plane, which spans 12 units across the window's shorter side.
+    std::array<double, 2> Project(Vec3f p, double eye = 0.0) {
+        const ViewState& v = window->view();
+        double a[3], ua[3], uua[3], r[3];
+        for (int i = 0; i < 3; ++i) a[i] = v.modelShift[size_t(i)] + double(v.zoomScale) * p[i];
+        const double u[3] = {v.viewQuat[0], v.viewQuat[1], v.viewQuat[2]};
+        const auto cross = [](const double* s, const double* t, double* out) {
+            for (int i = 0; i < 3; ++i) out[i] = s[(i + 1) % 3] * t[(i + 2) % 3] - s[(i + 2) % 3] * t[(i + 1) % 3];
+        };
+        cross(u, a, ua);   // r = a - 2w u x a + 2 u x (u x a)
+        cross(u, ua, uua);
+        for (int i = 0; i < 3; ++i) r[i] = a[i] - 2 * v.viewQuat[3] * ua[i] + 2 * uua[i];
+        const double depth = 22.5 / (22.5 - r[2]), w = surface().pixelWidth(), h = surface().pixelHeight();
+        return {w / 2 + (eye + (r[0] - eye) * depth) * std::min(w, h) / 12, h / 2 + r[1] * depth * std::min(w, h) / 12};
+    }
+    // The mouse position (logical pixels, origin top left) over model point p.
+    QPointF MouseAt(Vec3f p) {
+        const auto at = Project(p);
+        return {at[0], surface().pixelHeight() - at[1]};
+    }
+
+    // Centre of the pixels that pass `test`, on the rows `row` accepts.
+    static Centroid CentroidOf(
+        const FrameImage& image, const std::function<bool(Rgb8)>& test,
+        const std::function<bool(int)>& row = [](int) { return true; }) {
         Centroid c;
-        for (int y = 0; y < image.height; ++y) {
-            if (!rowFilter(y)) continue;
-            for (int x = 0; x < image.width; ++x) {
-                const Rgb8 p = image.at(x, y);
-                if (p.r > 150 && p.g > 150 && p.b > 150) {
-                    c.x += x + 0.5;
-                    c.y += y + 0.5;
-                    ++c.count;
-                }
-            }
-        }
-        if (c.count) {
-            c.x /= c.count;
-            c.y /= c.count;
-        }
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; row(y) && x < image.width; ++x)
+                if (test(image.at(x, y))) c.x += x + 0.5, c.y += y + 0.5, ++c.count;
+        if (c.count) c.x /= c.count, c.y /= c.count;
         return c;
     }
-    static Centroid MarkerCentroid(const FrameImage& image) {
-        return MarkerCentroid(image, [](int) { return true; });
-    }
-
-    // Where the marker centre should land for `eye`, computed without GL.
-    std::array<double, 2> Predicted(const std::string& eye, Vec3f p) {
-        const ProgramState& s = window->program().state;
-        const auto frustum = EyeFrustumFor(eye, s.extentX, s.extentY);
-        return ProjectToWindow(*frustum, ModelViewMatrix(window->view()), p.x, p.y, p.z,
-                               surface().pixelWidth(), surface().pixelHeight());
-    }
+    static bool Bright(Rgb8 p) { return p.r > 150 && p.g > 150 && p.b > 150; }
 };
 
-}  // namespace tivarel::testing
+}   // namespace tivarel::testing

@@ -1,0 +1,168 @@
+// The command line, the opening of a map and the peak list's rescue, through the real
+// Program with the scripted platform standing in for the user; no window.
+#include "app/command_line.h"
+#include "app/program.h"
+#include "window_fixture.h"
+
+namespace tivarel::testing {
+namespace {
+
+TEST(CommandLine, ASwitchAndTheOneCharacterAfterItAreTakenOffTheFront) {
+    const std::array<std::string, 3> cases[] = {
+        {"", "NoStereo", ""},
+        {"map.fou", "NoStereo", "map.fou"},
+        {"-StereoHW", "StereoHW", ""},
+        {"-StereoHWxmap.mt1", "StereoHW", "map.mt1"},
+        {"-StereoInterlaced -StereoHW map.mt1", "StereoInterlaced", "-StereoHW map.mt1"},
+        {"-StereoHW -StereoInterlaced p.grd", "StereoInterlaced", "p.grd"},
+        {"-stereohw map.mt1", "NoStereo", "-stereohw map.mt1"},
+        {" map.fou", "NoStereo", " map.fou"}};
+    for (const auto& [text, mode, path] : cases) {
+        std::string rest = text, parsed = "Nothing";
+        ParseSwitches(rest, parsed);
+        EXPECT_EQ(parsed, mode) << text;
+        EXPECT_EQ(rest, path) << text;
+    }
+}
+
+// GRD values are scaled down: the upper value is MinValue + MaxValue / 500.
+TEST(LayerDefaults, LevelsAtTenThirtyAndFiftyPercentUpToTheGrdUpperValue) {
+    GridParams g;
+    g(10) = -2.0f;
+    g(11) = 1000.0f;
+    EXPECT_EQ(DefaultUpperValue(g, true), 0.0f);
+    LayerSettings layers;
+    int16_t style = 2;
+    layers.zSection = 7;
+    SetLayerDefaults(layers, style, -2.0f, 0.0f);
+    EXPECT_EQ(style, 1);
+    EXPECT_EQ(layers.zSection, 1);
+    EXPECT_EQ(layers.used, (std::array<bool, 3>{true, true, true}));
+    EXPECT_EQ(layers.limits, (std::array<float, 3>{-1.8f, -1.4f, -1.0f}));
+}
+
+struct OpenMapTest : ::testing::Test {
+    ScriptedPlatform platform;
+    Program program{platform, nullptr};
+    int Open(const std::string& text) {
+        return EndStatus([&] { program.OpenMap(text); });
+    }
+};
+
+TEST_F(OpenMapTest, StrangeExtensionsShowTwoBoxesThenEnd) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"map.Grd", "Grd"}, {"\"map.fou\"", "ou\""}, {"-stereohw map.Mt1", "Mt1"}, {"ab", "ab"}};
+    for (const auto& [name, extension] : cases) {
+        platform.events.clear();
+        EXPECT_EQ(Open(name), 1) << name;
+        EXPECT_EQ(platform.events,
+                  (std::vector<std::string>{"message: Strange file extension !!!", "message: " + extension, "end: 1"}));
+    }
+}
+
+TEST_F(OpenMapTest, ContoursAreRebuiltOnlyWhileTheContourMapIsOn) {
+    ASSERT_EQ(Open(kSampleMap), -1);
+    program.layers.zSection = 29;   // through the molecules
+    program.layers.showContourMap = false;
+    program.segments.count(1) = 0;
+    program.GenerateFields();
+    EXPECT_EQ(program.segments.count(1), 0);
+    program.layers.showContourMap = true;
+    program.GenerateFields();
+    EXPECT_GT(program.segments.count(1), 0);
+}
+
+// Confirmed peaks that never reached a peak file go to a recovery file before the
+// program ends or the list is emptied, whatever the way there.
+class PeakRescue : public OpenMapTest {
+protected:
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const fs::path maps = ScratchFolder() / name / "maps", data = ScratchFolder() / name / "data";
+
+    void SetUp() override {
+        fs::create_directories(maps);
+        fs::create_directories(data);
+        platform.dataFolder = data.string();
+    }
+    // A 2 x 2 x 2 map, unit steps from 0, with the given cell matrix and origin.
+    std::string Map(const std::string& file, const std::string& cell = "1 0 0 0 1 0 0 0 1 0 0 0") {
+        return WriteFou(
+            name + "/maps/" + file, {2, 2, 2}, {0, 0, 0},
+            [](double x, double y, double) { return x + y == 0 ? 5.0 : 0.0; }, {}, cell);
+    }
+    void Confirm(std::initializer_list<Vec3f> points) {
+        for (const Vec3f& p : points) {
+            platform.yesNoAnswers.push_back(true);
+            program.AddPeak(p);
+        }
+    }
+    static std::vector<fs::path> Recovered(const fs::path& folder) {
+        std::vector<fs::path> found;
+        for (const auto& e : fs::directory_iterator(folder))
+            if (e.path().filename().string().find("-unsaved-peaks-") != std::string::npos) found.push_back(e.path());
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+};
+
+// Opening another map empties the list after keeping its peaks beside the old map, with
+// its cell; a reader fault while opening ends the program, and the message says where the
+// peaks of the map shown went.
+TEST_F(PeakRescue, OpeningAnotherMapOrFailingToKeepsThePeaksOfTheMapShown) {
+    ASSERT_EQ(Open(Map("first.fou", "2 0 0 0 4 0 0 0 5 0.5 0 0")), -1);
+    Confirm({{1.0f, 1.0f, -2.5f}, {0.0f, 0.0f, 0.0f}});
+    ASSERT_EQ(Open(Map("second.fou")), -1);
+    EXPECT_EQ(program.peaks.count, 0);
+    auto files = Recovered(maps);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].filename().string().rfind("first-unsaved-peaks-", 0), 0u) << files[0];
+    // Fractional f = cell^-1 p + origin: (1/2 + .5, 1/4, -2.5/5) and (.5, 0, 0).
+    EXPECT_EQ(ReadFile(files[0]), "ATOM Q  1   X= 1  Y= .25  Z=-.5 \r\nATOM Q  2   X= .5  Y= 0  Z= 0 \r\n");
+    Confirm({{0.5f, 0.0f, 0.0f}});
+    const std::string broken = (maps / "broken.fou").string();
+    std::ofstream(broken, std::ios::binary) << ReadFile(Map("whole.fou")).substr(0, 60);
+    EXPECT_EQ(Open(broken), 1);
+    files = Recovered(maps);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(ReadFile(files[1]), "ATOM Q  1   X= .5  Y= 0  Z= 0 \r\n");
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].rfind("The map file " + broken + " ends early", 0), 0u) << platform.messages[0];
+    EXPECT_TRUE(platform.messages[0].ends_with("\nThe 1 peak not saved to a peak file was written to " +
+                                               files[1].string() + "."));
+}
+
+// A saved list is safe; a peak added after the save makes the whole list unsaved again.
+TEST_F(PeakRescue, OnlyUnsavedListsAreRescuedAndNeverOverAnEarlierFile) {
+    ASSERT_EQ(Open(Map("m.fou")), -1);
+    Confirm({{0.25f, 0.0f, 0.0f}});
+    platform.fileAnswers.push_back((data / "saved.dat").string());
+    EXPECT_FALSE(program.SavePeakFile().has_value());
+    EXPECT_EQ(program.RescuePeaks(), "");
+    Confirm({{0.75f, 0.0f, 0.0f}});
+    const std::string note = program.RescuePeaks();
+    const auto files = Recovered(maps);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(note, "The 2 peaks not saved to a peak file were written to " + files[0].string() + ".");
+    EXPECT_EQ(ReadFile(files[0]), "ATOM Q  1   X= .25  Y= 0  Z= 0 \r\nATOM Q  2   X= .75  Y= 0  Z= 0 \r\n");
+    Confirm({{0.5f, 0.0f, 0.0f}});
+    program.EmptyPeakList();   // as "&Clear Peaks" does
+    EXPECT_EQ(Recovered(maps).size(), 2u);
+}
+
+// A map folder that is gone sends the peaks to the data folder; with no folder at all,
+// the note itself carries them to standard error.
+TEST_F(PeakRescue, MissingFoldersSendThePeaksToTheDataFolderOrIntoTheNote) {
+    fs::create_directories(maps / "gone");
+    ASSERT_EQ(Open(Map("gone/m.fou")), -1);
+    Confirm({{0.5f, 0.25f, 0.0f}});
+    fs::remove_all(maps / "gone");
+    EXPECT_EQ(EndStatus([&] { platform.endProgram(0); }), 0);
+    ASSERT_EQ(Recovered(data).size(), 1u);
+    EXPECT_EQ(ReadFile(Recovered(data)[0]), "ATOM Q  1   X= .5  Y= .25  Z= 0 \r\n");
+    Confirm({{0.5f, 0.5f, 0.5f}});
+    fs::remove_all(data);
+    EXPECT_EQ(program.RescuePeaks().find("The 2 peaks not saved to a peak file were not written to any file"), 0u);
+}
+
+}   // namespace
+}   // namespace tivarel::testing
