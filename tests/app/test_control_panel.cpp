@@ -69,7 +69,6 @@ TEST_F(ControlPanelTest, LoadShowsTheRangeTheDefaultsOnTheirBarsAndThePresetName
     ControlPanel& p = panel();
     EXPECT_TRUE(p.isVisible() && p.windowTitle() == "Control Panel");
     EXPECT_EQ(p.minValueEdit->text().toStdString() + " " + p.maxValueEdit->text().toStdString(), "0 1");
-    EXPECT_EQ(p.sectionEdit->text().toStdString(), "1");
     EXPECT_EQ(p.rangeLabel->text().toStdString(), "<1, 7>");
     EXPECT_EQ(Flags(true), "1111101010");
     EXPECT_EQ(Bars(), (std::array<int, 3>{3277, 9830, 16384}));

@@ -35,7 +35,6 @@ TEST(LayerDefaults, LevelsAtTenThirtyAndFiftyPercentUpToTheGrdUpperValue) {
     int16_t style = 2;
     layers.zSection = 7;
     SetLayerDefaults(layers, style, -2.0f, 0.0f);
-    EXPECT_EQ(style, 1);
     EXPECT_EQ(layers.zSection, 1);
     EXPECT_EQ(layers.used, (std::array<bool, 3>{true, true, true}));
     EXPECT_EQ(layers.limits, (std::array<float, 3>{-1.8f, -1.4f, -1.0f}));
