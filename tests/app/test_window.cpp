@@ -259,6 +259,15 @@ TEST_F(MenuTest, PovRayExportWritesTheSceneBehindTheHead) {
     EXPECT_NE(text.find("sphere {<"), std::string::npos);
     EXPECT_TRUE(text.ends_with("\r\n}\r\nscale <1,1,-1>\r\n}\r\n"));
     EXPECT_TRUE(platform.messages.empty());
+    // Without the GL context nothing can be written, and the user is told why.
+    surface().releaseContext();
+    for (const char* command : {"exportPovScene", "saveImage"}) {
+        platform.fileAnswers = {Scratch(command)};
+        Run(command);
+        EXPECT_EQ(platform.messages.back(), "Cannot write the file " + Scratch(command) +
+                                                ": the OpenGL drawing surface is not available.");
+        EXPECT_FALSE(fs::exists(Scratch(command)));
+    }
 }
 
 }   // namespace
