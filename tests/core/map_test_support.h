@@ -1,21 +1,15 @@
 #pragma once
-// Pieces the core tests share: the contents of test map files and the checks of a
-// loaded map against them, bad-input drivers for the map readers, and small grids
-// with known values for the contouring tests.
+// Pieces the core tests share: what the reader tests write into map files and the checks
+// of a loaded map against it, the stop a bad input must end with, and small grids of
+// known values for the contouring tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <functional>
-#include <initializer_list>
-#include <random>
-#include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "mapio/map_model.h"
@@ -24,39 +18,14 @@
 
 namespace tivarel::test_support {
 
-// ---------------------------------------------------------------- values and numbers
-
 // Distinct for every grid point, negative and positive, so any mix-up of order shows.
 inline float DefaultValue(int x, int y, int z) { return float(100 * x + 10 * y + z) - 250.25f; }
-
-// DefaultValue, but `v` at grid point (x, y, z).
-inline std::function<float(int, int, int)> ValueAt(int x, int y, int z, float v) {
-    return [=](int a, int b, int c) { return a == x && b == y && c == z ? v : DefaultValue(a, b, c); };
-}
-
-// DefaultValue, but the upper value limit at the first point of a 3 x 4 x 2 grid and
-// the lower one at its last point.
-inline float ValueAtLimits(int x, int y, int z) {
-    if (x == 1 && y == 1 && z == 1) return 10000.0f;
-    if (x == 3 && y == 4 && z == 2) return -10000.0f;
-    return DefaultValue(x, y, z);
-}
-
-struct ValueCase {
-    float value;
-    const char* message;
-};
-// Just past each value limit, with the message a reader must stop with.
-inline const ValueCase kValuesBeyondLimits[] = {{10000.5f, "Your input data looks strange, ZOL > 10000"},
-                                                {-10001.0f, "Your input data looks strange, ZOL < -10000"}};
 
 // Shortest text that reads back as exactly `v`.
 inline std::string NumberText(float v) {
     char buf[64];
     return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
 }
-
-// ---------------------------------------------------------------- what a map file holds
 
 // Header and grid of a map given in a crystal cell (FOU, MT1), as the tests write them.
 struct CellMapContents {
@@ -72,7 +41,6 @@ struct CellMapContents {
 struct GridFrame {
     std::array<std::array<double, 3>, 3> matrix{};
     std::array<double, 3> origin{};
-
     template <class T>
     std::array<double, 3> point(const std::array<T, 3>& frac) const {
         std::array<double, 3> p{};
@@ -91,26 +59,21 @@ inline GridFrame CellFrame(const CellMapContents& f) {
     return frame;
 }
 
-// ---------------------------------------------------------------- checks of a loaded map
-
 inline void ExpectNearPoint(const Vec3f& actual, const std::array<double, 3>& expected, const std::string& what) {
     for (int c = 0; c < 3; ++c)
-        EXPECT_NEAR(actual[c], expected[size_t(c)], 1e-5 * (1.0 + std::fabs(expected[size_t(c)])))
-            << what << " component " << c;
+        EXPECT_NEAR(actual[c], expected[size_t(c)], 1e-5 * (1.0 + std::fabs(expected[size_t(c)]))) << what << " " << c;
 }
 
 // Matrix, origin, cell constants, counts, first grid coordinates and steps as written.
 inline void ExpectHeader(const CellMapContents& f, const DensityMap& map) {
     for (int i = 1; i <= 3; ++i)
-        for (int j = 1; j <= 3; ++j)
-            EXPECT_EQ(map.cellMatrix(i, j), f.matrix[size_t(i - 1)][size_t(j - 1)]) << i << "," << j;
+        for (int j = 1; j <= 3; ++j) EXPECT_EQ(map.cellMatrix(i, j), f.matrix[size_t(i - 1)][size_t(j - 1)]);
     for (int c = 0; c < 3; ++c) EXPECT_EQ(map.mapOrigin[c], f.origin[size_t(c)]);
-    for (size_t k = 0; k < 6; ++k) EXPECT_EQ(map.cellParams[k], f.cell[k]);
-    for (int axis = 1; axis <= 3; ++axis) {
-        const size_t a = size_t(axis - 1);
-        EXPECT_EQ(map.gridParams(axis), float(f.n[a]));
-        EXPECT_EQ(map.gridParams(3 + axis), f.axes[a][0]);
-        EXPECT_EQ(map.gridParams(6 + axis), f.axes[a][1]);
+    EXPECT_EQ(map.cellParams, f.cell);
+    for (int a = 1; a <= 3; ++a) {
+        EXPECT_EQ(map.gridParams(a), float(f.n[size_t(a - 1)]));
+        EXPECT_EQ(map.gridParams(3 + a), f.axes[size_t(a - 1)][0]);
+        EXPECT_EQ(map.gridParams(6 + a), f.axes[size_t(a - 1)][1]);
     }
 }
 
@@ -118,28 +81,25 @@ inline void ExpectHeader(const CellMapContents& f, const DensityMap& map) {
 // `File` exposes the counts `n` and `value(x, y, z)`.
 template <class File>
 void ExpectGrid(const File& f, const DensityMap& map) {
-    ASSERT_EQ(map.grid.nx(), f.n[0]);
-    ASSERT_EQ(map.grid.ny(), f.n[1]);
-    ASSERT_EQ(map.grid.nz(), f.n[2]);
+    ASSERT_EQ((std::array{map.grid.nx(), map.grid.ny(), map.grid.nz()}), f.n);
     float lowest = INFINITY, highest = -INFINITY;
+    size_t slot = 0;
     for (int z = 1; z <= f.n[2]; ++z)
         for (int y = 1; y <= f.n[1]; ++y)
-            for (int x = 1; x <= f.n[0]; ++x) {
+            for (int x = 1; x <= f.n[0]; ++x, ++slot) {
                 const float v = f.value(x, y, z);
                 lowest = std::min(lowest, v);
                 highest = std::max(highest, v);
-                const size_t slot = size_t(x - 1) + size_t(f.n[0]) * (size_t(y - 1) + size_t(f.n[1]) * size_t(z - 1));
                 ASSERT_EQ(map.grid.values()[slot], v) << x << "," << y << "," << z;
             }
     EXPECT_EQ(map.gridParams.minValue(), lowest);
     EXPECT_EQ(map.gridParams.maxValue(), highest);
 }
 
-// Each atom named as `nameOf` says and moved into the grid frame, and the corners of
-// the fractional unit cell: bottom face in cyclic order, then the top face.
+// Each atom named as `nameOf` says and moved into the grid frame, and the corners of the
+// fractional unit cell: bottom face in cyclic order, then the top face.
 template <class Atom, class NameOf>
-void ExpectAtomsAndCorners(const GridFrame& frame, const std::vector<Atom>& atoms, NameOf nameOf,
-                           const DensityMap& map) {
+void ExpectAtomsAndCorners(const GridFrame& frame, const std::vector<Atom>& atoms, NameOf nameOf, const DensityMap& map) {
     ASSERT_EQ(map.atoms.size(), atoms.size());
     for (size_t i = 0; i < atoms.size(); ++i) {
         EXPECT_EQ(map.atoms[i].name, nameOf(atoms[i]));
@@ -150,8 +110,6 @@ void ExpectAtomsAndCorners(const GridFrame& frame, const std::vector<Atom>& atom
     for (size_t k = 0; k < 8; ++k)
         ExpectNearPoint(map.cellCorners[k], frame.point(corners[k]), "corner " + std::to_string(k + 1));
 }
-
-// ---------------------------------------------------------------- bad input
 
 // The ProgramStop that `action` throws; fails the test when none is thrown.
 inline ProgramStop StopFrom(const std::function<void()>& action) {
@@ -166,127 +124,21 @@ inline ProgramStop StopFrom(const std::function<void()>& action) {
 
 inline std::string StopMessage(const std::function<void()>& action) { return StopFrom(action).what(); }
 
-// One map reader: from bytes in memory, under the name `path`, and from a file.
-struct MapReader {
-    DensityMap (*parse)(std::string_view, const std::string&);
-    DensityMap (*read)(const std::string&);
-    std::string path;
-};
-
-// The stop of input that must not load; fails the test when it loads.
-inline ProgramStop StopOf(const MapReader& reader, std::string_view bytes) {
-    return StopFrom([&] { reader.parse(bytes, reader.path); });
+// `text` holds every one of `parts`.
+inline void ExpectHolds(const std::string& text, std::initializer_list<std::string> parts) {
+    for (const std::string& part : parts) EXPECT_NE(text.find(part), std::string::npos) << text << " lacks " << part;
 }
 
-inline void ExpectMessageNames(const MapReader& reader, const std::string& message, const std::string& part) {
-    EXPECT_NE(message.find(reader.path), std::string::npos) << message;
-    EXPECT_NE(message.find(part), std::string::npos) << message << " should hold " << part;
-}
-
-// Writes the bytes to a temporary file and loads that.
-inline DensityMap ReadThroughDisk(const MapReader& reader, const std::string& bytes, const std::string& fileName) {
-    const std::string path = ::testing::TempDir() + fileName;
-    std::ofstream(path, std::ios::binary) << bytes;
-    DensityMap map = reader.read(path);
-    std::remove(path.c_str());
-    return map;
-}
-
-inline void ExpectMissingFileStops(const MapReader& reader, const std::string& missing) {
-    try {
-        reader.read(missing);
-        FAIL() << "a missing file loaded";
-    } catch (const ProgramStop& stop) {
-        EXPECT_NE(std::string(stop.what()).find(missing), std::string::npos) << stop.what();
-    }
-}
-
-// Files of default contents but `c.value` at grid point (2, 3, 2): each must stop with
-// `c.message`. `File` exposes `value(x, y, z)`.
-template <class File>
-void ExpectValuesStop(const MapReader& reader, std::string (*write)(const File&),
-                      std::span<const ValueCase> cases = kValuesBeyondLimits) {
-    for (const ValueCase& c : cases) {
-        File f;
-        f.value = ValueAt(2, 3, 2, c.value);
-        EXPECT_EQ(StopOf(reader, write(f)).what(), std::string(c.message)) << c.value;
-    }
-}
-
-// A text map of default contents written with CR LF and with LF line ends (`File`
-// exposes `lineEnd`): whatever the cut, the reader stops with a message or loads; it
-// loads the whole map once the last number is complete and never while that number
-// is missing.
-template <class File>
-void ExpectEveryCutStopsOrLoads(const MapReader& reader, std::string (*write)(const File&)) {
-    for (const std::string eol : {"\r\n", "\n"}) {
-        File f;
-        f.lineEnd = eol;
-        const std::string text = write(f);
-        const size_t lastNumber = text.find_last_of(" \r\n", text.size() - eol.size() - 1) + 1;
-        for (size_t cut = 0; cut < text.size(); ++cut) {
-            bool loaded = false;
-            try {
-                reader.parse(text.substr(0, cut), reader.path);
-                loaded = true;
-            } catch (const ProgramStop&) {
-            }
-            if (cut <= lastNumber) {
-                EXPECT_FALSE(loaded) << "cut at " << cut;
-            }
-            if (cut >= text.size() - eol.size()) {
-                EXPECT_TRUE(loaded) << "cut at " << cut;
-            }
-        }
-    }
-}
-
-// Each byte in turn replaced by each garbage byte: the reader stops with a message or loads.
-inline void ParseEverySpoiledByte(const MapReader& reader, const std::string& bytes,
-                                  std::initializer_list<char> garbage) {
-    for (size_t at = 0; at < bytes.size(); ++at) {
-        for (const char g : garbage) {
-            std::string spoiled = bytes;
-            spoiled[at] = g;
-            try {
-                reader.parse(spoiled, reader.path);
-            } catch (const ProgramStop&) {
-            }
-        }
-    }
-}
-
-// Random texts of numbers, separators, line ends, letters and odd bytes: the reader
-// stops with a message or loads.
-inline void ParseRandomText(const MapReader& reader, unsigned seed) {
-    static const char alphabet[] = "0123456789 .,-+eE\r\n\tabc\xff";
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<size_t> pick(0, sizeof alphabet - 1);  // includes the '\0'
-    std::uniform_int_distribution<size_t> length(0, 400);
-    for (int n = 0; n < 500; ++n) {
-        std::string text(length(random), ' ');
-        for (char& c : text) c = alphabet[pick(random)];
-        try {
-            reader.parse(text, reader.path);
-        } catch (const ProgramStop&) {
-        }
-    }
-}
-
-// ---------------------------------------------------------------- grids for contouring
-
-// A grid with first point `origin` and steps `step`, values from f(a, b, c) (1-based).
+// A grid with first point `origin` and steps `step`, values f(a, b, c) (1-based).
 struct TestGrid {
     GridParams g;
     DensityGrid grid;
-    TestGrid(int nx, int ny, int nz, const std::function<float(int, int, int)>& f,
-             Vec3f step = {1, 1, 1}, Vec3f origin = {0, 0, 0}) {
-        g(1) = static_cast<float>(nx);
-        g(2) = static_cast<float>(ny);
-        g(3) = static_cast<float>(nz);
-        for (int axis = 0; axis < 3; ++axis) {
-            g(4 + axis) = origin[axis];
-            g(7 + axis) = step[axis];
+    TestGrid(int nx, int ny, int nz, const std::function<float(int, int, int)>& f, Vec3f step = {1, 1, 1},
+             Vec3f origin = {0, 0, 0}) {
+        for (int a = 0; a < 3; ++a) {
+            g(1 + a) = float(std::array{nx, ny, nz}[size_t(a)]);
+            g(4 + a) = origin[a];
+            g(7 + a) = step[a];
         }
         grid.resize(nx, ny, nz);
         for (int c = 1; c <= nz; ++c)
