@@ -6,148 +6,62 @@
 #include <string>
 
 #include "stereo/frustum.h"
-#include "view/trackball.h"
 
 namespace tivarel {
 namespace {
 
 const Mat4 kIdentity{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-struct Expected {
-    double left, right, bottom, top, shiftX;
-};
-
-void ExpectFrustum(const std::optional<EyeFrustum>& f, const Expected& e) {
-    ASSERT_TRUE(f.has_value());
-    EXPECT_NEAR(f->left, e.left, 1e-6);
-    EXPECT_NEAR(f->right, e.right, 1e-6);
-    EXPECT_NEAR(f->bottom, e.bottom, 1e-6);
-    EXPECT_NEAR(f->top, e.top, 1e-6);
-    EXPECT_EQ(f->nearClip, 7.5);
-    EXPECT_EQ(f->farClip, 37.5);
-    EXPECT_NEAR(f->shiftX, e.shiftX, 1e-7);
-    EXPECT_EQ(f->shiftY, 0.0f);
-    EXPECT_EQ(f->shiftZ, -22.5f);
-}
-
-// ---------------------------------------------------------------- per-eye frustum
-
-TEST(EyeFrustum, ThreeEyesForSeveralExtents) {
-    const double side = 0.31 / 3.0;
-    for (const auto& [ex, ey] : {std::pair{1.0, 1.0}, std::pair{2.0, 1.0}, std::pair{1.0, 1.5}}) {
-        SCOPED_TRACE(testing::Message() << ex << " x " << ey);
-        const float fx = static_cast<float>(ex), fy = static_cast<float>(ey);
-        ExpectFrustum(EyeFrustumFor("CentralEye", fx, fy), {-2 * ex, 2 * ex, -2 * ey, 2 * ey, 0.0});
-        ExpectFrustum(EyeFrustumFor("LeftEye", fx, fy), {-2 * ex + side, 2 * ex + side, -2 * ey, 2 * ey, 0.31});
-        ExpectFrustum(EyeFrustumFor("RightEye", fx, fy), {-2 * ex - side, 2 * ex - side, -2 * ey, 2 * ey, -0.31});
+// The zero plane is 6 * extent to each side; the eye 22.5 in front of it, the near plane 15
+// in front, the far one 15 behind: near 7.5, far 37.5, and at the near plane a third of the
+// zero plane's half-sizes, each side shifted against the eye's 0.31 to the side.
+TEST(EyeFrustum, ThreeEyesAndPickingFromWorkedNumbers) {
+    const double third = 0.31 / 3.0;
+    const struct { const char* eye; double left, right, shiftX; } cases[] = {
+        {"CentralEye", -4, 4, 0}, {"CentralEyePicking", -4, 4, 0}, {"LeftEye", -4 + third, 4 + third, 0.31}, {"RightEye", -4 - third, 4 - third, -0.31}};
+    for (const auto& c : cases) {
+        const std::optional<EyeFrustum> f = EyeFrustumFor(c.eye, 2.0f, 1.5f);
+        ASSERT_TRUE(f.has_value()) << c.eye;
+        EXPECT_NEAR(f->left, c.left, 1e-6) << c.eye;
+        EXPECT_NEAR(f->right, c.right, 1e-6) << c.eye;
+        EXPECT_NEAR(f->bottom, -3.0, 1e-6);
+        EXPECT_NEAR(f->top, 3.0, 1e-6);
+        EXPECT_EQ(f->nearClip, 7.5);
+        EXPECT_EQ(f->farClip, 37.5);
+        EXPECT_NEAR(f->shiftX, c.shiftX, 1e-7) << c.eye;
+        EXPECT_EQ(f->shiftY, 0.0f);
+        EXPECT_EQ(f->shiftZ, -22.5f);
     }
-}
-
-TEST(EyeFrustum, PickingUsesCentralNumbers) {
-    const auto central = EyeFrustumFor("CentralEye", 2.0f, 1.0f);
-    const auto picking = EyeFrustumFor("CentralEyePicking", 2.0f, 1.0f);
-    ASSERT_TRUE(central && picking);
-    EXPECT_EQ(picking->left, central->left);
-    EXPECT_EQ(picking->right, central->right);
-    EXPECT_EQ(picking->bottom, central->bottom);
-    EXPECT_EQ(picking->top, central->top);
-    EXPECT_EQ(picking->nearClip, central->nearClip);
-    EXPECT_EQ(picking->farClip, central->farClip);
-    EXPECT_EQ(picking->shiftX, central->shiftX);
-    EXPECT_EQ(picking->shiftY, central->shiftY);
-    EXPECT_EQ(picking->shiftZ, central->shiftZ);
-}
-
-TEST(EyeFrustum, UnknownEyeNamesGiveNone) {
-    for (const char* name : {"", "centraleye", "LeftEye ", "Left", "CENTRALEYE", "StereoHW"})
-        EXPECT_FALSE(EyeFrustumFor(name, 1.0f, 1.0f).has_value()) << name;
-}
-
-TEST(EyeFrustum, ClipDistancesMeasuredFromTheEye) {
-    // Zero plane 2 and distance 30: the eye sits at z = 32.
+    for (const char* name : {"", "centraleye", "LeftEye ", "Left", "StereoHW"}) EXPECT_FALSE(EyeFrustumFor(name, 1.0f, 1.0f).has_value()) << name;
+    // Zero plane 2 and distance 30: the eye sits at z = 32; near 10 and far -4 from the zero plane.
     const EyeFrustum f = ComputeEyeFrustum(-3.0f, 5.0f, -1.0f, 2.0f, 10.0f, -4.0f, 2.0f, 30.0f, 0.0f);
-    EXPECT_EQ(f.nearClip, 22.0);
-    EXPECT_EQ(f.farClip, 36.0);
-    EXPECT_EQ(f.shiftX, -1.0f);
-    EXPECT_EQ(f.shiftY, -0.5f);
-    EXPECT_EQ(f.shiftZ, -32.0f);
+    EXPECT_EQ((std::array{f.nearClip, f.farClip}), (std::array{22.0, 36.0}));
+    EXPECT_EQ((std::array{f.shiftX, f.shiftY, f.shiftZ}), (std::array{-1.0f, -0.5f, -32.0f}));
 }
 
-// ---------------------------------------------------------------- window extents
-
-TEST(WindowExtents, ShorterSideKeepsOne) {
-    EXPECT_EQ(WindowExtents(800, 400), (std::pair{2.0f, 1.0f}));
-    EXPECT_EQ(WindowExtents(400, 800), (std::pair{1.0f, 2.0f}));
-    EXPECT_EQ(WindowExtents(500, 500), (std::pair{1.0f, 1.0f}));
-    EXPECT_EQ(WindowExtents(300, 200), (std::pair{1.5f, 1.0f}));
-    EXPECT_EQ(WindowExtents(640, 480), (std::pair{static_cast<float>(640.0 / 480.0), 1.0f}));
+// The shorter side spans -6..6: its extent is 1, the longer side's the ratio of the sides.
+TEST(WindowExtents, ShorterSideKeepsOneAndZeroSizeCountsAsOnePixel) {
+    const struct { int w, h; float x, y; } cases[] = {{800, 400, 2.0f, 1.0f}, {400, 800, 1.0f, 2.0f}, {500, 500, 1.0f, 1.0f},
+                                                      {300, 200, 1.5f, 1.0f}, {0, 0, 1.0f, 1.0f}, {0, 300, 1.0f, 1.0f}, {300, 0, 1.0f, 1.0f}};
+    for (const auto& c : cases) EXPECT_EQ(WindowExtents(c.w, c.h), std::make_pair(c.x, c.y)) << c.w << " x " << c.h;
 }
 
-TEST(WindowExtents, ZeroSizeCountsAsOnePixel) {
-    EXPECT_EQ(WindowExtents(0, 0), (std::pair{1.0f, 1.0f}));
-    EXPECT_EQ(WindowExtents(0, 300), (std::pair{1.0f, 1.0f}));
-    EXPECT_EQ(WindowExtents(300, 0), (std::pair{1.0f, 1.0f}));
-}
-
-// ---------------------------------------------------------------- projection
-
-TEST(Projection, ZeroPlaneSpansSixUnitsOnTheShorterSide) {
-    const auto [ex, ey] = WindowExtents(800, 400);
-    const EyeFrustum f = *EyeFrustumFor("CentralEye", ex, ey);
-    auto at = [&](float x, float y) { return ProjectToWindow(f, kIdentity, x, y, 0.0f, 800, 400); };
-    const auto centre = at(0.0f, 0.0f);
-    EXPECT_NEAR(centre[0], 400.0, 1e-4);
-    EXPECT_NEAR(centre[1], 200.0, 1e-4);
-    const auto topRight = at(12.0f, 6.0f);
-    EXPECT_NEAR(topRight[0], 800.0, 1e-4);
-    EXPECT_NEAR(topRight[1], 400.0, 1e-4);
-    const auto bottomLeft = at(-12.0f, -6.0f);
-    EXPECT_NEAR(bottomLeft[0], 0.0, 1e-4);
-    EXPECT_NEAR(bottomLeft[1], 0.0, 1e-4);
-}
-
-TEST(Projection, NearerPointsLookBigger) {
-    const EyeFrustum f = *EyeFrustumFor("CentralEye", 1.0f, 1.0f);
-    const auto onPlane = ProjectToWindow(f, kIdentity, 3.0f, 0.0f, 0.0f, 600, 600);
-    const auto nearer = ProjectToWindow(f, kIdentity, 3.0f, 0.0f, 7.5f, 600, 600);
-    // 22.5 / 15 times the offset from the centre.
-    EXPECT_NEAR(nearer[0] - 300.0, (onPlane[0] - 300.0) * 1.5, 1e-3);
-}
-
-TEST(Projection, ZeroPlanePointsCoincideForBothEyes) {
-    const EyeFrustum left = *EyeFrustumFor("LeftEye", 2.0f, 1.0f);
-    const EyeFrustum right = *EyeFrustumFor("RightEye", 2.0f, 1.0f);
-    for (const auto& p : {std::array{0.0f, 0.0f}, std::array{5.0f, -2.0f}, std::array{-11.0f, 5.5f}}) {
-        const auto l = ProjectToWindow(left, kIdentity, p[0], p[1], 0.0f, 800, 400);
-        const auto r = ProjectToWindow(right, kIdentity, p[0], p[1], 0.0f, 800, 400);
-        EXPECT_NEAR(l[0], r[0], 1e-3);
-        EXPECT_NEAR(l[1], r[1], 1e-3);
+// In an 800 x 400 window (12, 6) of the zero plane is the top right corner; a point 7.5 nearer
+// looks 22.5 / 15 times as far from the centre. The eyes see the zero plane alike; in front
+// of it the left eye sees a point further right, behind it further left.
+TEST(Projection, ZeroPlaneFillsTheWindowAndEyesSeparateOffIt) {
+    const EyeFrustum central = *EyeFrustumFor("CentralEye", 2.0f, 1.0f);
+    const auto at = [&](const EyeFrustum& f, float x, float y, float z) { return ProjectToWindow(f, kIdentity, x, y, z, 800, 400); };
+    for (const auto& [x, y, px, py] : {std::array{0.0f, 0.0f, 400.0f, 200.0f}, std::array{12.0f, 6.0f, 800.0f, 400.0f},
+                                       std::array{-12.0f, -6.0f, 0.0f, 0.0f}, std::array{-4.0f, 2.0f, 800.0f / 3, 800.0f / 3}}) {
+        EXPECT_NEAR(at(central, x, y, 0.0f)[0], px, 1e-3);
+        EXPECT_NEAR(at(central, x, y, 0.0f)[1], py, 1e-3);
     }
-}
-
-TEST(Projection, PointsOffTheZeroPlaneSeparate) {
-    const EyeFrustum left = *EyeFrustumFor("LeftEye", 1.0f, 1.0f);
-    const EyeFrustum right = *EyeFrustumFor("RightEye", 1.0f, 1.0f);
-    // In front of the zero plane the images cross: the left eye sees the point further right.
-    auto l = ProjectToWindow(left, kIdentity, 1.0f, 2.0f, 5.0f, 600, 600);
-    auto r = ProjectToWindow(right, kIdentity, 1.0f, 2.0f, 5.0f, 600, 600);
-    EXPECT_GT(l[0] - r[0], 1.0);
-    EXPECT_NEAR(l[1], r[1], 1e-3);
-    l = ProjectToWindow(left, kIdentity, 1.0f, 2.0f, -5.0f, 600, 600);
-    r = ProjectToWindow(right, kIdentity, 1.0f, 2.0f, -5.0f, 600, 600);
-    EXPECT_LT(l[0] - r[0], -1.0);
-}
-
-TEST(Projection, GeneralZeroPlaneIsSharedByTheEyes) {
-    const float z0 = 3.0f;
-    const EyeFrustum l = ComputeEyeFrustum(-4.0f, 4.0f, -3.0f, 3.0f, 8.0f, -8.0f, z0, 30.0f, -0.5f);
-    const EyeFrustum r = ComputeEyeFrustum(-4.0f, 4.0f, -3.0f, 3.0f, 8.0f, -8.0f, z0, 30.0f, 0.5f);
-    const auto pl = ProjectToWindow(l, kIdentity, 2.0f, -1.0f, z0, 400, 300);
-    const auto pr = ProjectToWindow(r, kIdentity, 2.0f, -1.0f, z0, 400, 300);
-    EXPECT_NEAR(pl[0], pr[0], 1e-3);
-    // The zero-plane rectangle fills the window: x = 2 of -4..4 lies at three quarters.
-    EXPECT_NEAR(pl[0], 300.0, 1e-3);
-    EXPECT_NEAR(pl[1], 100.0, 1e-3);
+    EXPECT_NEAR(at(central, 4.0f, 0.0f, 7.5f)[0], 400.0 + 4.0 / 12.0 * 400.0 * 1.5, 1e-3);
+    const EyeFrustum left = *EyeFrustumFor("LeftEye", 2.0f, 1.0f), right = *EyeFrustumFor("RightEye", 2.0f, 1.0f);
+    EXPECT_NEAR(at(left, 5.0f, -2.0f, 0.0f)[0], at(right, 5.0f, -2.0f, 0.0f)[0], 1e-3);
+    EXPECT_GT(at(left, 1.0f, 2.0f, 5.0f)[0] - at(right, 1.0f, 2.0f, 5.0f)[0], 1.0);
+    EXPECT_LT(at(left, 1.0f, 2.0f, -5.0f)[0] - at(right, 1.0f, 2.0f, -5.0f)[0], -1.0);
 }
 
 }  // namespace
