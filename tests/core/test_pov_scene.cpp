@@ -1,6 +1,6 @@
-// POV-Ray scene: comments and head copy, the unions in their order, cylinders and
-// spheres in the file number form, short cylinders left out, the matrix block and
-// the closing lines; every line ends with CR LF.
+// POV-Ray scene: comments and head copy, the unions in their order, cylinders and spheres in
+// the file number form, short cylinders left out, the matrix block and the closing lines;
+// every line ends with CR LF.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,62 +19,42 @@ using Lines = std::vector<std::string>;
 Lines SplitCrLf(const std::string& text) {
     Lines lines;
     size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        const std::string line = text.substr(start, end - start);
-        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
-        lines.push_back(line);
-    }
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) lines.push_back(text.substr(start, end - start));
     EXPECT_EQ(start, text.size()) << "text after the last CR LF";
+    for (const std::string& line : lines) EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
     return lines;
 }
 
-Lines Join(std::initializer_list<Lines> parts) {
-    Lines all;
-    for (const Lines& p : parts) all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-
-const std::string kHead =
-    "#include \"colors.inc\"\r\n"
-    "#declare cylRadius = 0.02;\r\n"
-    "//END OF FILE\r\n"
-    "camera { not copied }\r\n";
-const Lines kComments = {"// Original ZOL map filename:", "// C:\\maps\\urea.fou"};
-const Lines kHeadLines = {"#include \"colors.inc\"", "#declare cylRadius = 0.02;"};
-const Lines kOpen = {"union {", "union {"};
+const std::string kHead = "#include \"colors.inc\"\r\n#declare cylRadius = 0.02;\r\n//END OF FILE\r\ncamera { not copied }\r\n";
+const Lines kStart = {"// Original ZOL map filename:", "// C:\\maps\\urea.fou", "#include \"colors.inc\"", "#declare cylRadius = 0.02;",
+                      "union {", "union {"};
 // Columns m1..m4 = (.5, -.25, .125, 9), (1, 2, 3, 9), (4, 5, 6, 9), (7, 8, -30, 9).
 const std::array<float, 16> kModelView = {0.5f, -0.25f, 0.125f, 9, 1, 2, 3, 9, 4, 5, 6, 9, 7, 8, -30, 9};
-const Lines kMatrixAndClose = {"matrix <",
-                               " .5  , -.25  ,  .125  , ",
-                               " 1  ,  2  ,  3  , ",
-                               " 4  ,  5  ,  6  , ",
-                               " 7  ,  8  , -30 ",
-                               ">",
-                               "}",
-                               "scale <1,1,-1>",
-                               "}"};
-
-// The triangle of the web-style example: (0,0,0), (3,0,0), (0,3,0).
+const Lines kEnd = {"matrix <", " .5  , -.25  ,  .125  , ", " 1  ,  2  ,  3  , ", " 4  ,  5  ,  6  , ", " 7  ,  8  , -30 ", ">", "}",
+                   "scale <1,1,-1>", "}"};
 const TriangleRecord kTriangle{{Point3{0, 0, 0}, Point3{3, 0, 0}, Point3{0, 3, 0}}};
+
+Lines Scene(const Lines& body, const Lines& start = kStart) {
+    Lines all = start;
+    all.insert(all.end(), body.begin(), body.end());
+    all.insert(all.end(), kEnd.begin(), kEnd.end());
+    return all;
+}
 
 // Everything switched off; tests switch on what they look at.
 class PovSceneTest : public ::testing::Test {
 protected:
     PovSceneTest() {
         state.mapFileName = "C:\\maps\\urea.fou";
-        state.showAtoms = false;
-        state.showCell = false;
-        state.meshStyle = 2;
+        state.showAtoms = state.showCell = false;
         layers.used = {false, false, false};
         layers.showContourMap = false;
         layers.zSection = 2;
-        // Grid 4 x 3 x 5 from (1, 2, 3), steps (0.5, 0.25, 2).
-        const float header[9] = {4, 3, 5, 1, 2, 3, 0.5f, 0.25f, 2};
+        const float header[9] = {4, 3, 5, 1, 2, 3, 0.5f, 0.25f, 2};   // 4 x 3 x 5 from (1, 2, 3), steps (.5, .25, 2)
         for (int k = 1; k <= 9; ++k) map.gridParams(k) = header[k - 1];
     }
     PovSceneResult Export(const std::optional<std::string>& head = kHead) {
-        PovScene scene{map, state, layers, bonds, triangles, segments, kModelView};
-        return PovSceneText(scene, head);
+        return PovSceneText(PovScene{map, state, layers, bonds, triangles, segments, kModelView}, head);
     }
     Lines ExportLines() { return SplitCrLf(Export().text); }
 
@@ -86,162 +66,77 @@ protected:
     std::array<std::span<const SegmentRecord>, kLayerCount> segments{};
 };
 
-TEST_F(PovSceneTest, OneLayerInTriangleStyleWithEverythingElseOff) {
-    const std::vector<TriangleRecord> layer2 = {kTriangle};
-    const std::vector<TriangleRecord> unused = {kTriangle, kTriangle};
-    triangles = {unused, layer2, unused};
-    layers.layerUsed(2) = true;
-    const PovSceneResult result = Export();
-    EXPECT_EQ(result.head, PovHead::Copied);
-    const Lines layer = {"union {",
-                         "cylinder{< 0 , 0 , 0 >,< 3 , 0 , 0 >,cylRadius}",
-                         "cylinder{< 3 , 0 , 0 >,< 0 , 3 , 0 >,cylRadius}",
-                         "cylinder{< 0 , 3 , 0 >,< 0 , 0 , 0 >,cylRadius}",
-                         "pigment { color Level2Color }",
-                         "}"};
-    EXPECT_EQ(SplitCrLf(result.text), Join({kComments, kHeadLines, kOpen, layer, kMatrixAndClose}));
-}
-
-TEST_F(PovSceneTest, WebStyleDrawsSpokesFromTheCentre) {
-    const std::vector<TriangleRecord> layer1 = {kTriangle};
-    triangles[0] = layer1;
-    layers.layerUsed(1) = true;
+// Web style: spokes from the centre (1, 1, 0) to the corners; triangle style: the edges.
+// Only used layers are written, also when they have no triangles.
+TEST_F(PovSceneTest, UsedLayersInWebAndTriangleStyle) {
+    const std::vector<TriangleRecord> one = {kTriangle}, two = {kTriangle, kTriangle};
+    triangles = {two, one, two};
+    layers.used = {false, true, false};
+    state.meshStyle = 2;
+    EXPECT_EQ(ExportLines(), Scene({"union {", "cylinder{< 0 , 0 , 0 >,< 3 , 0 , 0 >,cylRadius}", "cylinder{< 3 , 0 , 0 >,< 0 , 3 , 0 >,cylRadius}",
+                                    "cylinder{< 0 , 3 , 0 >,< 0 , 0 , 0 >,cylRadius}", "pigment { color Level2Color }", "}"}));
     state.meshStyle = 1;
-    const Lines layer = {"union {",
-                         "cylinder{< 0 , 0 , 0 >,< 1 , 1 , 0 >,cylRadius}",
-                         "cylinder{< 1 , 1 , 0 >,< 3 , 0 , 0 >,cylRadius}",
-                         "cylinder{< 1 , 1 , 0 >,< 0 , 3 , 0 >,cylRadius}",
-                         "pigment { color Level1Color }",
-                         "}"};
-    EXPECT_EQ(ExportLines(), Join({kComments, kHeadLines, kOpen, layer, kMatrixAndClose}));
-}
-
-TEST_F(PovSceneTest, DegenerateTrianglesWriteNoCylinders) {
-    const Point3 p{0.1f, -0.2f, 0.3f};
-    const std::vector<TriangleRecord> layer3 = {
-        TriangleRecord{{p, p, p}},
-        TriangleRecord{{p, p, Point3{0.1f, -0.2f, 1.3f}}},   // one edge of zero length
-    };
-    triangles[2] = layer3;
-    layers.layerUsed(3) = true;
-    const Lines triangleStyle = {"union {",
-                                 "cylinder{< .1 ,-.2 , .3 >,< .1 ,-.2 , 1.3 >,cylRadius}",
-                                 "cylinder{< .1 ,-.2 , 1.3 >,< .1 ,-.2 , .3 >,cylRadius}",
-                                 "pigment { color Level3Color }",
-                                 "}"};
-    EXPECT_EQ(ExportLines(), Join({kComments, kHeadLines, kOpen, triangleStyle, kMatrixAndClose}));
-
-    state.meshStyle = 1;
-    const Lines lines = ExportLines();
-    size_t cylinders = 0;
-    for (const std::string& line : lines) cylinders += line.rfind("cylinder{", 0) == 0;
-    EXPECT_EQ(cylinders, 3u);   // the second triangle's three spokes; the first has none
-}
-
-TEST_F(PovSceneTest, UsedLayerWithoutTrianglesWritesItsPigmentOnly) {
+    EXPECT_EQ(ExportLines(), Scene({"union {", "cylinder{< 0 , 0 , 0 >,< 1 , 1 , 0 >,cylRadius}", "cylinder{< 1 , 1 , 0 >,< 3 , 0 , 0 >,cylRadius}",
+                                    "cylinder{< 1 , 1 , 0 >,< 0 , 3 , 0 >,cylRadius}", "pigment { color Level2Color }", "}"}));
+    triangles = {};
     layers.used = {true, false, true};
-    const Lines layers13 = {"union {", "pigment { color Level1Color }", "}",
-                            "union {", "pigment { color Level3Color }", "}"};
-    EXPECT_EQ(ExportLines(), Join({kComments, kHeadLines, kOpen, layers13, kMatrixAndClose}));
+    EXPECT_EQ(ExportLines(), Scene({"union {", "pigment { color Level1Color }", "}", "union {", "pigment { color Level3Color }", "}"}));
 }
 
+// A cylinder exactly 0.0001 long is written, a shorter one (or none at all) is not.
 TEST_F(PovSceneTest, CylindersShorterThanATenThousandthAreLeftOut) {
-    const float limit = 0.0001f;
-    const std::vector<SegmentRecord> layer1 = {
-        {{0, 0, 0}, {limit, 0, 0}},                          // exactly the limit: written
-        {{0, 0, 0}, {std::nextafter(limit, 0.0f), 0, 0}},   // just below: left out
-    };
-    segments[0] = layer1;
-    layers.showContourMap = true;
-    const Lines lines = ExportLines();
-    ASSERT_GT(lines.size(), 8u);
-    EXPECT_EQ(lines[7], "cylinder{< 0 , 0 , 0 >,< .0001 , 0 , 0 >,cylRadius}");
-    EXPECT_EQ(lines[8], "pigment { color Level1Color }");
+    const Point3 o{0, 0, 0}, limit{0.0001f, 0, 0}, below{std::nextafter(0.0001f, 0.0f), 0, 0};
+    const std::vector<TriangleRecord> layer3 = {TriangleRecord{{o, o, o}}, TriangleRecord{{o, o, limit}}, TriangleRecord{{o, below, o}}};
+    triangles[2] = layer3;
+    layers.used = {false, false, true};
+    state.meshStyle = 2;
+    EXPECT_EQ(ExportLines(), Scene({"union {", "cylinder{< 0 , 0 , 0 >,< .0001 , 0 , 0 >,cylRadius}",
+                                    "cylinder{< .0001 , 0 , 0 >,< 0 , 0 , 0 >,cylRadius}", "pigment { color Level3Color }", "}"}));
 }
 
 TEST_F(PovSceneTest, ContourMapOfAllLayersThenTheFrameAtThePlaneHeight) {
-    const std::vector<SegmentRecord> layer1 = {{{1, 2, 5}, {1.5f, 2.25f, 5}}};
-    const std::vector<SegmentRecord> layer3 = {{{-0.5f, 2, 5}, {1, 2, 5}}, {{2, 2.5f, 5}, {2.5f, 2.5f, 5}}};
+    const std::vector<SegmentRecord> layer1 = {{{1, 2, 5}, {1.5f, 2.25f, 5}}}, layer3 = {{{-0.5f, 2, 5}, {1, 2, 5}}, {{2, 2.5f, 5}, {2.5f, 2.5f, 5}}};
     segments = {layer1, std::span<const SegmentRecord>{}, layer3};
     layers.showContourMap = true;   // no layer used: the contours are written all the same
     // zSection 2: z = 1 * 2 + 3 = 5; xe = 3 * 0.5 + 1 = 2.5; ye = 2 * 0.25 + 2 = 2.5.
-    const Lines contours = {"union {",
-                            "cylinder{< 1 , 2 , 5 >,< 1.5 , 2.25 , 5 >,cylRadius}",
-                            "pigment { color Level1Color }",
-                            "}",
-                            "union {",
-                            "pigment { color Level2Color }",
-                            "}",
-                            "union {",
-                            "cylinder{<-.5 , 2 , 5 >,< 1 , 2 , 5 >,cylRadius}",
-                            "cylinder{< 2 , 2.5 , 5 >,< 2.5 , 2.5 , 5 >,cylRadius}",
-                            "pigment { color Level3Color }",
-                            "}",
-                            "union {",
-                            "cylinder{< 1 , 2 , 5 >,< 2.5 , 2 , 5 >,cylRadius}",
-                            "cylinder{< 2.5 , 2 , 5 >,< 2.5 , 2.5 , 5 >,cylRadius}",
-                            "cylinder{< 2.5 , 2.5 , 5 >,< 1 , 2.5 , 5 >,cylRadius}",
-                            "cylinder{< 1 , 2.5 , 5 >,< 1 , 2 , 5 >,cylRadius}",
-                            "pigment { color Gray40 }",
-                            "}"};
-    EXPECT_EQ(ExportLines(), Join({kComments, kHeadLines, kOpen, contours, kMatrixAndClose}));
+    EXPECT_EQ(ExportLines(), Scene({"union {", "cylinder{< 1 , 2 , 5 >,< 1.5 , 2.25 , 5 >,cylRadius}", "pigment { color Level1Color }", "}",
+                                    "union {", "pigment { color Level2Color }", "}",
+                                    "union {", "cylinder{<-.5 , 2 , 5 >,< 1 , 2 , 5 >,cylRadius}", "cylinder{< 2 , 2.5 , 5 >,< 2.5 , 2.5 , 5 >,cylRadius}",
+                                    "pigment { color Level3Color }", "}",
+                                    "union {", "cylinder{< 1 , 2 , 5 >,< 2.5 , 2 , 5 >,cylRadius}", "cylinder{< 2.5 , 2 , 5 >,< 2.5 , 2.5 , 5 >,cylRadius}",
+                                    "cylinder{< 2.5 , 2.5 , 5 >,< 1 , 2.5 , 5 >,cylRadius}", "cylinder{< 1 , 2.5 , 5 >,< 1 , 2 , 5 >,cylRadius}",
+                                    "pigment { color Gray40 }", "}"}));
 }
 
+// Corners of a cell of edges 2, 3, 4 through the map's own geometry step: bottom, top, verticals.
 TEST_F(PovSceneTest, CellEdgesBottomTopThenVerticals) {
-    // Cell corners from a cell of edges 2, 3, 4 through the map's own geometry step.
-    map.cellMatrix = Mat3f{};
-    map.cellMatrix(1, 1) = 2;
-    map.cellMatrix(2, 2) = 3;
-    map.cellMatrix(3, 3) = 4;
+    map.cellMatrix.a = {2, 0, 0, 0, 3, 0, 0, 0, 4};
     FinishCellGeometry(map);
     state.showCell = true;
-    const Lines cell = {"union {",
-                        "cylinder{< 0 , 0 , 0 >,< 2 , 0 , 0 >,cylRadius}",
-                        "cylinder{< 2 , 0 , 0 >,< 2 , 3 , 0 >,cylRadius}",
-                        "cylinder{< 2 , 3 , 0 >,< 0 , 3 , 0 >,cylRadius}",
-                        "cylinder{< 0 , 3 , 0 >,< 0 , 0 , 0 >,cylRadius}",
-                        "cylinder{< 0 , 0 , 4 >,< 2 , 0 , 4 >,cylRadius}",
-                        "cylinder{< 2 , 0 , 4 >,< 2 , 3 , 4 >,cylRadius}",
-                        "cylinder{< 2 , 3 , 4 >,< 0 , 3 , 4 >,cylRadius}",
-                        "cylinder{< 0 , 3 , 4 >,< 0 , 0 , 4 >,cylRadius}",
-                        "cylinder{< 0 , 0 , 0 >,< 0 , 0 , 4 >,cylRadius}",
-                        "cylinder{< 2 , 0 , 0 >,< 2 , 0 , 4 >,cylRadius}",
-                        "cylinder{< 2 , 3 , 0 >,< 2 , 3 , 4 >,cylRadius}",
-                        "cylinder{< 0 , 3 , 0 >,< 0 , 3 , 4 >,cylRadius}",
-                        "pigment { color Gray80 }",
-                        "}"};
-    EXPECT_EQ(ExportLines(), Join({kComments, kHeadLines, kOpen, cell, kMatrixAndClose}));
+    Lines cell = {"union {"};
+    for (const char* edge : {"0 , 0 , 0 >,< 2 , 0 , 0", "2 , 0 , 0 >,< 2 , 3 , 0", "2 , 3 , 0 >,< 0 , 3 , 0", "0 , 3 , 0 >,< 0 , 0 , 0",
+                             "0 , 0 , 4 >,< 2 , 0 , 4", "2 , 0 , 4 >,< 2 , 3 , 4", "2 , 3 , 4 >,< 0 , 3 , 4", "0 , 3 , 4 >,< 0 , 0 , 4",
+                             "0 , 0 , 0 >,< 0 , 0 , 4", "2 , 0 , 0 >,< 2 , 0 , 4", "2 , 3 , 0 >,< 2 , 3 , 4", "0 , 3 , 0 >,< 0 , 3 , 4"})
+        cell.push_back(std::string("cylinder{< ") + edge + " >,cylRadius}");
+    cell.insert(cell.end(), {"pigment { color Gray80 }", "}"});
+    EXPECT_EQ(ExportLines(), Scene(cell));
 }
 
+// Spheres with the four-character label, then the bonds; hidden atoms take their bonds along.
 TEST_F(PovSceneTest, AtomsAsSpheresWithTheirFourCharacterLabelThenBonds) {
+    state.showAtoms = true;
+    EXPECT_EQ(ExportLines(), Scene({"union {", "pigment { color Gray }", "}"}));
     map.atoms = {{"C   ", {1, 2, 3}, 1}, {"O   ", {1.5f, 2, 3}, 2}, {"Cl  ", {1, 2, -3}, 3}};
     bonds = {{1, 2}, {3, 1}};
-    state.showAtoms = true;
-    const Lines atoms = {"sphere {< 1 , 2 , 3 >,AtomRadiusForC    pigment { color ColorForC   }}",
-                         "sphere {< 1.5 , 2 , 3 >,AtomRadiusForO    pigment { color ColorForO   }}",
-                         "sphere {< 1 , 2 ,-3 >,AtomRadiusForCl   pigment { color ColorForCl  }}",
-                         "union {",
-                         "cylinder{< 1 , 2 , 3 >,< 1.5 , 2 , 3 >,bondcylRadius}",
-                         "cylinder{< 1 , 2 ,-3 >,< 1 , 2 , 3 >,bondcylRadius}",
-                         "pigment { color Gray }",
-                         "}"};
-    EXPECT_EQ(ExportLines(), Join({kComments, kHeadLines, kOpen, atoms, kMatrixAndClose}));
-
-    state.showAtoms = false;   // hidden atoms take their bonds along
-    EXPECT_EQ(ExportLines(), Join({kComments, kHeadLines, kOpen, kMatrixAndClose}));
-}
-
-TEST_F(PovSceneTest, NoAtomsStillWriteTheBondUnion) {
-    state.showAtoms = true;
-    const Lines empty = {"union {", "pigment { color Gray }", "}"};
-    EXPECT_EQ(ExportLines(), Join({kComments, kHeadLines, kOpen, empty, kMatrixAndClose}));
-}
-
-TEST_F(PovSceneTest, BondToAMissingAtomIsRefused) {
-    map.atoms = {{"C   ", {1, 2, 3}, 1}};
-    bonds = {{1, 2}};
-    state.showAtoms = true;
+    EXPECT_EQ(ExportLines(), Scene({"sphere {< 1 , 2 , 3 >,AtomRadiusForC    pigment { color ColorForC   }}",
+                                    "sphere {< 1.5 , 2 , 3 >,AtomRadiusForO    pigment { color ColorForO   }}",
+                                    "sphere {< 1 , 2 ,-3 >,AtomRadiusForCl   pigment { color ColorForCl  }}", "union {",
+                                    "cylinder{< 1 , 2 , 3 >,< 1.5 , 2 , 3 >,bondcylRadius}", "cylinder{< 1 , 2 ,-3 >,< 1 , 2 , 3 >,bondcylRadius}",
+                                    "pigment { color Gray }", "}"}));
+    bonds = {{1, 4}};
     EXPECT_THROW(Export(), std::out_of_range);
+    state.showAtoms = false;
+    EXPECT_EQ(ExportLines(), Scene({}));
 }
 
 TEST_F(PovSceneTest, SectionsFollowAtomsSurfacesContoursCell) {
@@ -249,53 +144,36 @@ TEST_F(PovSceneTest, SectionsFollowAtomsSurfacesContoursCell) {
     const std::vector<TriangleRecord> mesh = {kTriangle};
     triangles = {mesh, mesh, mesh};
     layers.used = {true, true, true};
-    layers.showContourMap = true;
-    state.showAtoms = true;
-    state.showCell = true;
+    layers.showContourMap = state.showAtoms = state.showCell = true;
     Lines pigments;
     for (const std::string& line : ExportLines())
-        if (line.rfind("pigment", 0) == 0) pigments.push_back(line.substr(16));
-    const Lines expected = {"Gray }",        "Level1Color }", "Level2Color }", "Level3Color }", "Level1Color }",
-                            "Level2Color }", "Level3Color }", "Gray40 }",      "Gray80 }"};
-    EXPECT_EQ(pigments, expected);
+        if (line.starts_with("pigment")) pigments.push_back(line.substr(16));
+    EXPECT_EQ(pigments, (Lines{"Gray }", "Level1Color }", "Level2Color }", "Level3Color }", "Level1Color }", "Level2Color }", "Level3Color }",
+                               "Gray40 }", "Gray80 }"}));
 }
 
-TEST_F(PovSceneTest, HeadLineEndsBecomeCrLfAndOnlyTheExactEndLineStops) {
-    const std::string head = "a\nb\r\n\rc\r\n//END OF FILE \n x//END OF FILE\n//END OF FILE\nd\n";
-    const PovSceneResult result = Export(head);
+// Any line end of the head becomes CR LF and only the exact end line stops the copy; a head
+// without one is copied whole, a missing head leaves the scene complete. Both are reported.
+TEST_F(PovSceneTest, HeadIsCopiedUpToItsEndLine) {
+    const PovSceneResult result = Export(std::string("a\nb\r\n\rc\r\n//END OF FILE \n x//END OF FILE\n//END OF FILE\nd\n"));
     EXPECT_EQ(result.head, PovHead::Copied);
-    const Lines headLines = {"a", "b", "", "c", "//END OF FILE ", " x//END OF FILE"};
-    EXPECT_EQ(SplitCrLf(result.text), Join({kComments, headLines, kOpen, kMatrixAndClose}));
-}
-
-TEST_F(PovSceneTest, HeadWithoutEndLineIsCopiedWholeAndReported) {
-    const PovSceneResult result = Export(std::string("#declare Gray40 = 1;\n#declare Gray80 = 2;"));
-    EXPECT_EQ(result.head, PovHead::NoEndLine);
-    const Lines headLines = {"#declare Gray40 = 1;", "#declare Gray80 = 2;"};
-    EXPECT_EQ(SplitCrLf(result.text), Join({kComments, headLines, kOpen, kMatrixAndClose}));
-
-    const PovSceneResult empty = Export(std::string());
-    EXPECT_EQ(empty.head, PovHead::NoEndLine);
-    EXPECT_EQ(SplitCrLf(empty.text), Join({kComments, kOpen, kMatrixAndClose}));
-}
-
-TEST_F(PovSceneTest, MissingHeadStillGivesTheWholeSceneAndIsReported) {
-    const PovSceneResult result = Export(std::nullopt);
-    EXPECT_EQ(result.head, PovHead::Missing);
-    EXPECT_EQ(SplitCrLf(result.text), Join({kComments, kOpen, kMatrixAndClose}));
-}
-
-TEST(LayerStore, LayerSpansTheValidRecordsOfOneLayer) {
-    static TriangleStore store;   // the run's one store, 43 MB
-    store.count(1) = 0;
-    store.count(2) = 2;
-    store.at(2, 1) = kTriangle;
-    store.at(2, 2) = TriangleRecord{{Point3{7, 8, 9}, Point3{}, Point3{}}};
-    EXPECT_TRUE(store.layer(1).empty());
-    const auto layer2 = store.layer(2);
-    ASSERT_EQ(layer2.size(), 2u);
-    EXPECT_EQ(layer2[0].point[1], (Point3{3, 0, 0}));
-    EXPECT_EQ(layer2[1].point[0], (Point3{7, 8, 9}));
+    const Lines comments(kStart.begin(), kStart.begin() + 2), open(kStart.end() - 2, kStart.end());
+    Lines start = comments;
+    start.insert(start.end(), {"a", "b", "", "c", "//END OF FILE ", " x//END OF FILE"});
+    start.insert(start.end(), open.begin(), open.end());
+    EXPECT_EQ(SplitCrLf(result.text), Scene({}, start));
+    const PovSceneResult noEnd = Export(std::string("#declare Gray40 = 1;\n#declare Gray80 = 2;"));
+    EXPECT_EQ(noEnd.head, PovHead::NoEndLine);
+    start = comments;
+    start.insert(start.end(), {"#declare Gray40 = 1;", "#declare Gray80 = 2;"});
+    start.insert(start.end(), open.begin(), open.end());
+    EXPECT_EQ(SplitCrLf(noEnd.text), Scene({}, start));
+    start = comments;
+    start.insert(start.end(), open.begin(), open.end());
+    EXPECT_EQ(Export(std::string()).head, PovHead::NoEndLine);
+    EXPECT_EQ(SplitCrLf(Export(std::string()).text), Scene({}, start));
+    EXPECT_EQ(Export(std::nullopt).head, PovHead::Missing);
+    EXPECT_EQ(SplitCrLf(Export(std::nullopt).text), Scene({}, start));
 }
 
 }  // namespace
