@@ -29,10 +29,11 @@ inline std::string NumberText(float v) {
 
 // Header and grid of a map given in a crystal cell (FOU, MT1), as the tests write them.
 struct CellMapContents {
-    std::array<std::array<float, 3>, 3> matrix{{{5.5f, -3.125f, 1.25f}, {0.5f, 5.375f, -0.75f}, {-0.25f, 0.125f, 7.5f}}};
+    std::array<std::array<float, 3>, 3> matrix{
+        {{5.5f, -3.125f, 1.25f}, {0.5f, 5.375f, -0.75f}, {-0.25f, 0.125f, 7.5f}}};
     std::array<float, 3> origin{0.125f, -0.25f, 0.5f};
     std::array<float, 6> cell{5.5f, 6.25f, 7.75f, 80.0f, 95.5f, 120.0f};
-    std::array<std::array<float, 2>, 3> axes{{{-1.5f, 0.25f}, {0.5f, 0.375f}, {2.0f, 0.75f}}};  // first, step
+    std::array<std::array<float, 2>, 3> axes{{{-1.5f, 0.25f}, {0.5f, 0.375f}, {2.0f, 0.75f}}};   // first, step
     std::array<int, 3> n{3, 4, 2};
     std::function<float(int, int, int)> value = DefaultValue;
 };
@@ -99,7 +100,8 @@ void ExpectGrid(const File& f, const DensityMap& map) {
 // Each atom named as `nameOf` says and moved into the grid frame, and the corners of the
 // fractional unit cell: bottom face in cyclic order, then the top face.
 template <class Atom, class NameOf>
-void ExpectAtomsAndCorners(const GridFrame& frame, const std::vector<Atom>& atoms, NameOf nameOf, const DensityMap& map) {
+void ExpectAtomsAndCorners(const GridFrame& frame, const std::vector<Atom>& atoms, NameOf nameOf,
+                           const DensityMap& map) {
     ASSERT_EQ(map.atoms.size(), atoms.size());
     for (size_t i = 0; i < atoms.size(); ++i) {
         EXPECT_EQ(map.atoms[i].name, nameOf(atoms[i]));
@@ -129,6 +131,12 @@ inline void ExpectHolds(const std::string& text, std::initializer_list<std::stri
     for (const std::string& part : parts) EXPECT_NE(text.find(part), std::string::npos) << text << " lacks " << part;
 }
 
+// `text` with `from` replaced by `to` at its one place.
+inline std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    EXPECT_EQ(text.find(from), text.rfind(from)) << from;
+    return text.replace(text.find(from), from.size(), to);
+}
+
 // A grid with first point `origin` and steps `step`, values f(a, b, c) (1-based).
 struct TestGrid {
     GridParams g;
@@ -153,4 +161,4 @@ inline void ExpectPoint(const Point3& p, float x, float y, float z) {
     EXPECT_FLOAT_EQ(p.z, z);
 }
 
-}  // namespace tivarel::test_support
+}   // namespace tivarel::test_support

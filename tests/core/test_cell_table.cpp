@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -31,38 +33,42 @@ const CaseTable& GeneratedTable() {
 
 using Side = std::pair<int, int>;   // two edge numbers: a triangle side or a face segment
 using Triangle = std::array<int, 3>;
-using Vec3 = std::array<double, 3>;
+using Vec3 = std::array<int, 3>;
 
 // The cube as drawn in surface/cell_table.h: corner k at these offsets, edge e between
 // these corners (edge 11 is the vertical at x 0, y 1; edge 12 the one at x 1, y 1).
-constexpr int kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
-constexpr int kEdge[13][2] = {{0, 0}, {0, 1}, {1, 2}, {3, 2}, {0, 3}, {4, 5}, {5, 6}, {7, 6}, {4, 7}, {0, 4}, {1, 5}, {3, 7}, {2, 6}};
+constexpr Vec3 kCorner[8] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+constexpr int kEdge[13][2] = {{0, 0}, {0, 1}, {1, 2}, {3, 2}, {0, 3}, {4, 5}, {5, 6},
+                              {7, 6}, {4, 7}, {0, 4}, {1, 5}, {3, 7}, {2, 6}};
+// Each face as a square of the contour map: corners V1..V4 in cyclic order and the cube edges
+// of square edges 1 = V1-V2, 2 = V2-V3, 3 = V4-V3, 4 = V1-V4. Opposite faces correspond
+// position by position, so two neighbouring cubes cut the face they share alike.
+constexpr int kFaceCorners[6][4] = {{0, 1, 2, 3}, {4, 5, 6, 7}, {0, 1, 5, 4}, {3, 2, 6, 7}, {0, 3, 7, 4}, {1, 2, 6, 5}};
+constexpr int kFaceEdges[6][4] = {{1, 2, 3, 4},   {5, 6, 7, 8},  {1, 10, 5, 9},
+                                  {3, 12, 7, 11}, {4, 11, 8, 9}, {2, 12, 6, 10}};
+// The contour map's square cases as pairs of square edges; saddles cut off the corners above.
+const std::string kSquareSegments[16] = {"",   "14", "12",   "42", "23", "1423", "13", "43",
+                                         "43", "13", "1234", "23", "24", "12",   "14", ""};
 
 bool Above(int caseIndex, int corner) { return ((caseIndex >> corner) & 1) != 0; }
 bool IsCut(int c, int edge) { return Above(c, kEdge[edge][0]) != Above(c, kEdge[edge][1]); }
 Side Sorted(Side s) { return s.first < s.second ? s : Side{s.second, s.first}; }
-Vec3 Corner(int k) { return {double(kCorner[k][0]), double(kCorner[k][1]), double(kCorner[k][2])}; }
+// Twice the middle of an edge, and differences of such points.
+Vec3 EdgePoint(int e) {
+    const Vec3 &a = kCorner[kEdge[e][0]], &b = kCorner[kEdge[e][1]];
+    return {a[0] + b[0], a[1] + b[1], a[2] + b[2]};
+}
 Vec3 Sub(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-double Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-Vec3 Cross(const Vec3& a, const Vec3& b) { return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]}; }
-Vec3 EdgePoint(int e) { return {(kCorner[kEdge[e][0]][0] + kCorner[kEdge[e][1]][0]) / 2.0, (kCorner[kEdge[e][0]][1] + kCorner[kEdge[e][1]][1]) / 2.0,
-                                (kCorner[kEdge[e][0]][2] + kCorner[kEdge[e][1]][2]) / 2.0}; }
-
-// A face as a square of the contour map: corners V1..V4 in cyclic order and the cube edges of
-// square edges 1 = V1-V2, 2 = V2-V3, 3 = V4-V3, 4 = V1-V4. Opposite faces correspond position
-// by position, so two neighbouring cubes cut the face they share alike.
-struct Face { std::array<int, 4> corners, edges; };
-const std::array<Face, 6> kFaces{{{{0, 1, 2, 3}, {1, 2, 3, 4}}, {{4, 5, 6, 7}, {5, 6, 7, 8}}, {{0, 1, 5, 4}, {1, 10, 5, 9}},
-                                  {{3, 2, 6, 7}, {3, 12, 7, 11}}, {{0, 3, 7, 4}, {4, 11, 8, 9}}, {{1, 2, 6, 5}, {2, 12, 6, 10}}}};
-// The contour map's square cases as pairs of square edges; saddles cut off the corners above.
-const std::array<std::vector<Side>, 16> kSquareSegments = {{{}, {{1, 4}}, {{1, 2}}, {{4, 2}}, {{2, 3}}, {{1, 4}, {2, 3}}, {{1, 3}}, {{4, 3}},
-                                                            {{4, 3}}, {{1, 3}}, {{1, 2}, {3, 4}}, {{2, 3}}, {{2, 4}}, {{1, 2}}, {{1, 4}}, {}}};
+int Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Vec3 Cross(const Vec3& a, const Vec3& b) {
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
 
 int FaceOfSide(const Side& s) {
-    for (int f = 0; f < 6; ++f) {
-        const auto& e = kFaces[size_t(f)].edges;
-        if (std::count(e.begin(), e.end(), s.first) && std::count(e.begin(), e.end(), s.second)) return f;
-    }
+    for (int f = 0; f < 6; ++f)
+        if (std::count(kFaceEdges[f], kFaceEdges[f] + 4, s.first) &&
+            std::count(kFaceEdges[f], kFaceEdges[f] + 4, s.second))
+            return f;
     return -1;   // the side runs through the cube
 }
 
@@ -90,7 +96,8 @@ TEST(GeneratedCellTable, EdgeListsHoldExactlyTheCutEdgesAndTrianglesUseThem) {
             for (int e : tri) EXPECT_TRUE(std::binary_search(cut.begin(), cut.end(), e)) << c << " edge " << e;
     }
     for (int e = 1; e <= 12; ++e)
-        EXPECT_EQ((std::array{kCubeEdges[size_t(e)].from, kCubeEdges[size_t(e)].to}), (std::array{kEdge[e][0], kEdge[e][1]})) << e;
+        EXPECT_EQ((std::array{kCubeEdges[size_t(e)].from, kCubeEdges[size_t(e)].to}),
+                  (std::array{kEdge[e][0], kEdge[e][1]}));
 }
 
 // Inside the cube every side joins two triangles of opposite winding; on the faces the sides
@@ -102,24 +109,30 @@ TEST(GeneratedCellTable, SurfaceIsClosedCutsFacesLikeTheContourMapAndFacesDownhi
         std::array<std::multiset<Side>, 6> onFace, expected;
         for (size_t f = 0; f < 6; ++f) {
             int square = 0;
-            for (size_t i = 0; i < 4; ++i) square += Above(c, kFaces[f].corners[i]) << i;
-            for (const auto& [a, b] : kSquareSegments[size_t(square)])
-                expected[f].insert(Sorted({kFaces[f].edges[size_t(a - 1)], kFaces[f].edges[size_t(b - 1)]}));
+            for (int i = 0; i < 4; ++i) square += Above(c, kFaceCorners[f][i]) << i;
+            const std::string& ends = kSquareSegments[square];
+            for (size_t k = 0; k < ends.size(); k += 2)
+                expected[f].insert(Sorted({kFaceEdges[f][ends[k] - '1'], kFaceEdges[f][ends[k + 1] - '1']}));
         }
         for (const Triangle& tri : Triangles(GeneratedTable(), c)) {
             for (size_t k = 0; k < 3; ++k) {
                 const Side s{tri[k], tri[(k + 1) % 3]};
-                if (const int f = FaceOfSide(s); f < 0) ++inside[s];
-                else onFace[size_t(f)].insert(Sorted(s));
+                if (const int f = FaceOfSide(s); f < 0)
+                    ++inside[s];
+                else
+                    onFace[size_t(f)].insert(Sorted(s));
             }
-            const Vec3 normal = Cross(Sub(EdgePoint(tri[1]), EdgePoint(tri[0])), Sub(EdgePoint(tri[2]), EdgePoint(tri[0])));
-            double lean = 0.0;   // each corner of the triangle cuts an edge from above to below
-            for (int e : tri) lean += (Above(c, kEdge[e][0]) ? 1 : -1) * Dot(normal, Sub(Corner(kEdge[e][1]), Corner(kEdge[e][0])));
-            EXPECT_GT(lean, 0.0) << "case " << c << " triangle " << tri[0] << " " << tri[1] << " " << tri[2];
+            const Vec3 normal =
+                Cross(Sub(EdgePoint(tri[1]), EdgePoint(tri[0])), Sub(EdgePoint(tri[2]), EdgePoint(tri[0])));
+            int lean = 0;   // each corner of the triangle cuts an edge from above to below
+            for (int e : tri)
+                lean += (Above(c, kEdge[e][0]) ? 1 : -1) * Dot(normal, Sub(kCorner[kEdge[e][1]], kCorner[kEdge[e][0]]));
+            EXPECT_GT(lean, 0) << "case " << c << " triangle " << tri[0] << " " << tri[1] << " " << tri[2];
         }
         for (const auto& [side, count] : inside) {
             EXPECT_EQ(count, 1) << "case " << c << " side " << side.first << "-" << side.second;
-            EXPECT_EQ(inside.count({side.second, side.first}), 1u) << "case " << c << " side " << side.first << "-" << side.second;
+            EXPECT_EQ(inside.count({side.second, side.first}), 1u)
+                << "case " << c << " side " << side.first << "-" << side.second;
         }
         EXPECT_EQ(onFace, expected) << "case " << c;
     }
@@ -127,87 +140,74 @@ TEST(GeneratedCellTable, SurfaceIsClosedCutsFacesLikeTheContourMapAndFacesDownhi
 
 const std::string kFakePath = "/x/cell_table.dat";
 constexpr size_t kRecordLength = 54, kValues = 256 * kRecordLength;
-using Changes = std::map<size_t, std::string>;   // value index -> new text
+using Changes = std::map<size_t, std::string>;   // value index (record * 54 + element) -> new text
 
-class CellTableParsing : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::stringstream text;
-        text << std::ifstream(kTablePath, std::ios::binary).rdbuf();
-        std::string values = text.str();
-        std::replace(values.begin(), values.end(), ',', ' ');
-        std::istringstream in(values);
-        for (std::string token; in >> token;) tokens_.push_back(token);
-        ASSERT_EQ(tokens_.size(), kValues);
-    }
-    // Value index of element `k` (0..53) of a case's record.
-    static size_t At(size_t caseIndex, size_t k) { return caseIndex * kRecordLength + k; }
-    // The generated table's first `count` values, changed as given, joined by `sep`.
-    std::string with(const Changes& changes, const std::string& sep = ", ", size_t count = kValues) const {
-        std::string text;
-        for (size_t k = 0; k < count; ++k) text += (k ? sep : "") + (changes.contains(k) ? changes.at(k) : tokens_[k]);
-        return text;
-    }
-    static ProgramStop stopFor(const std::string& text) { return StopFrom([&] { ParseCellTable(text, kFakePath); }); }
-    std::vector<std::string> tokens_;
-};
+// The generated table's first `count` values, changed as given, joined by `separator`.
+std::string TableWith(const Changes& changes, const std::string& separator = ", ", size_t count = kValues) {
+    static const std::vector<std::string> values = [] {
+        std::stringstream file;
+        file << std::ifstream(kTablePath, std::ios::binary).rdbuf();
+        std::string text = file.str();
+        std::replace(text.begin(), text.end(), ',', ' ');
+        std::istringstream in(text);
+        return std::vector<std::string>(std::istream_iterator<std::string>(in), {});
+    }();
+    EXPECT_EQ(values.size(), kValues);
+    std::string text;
+    for (size_t k = 0; k < count; ++k) text += (k ? separator : "") + (changes.contains(k) ? changes.at(k) : values[k]);
+    return text;
+}
+
+ProgramStop StopFor(const std::string& text) {
+    return StopFrom([&] { ParseCellTable(text, kFakePath); });
+}
 
 // Any line structure, text after the last record, 16-bit values in the ignored columns,
 // edge numbers outside 1..12 in an edge list and values after the counted ones.
-TEST_F(CellTableParsing, TextsThatLoadTheSameTable) {
-    for (const std::string& text : {with({}, ","), "\r\n  " + with({}, " \t,\r\n") + "\n\n", with({}) + "\nnot a number, 99999\n",
-                                    with({{At(5, 0), "32767"}, {At(5, 1), "-32768"}, {At(5, 2), "+12"}})}) {
+TEST(CellTableParsing, TextsThatLoadTheSameTable) {
+    for (const std::string& text :
+         {TableWith({}, ","), "\r\n  " + TableWith({}, " \t,\r\n") + "\n\n", TableWith({}) + "\nnot a number, 99999\n",
+          TableWith({{270, "32767"}, {271, "-32768"}, {272, "+12"}})}) {
         const CaseTable t = ParseCellTable(text, kFakePath);
         EXPECT_EQ(t.caseEdges, GeneratedTable().caseEdges);
         EXPECT_EQ(t.caseTriangles, GeneratedTable().caseTriangles);
     }
-    for (const Changes& changes : {Changes{{At(1, 10), "13"}}, Changes{{At(1, 13), "13"}}, Changes{{At(1, 26), "-500"}}})
-        EXPECT_NO_THROW(ParseCellTable(with(changes), kFakePath));
-}
-
-// Case 1 from hand-made values: 9 ignored, then the 13 of the edge row and the 31 of the
-// triangle row.
-TEST_F(CellTableParsing, RowsAreStoredInReadingOrder) {
-    const std::vector<std::string> values = {"7", "7", "7", "7", "7", "7", "7", "7", "7", "3", "9", "4", "1", "0",
-                                             "0", "0", "0", "0", "0", "0", "0", "5", "1", "9", "1", "4"};
-    Changes record;
-    for (size_t k = 0; k < values.size(); ++k) record[At(1, k)] = values[k];
-    const CaseTable t = ParseCellTable(with(record), kFakePath);
-    EXPECT_EQ(ListedEdges(t, 1), (std::vector<int>{9, 4, 1}));
-    EXPECT_EQ(t.caseEdges[1][12], 5);
-    EXPECT_EQ(Triangles(t, 1), (std::vector<Triangle>{{9, 1, 4}}));
+    for (const Changes& changes : {Changes{{54 + 10, "13"}}, Changes{{54 + 13, "13"}}, Changes{{54 + 26, "-500"}}})
+        EXPECT_NO_THROW(ParseCellTable(TableWith(changes), kFakePath));
 }
 
 // A wrong terminator anywhere ends silently, before any row is judged (case 1 is bad too).
-TEST_F(CellTableParsing, WrongTerminatorStopsSilently) {
+TEST(CellTableParsing, WrongTerminatorStopsSilently) {
     for (size_t c : {size_t{0}, size_t{100}, size_t{255}})
-        EXPECT_TRUE(stopFor(with({{At(c, 53), "-98"}, {At(1, 23), "13"}})).silent()) << "case " << c;
+        EXPECT_TRUE(StopFor(TableWith({{c * 54 + 53, "-98"}, {54 + 23, "13"}})).silent()) << "case " << c;
 }
 
-// Counts that do not fit their rows, triangle corners that name no edge, bad values and an
-// early end stop with a message naming the file and the case; at most 24 characters of a
-// bad value are quoted.
-TEST_F(CellTableParsing, BadValuesStopWithFileAndCase) {
-    const std::string table = "The marching-cubes table " + kFakePath + " ";
+// Counts that do not fit their rows, triangle corners that name no edge (case 1 has one
+// triangle, in elements 23 to 25), bad values and an early end stop with a message naming the
+// file and the case; at most 24 characters of a bad value are quoted.
+TEST(CellTableParsing, BadValuesStopWithFileAndCase) {
     const std::string long24 = "abcdefghijklmnopqrstuvwx", digits = "1234567890123456789012345";
-    const struct { Changes changes; std::string message; } cases[] = {
-        {{{At(9, 9), "13"}}, table + "gives 13 edges, outside 0 to 12 (case 9)."},
-        {{{At(9, 22), "11"}}, table + "gives 11 triangles, outside 0 to 10 (case 9)."},
-        {{{At(9, 22), "-1"}}, table + "gives -1 triangles, outside 0 to 10 (case 9)."},
-        {{{At(1, 23), "13"}}, table + "has a triangle on the edge number 13 (case 1)."},
-        {{{At(1, 25), "0"}}, table + "has a triangle on the edge number 0 (case 1)."},
-        {{{At(17, 30), "1.5"}}, table + "holds \"1.5\" where an integer is expected (case 17)."},
-        {{{At(17, 30), "+-3"}}, table + "holds \"+-3\" where an integer is expected (case 17)."},
-        {{{At(17, 30), long24}}, table + "holds \"" + long24 + "\" where an integer is expected (case 17)."},
-        {{{At(17, 30), long24 + "y"}}, table + "holds \"" + long24 + "...\" where an integer is expected (case 17)."},
-        {{{At(17, 30), "-32769"}}, table + "holds the value -32769, outside the 16-bit range (case 17)."},
-        {{{At(17, 30), digits}}, table + "holds the value " + digits.substr(0, 24) + ", outside the 16-bit range (case 17)."}};
-    for (const auto& c : cases) EXPECT_EQ(stopFor(with(c.changes)).what(), c.message);
-    EXPECT_EQ(stopFor(with({}, ", ", At(17, 20))).what(), table + "ends early (case 17).");
-    EXPECT_EQ(stopFor(with({}, ", ", At(255, 53))).what(), table + "ends early (case 255).");   // not a wrong terminator
+    const std::tuple<size_t, size_t, std::string, std::string> cases[] = {
+        {9, 9, "13", "gives 13 edges, outside 0 to 12 (case 9)."},
+        {9, 22, "11", "gives 11 triangles, outside 0 to 10 (case 9)."},
+        {9, 22, "-1", "gives -1 triangles, outside 0 to 10 (case 9)."},
+        {1, 23, "13", "has a triangle on the edge number 13 (case 1)."},
+        {1, 25, "0", "has a triangle on the edge number 0 (case 1)."},
+        {17, 30, "1.5", "holds \"1.5\" where an integer is expected (case 17)."},
+        {17, 30, "+-3", "holds \"+-3\" where an integer is expected (case 17)."},
+        {17, 30, long24, "holds \"" + long24 + "\" where an integer is expected (case 17)."},
+        {17, 30, long24 + "y", "holds \"" + long24 + "...\" where an integer is expected (case 17)."},
+        {17, 30, "-32769", "holds the value -32769, outside the 16-bit range (case 17)."},
+        {17, 30, digits, "holds the value " + digits.substr(0, 24) + ", outside the 16-bit range (case 17)."}};
+    const std::string table = "The marching-cubes table " + kFakePath + " ";
+    for (const auto& [record, element, value, message] : cases)
+        EXPECT_EQ(StopFor(TableWith({{record * kRecordLength + element, value}})).what(), table + message);
+    EXPECT_EQ(StopFor(TableWith({}, ", ", 17 * kRecordLength + 20)).what(), table + "ends early (case 17).");
+    EXPECT_EQ(StopFor(TableWith({}, ", ", kValues - 1)).what(),
+              table + "ends early (case 255).");   // not a wrong terminator
     test_support::ExpectHolds(StopFrom([] { LoadCellTable(TIVAREL_BIN_DIR "/no_such_dir/cell_table.dat"); }).what(),
                               {TIVAREL_BIN_DIR "/no_such_dir/cell_table.dat"});
 }
 
-}  // namespace
-}  // namespace tivarel
+}   // namespace
+}   // namespace tivarel

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -38,7 +36,7 @@ GrdAtom Atom(const std::string& element, const std::array<std::string, 3>& field
 
 struct GrdFile {
     std::array<int, 3> n{4, 3, 2};
-    std::string counts, atomCount;   // written instead of "nx ny nz" and the number of atoms when set
+    std::string atomCount;   // written instead of the number of atoms when set
     std::array<float, 3> centre{2.0f, -1.0f, 4.5f}, length{3.0f, 5.0f, 7.0f};
     std::vector<GrdAtom> atoms{Atom("C", {"1.000", "2.000", "3.000"}, {1, 2, 3}),
                                Atom("Fe", {"-0.5", "12.25", "0"}, {-0.5, 12.25, 0}, 4),
@@ -56,9 +54,9 @@ std::string WriteGrd(const GrdFile& f) {
         for (size_t i = 0; i < values.size(); ++i) text += (i > 0 ? f.separator : "") + NumberText(values[i]);
         line(text);
     };
-    for (const char* title : {"GRD test map", "12 34 56", "third title", "nx ny nz; box centre; box lengths"}) line(title);
-    if (f.counts.empty()) numbers({float(f.n[0]), float(f.n[1]), float(f.n[2])});
-    else line(f.counts);
+    for (const char* title : {"GRD test map", "12 34 56", "third title", "nx ny nz; box centre; box lengths"})
+        line(title);
+    numbers({float(f.n[0]), float(f.n[1]), float(f.n[2])});
     numbers({f.centre[0], f.centre[1], f.centre[2]});
     numbers({f.length[0], f.length[1], f.length[2]});
     line("Atoms");
@@ -95,7 +93,8 @@ void ExpectMap(const GrdFile& f, const DensityMap& map) {
         EXPECT_NEAR(map.mapOrigin[a - 1], box.origin[k], 1e-6);
     }
     ExpectGrid(f, map);
-    ExpectAtomsAndCorners(box, f.atoms, [](const GrdAtom& a) { return a.name; }, map);
+    ExpectAtomsAndCorners(
+        box, f.atoms, [](const GrdAtom& a) { return a.name; }, map);
 }
 
 TEST(GrdReader, LineEndsSeparatorsAndValuesPerLineReadTheSame) {
@@ -108,10 +107,6 @@ TEST(GrdReader, LineEndsSeparatorsAndValuesPerLineReadTheSame) {
                 f.valuesPerLine = perLine;
                 ExpectMap(f, ParseGrdMap(WriteGrd(f), kPath));
             }
-    const std::string path = ::testing::TempDir() + "grd_reader_test.grd";
-    std::ofstream(path, std::ios::binary) << WriteGrd(GrdFile{});
-    ExpectMap(GrdFile{}, ReadGrdMap(path));
-    std::remove(path.c_str());
 }
 
 // 21 points over 10 give steps of 0.5; a box centred on (5, 0, -1) starts at (0, -2, -1.5).
@@ -122,7 +117,8 @@ TEST(GrdReader, BoxGeometryWorkedByHand) {
     f.length = {10.0f, 4.0f, 1.0f};
     f.atoms = {Atom("C", {"5", "0", "-1"}, {5, 0, -1})};
     const DensityMap map = ParseGrdMap(WriteGrd(f), kPath);
-    EXPECT_EQ((std::array{map.gridParams.dx(), map.gridParams.dy(), map.gridParams.dz()}), (std::array{0.5f, 4.0f, 0.5f}));
+    EXPECT_EQ((std::array{map.gridParams.dx(), map.gridParams.dy(), map.gridParams.dz()}),
+              (std::array{0.5f, 4.0f, 0.5f}));
     EXPECT_EQ(GridPointCoordinate(map.gridParams, 1, 21), 10.0f);
     EXPECT_EQ(map.mapOrigin, (Vec3f{0.0f, -2.0f, -1.5f}));
     EXPECT_EQ(map.atoms.at(0).position, (Vec3f{5.0f, 2.0f, 0.5f}));
@@ -137,9 +133,13 @@ TEST(GrdReader, AtomLinesAreReadByFixedColumnsLeniently) {
     packed.line[18] = packed.line[28] = '9';   // columns 19 and 29, between the fields
     packed.line += "9";                        // column 39, after them
     GrdFile f;
-    f.atoms = {Atom("Cl1", {"1 5", "\t2.5\t", "-  0.25"}, {15, 2.5, -0.25}, 1), Atom("S", {"7.5xyz", "abc", "1.5E"}, {7.5, 0, 1.5}),
-               {"H", "H   ", {0, 0, 0}}, {"O        2.5    ", "O   ", {2.5, 0, 0}}, {"P        1.0       -3.", "P   ", {1, -3, 0}},
-               Atom("Zn", {"1", "2", "3"}, {1, 2, 3}, 8), packed};
+    f.atoms = {Atom("Cl1", {"1 5", "\t2.5\t", "-  0.25"}, {15, 2.5, -0.25}, 1),
+               Atom("S", {"7.5xyz", "abc", "1.5E"}, {7.5, 0, 1.5}),
+               {"H", "H   ", {0, 0, 0}},
+               {"O        2.5    ", "O   ", {2.5, 0, 0}},
+               {"P        1.0       -3.", "P   ", {1, -3, 0}},
+               Atom("Zn", {"1", "2", "3"}, {1, 2, 3}, 8),
+               packed};
     f.atoms[5].line += "  99.9 and more";
     ExpectMap(f, ParseGrdMap(WriteGrd(f), kPath));
     for (const char* none : {"0", "-4"}) {
@@ -162,34 +162,35 @@ TEST(GrdReader, DensestLayoutLoads) {
     text.pop_back();
     const DensityMap map = ParseGrdMap(text, kPath);
     ExpectGrid(f, map);
-    EXPECT_EQ((std::array{map.gridParams.dx(), map.gridParams.dy(), map.gridParams.dz()}), (std::array{1.0f, 2.0f, 1.0f}));
+    EXPECT_EQ((std::array{map.gridParams.dx(), map.gridParams.dy(), map.gridParams.dz()}),
+              (std::array{1.0f, 2.0f, 1.0f}));
+}
+
+std::string Replaced(const std::string& from, const std::string& to) {
+    return test_support::Replaced(WriteGrd(GrdFile{}), from, to);
 }
 
 TEST(GrdReader, BadInputStopsWithAMessageNamingTheFileAndTheFault) {
-    std::vector<std::pair<GrdFile, std::string>> cases;
-    const auto add = [&](auto change, const std::string& named) {
-        GrdFile f;
-        change(f);
-        cases.emplace_back(f, named);
-    };
-    add([](GrdFile& f) { f.n[0] = 1; }, "along x (nx = 1)");
-    add([](GrdFile& f) { f.n[1] = 1; }, "along y (ny = 1)");
-    add([](GrdFile& f) { f.n[2] = 1; }, "along z (nz = 1)");
-    add([](GrdFile& f) { f.counts = "4 3 32768"; }, "nz = 32768");
-    add([](GrdFile& f) { f.counts = "abc 3 2"; }, "\"abc\"");
-    add([](GrdFile& f) { f.counts = "40 40 40"; }, "ends early");
-    add([](GrdFile& f) { f.atomCount = "32768"; }, "32768 atoms");
-    add([](GrdFile& f) { f.atomCount = "40"; }, "ends early");
-    add([](GrdFile& f) { f.atoms[1] = {"", "", {}}; }, "atom 2");
-    add([](GrdFile& f) { f.atoms[2] = Atom("O", {"1", "2", "1e39"}, {}); }, "atom 3, columns 30 to 38");
-    add([](GrdFile& f) { f.atoms[2] = Atom("O", {"-4e38", "2", "3"}, {}); }, "atom 3, columns 10 to 18");
-    for (const auto& [f, named] : cases)
-        ExpectHolds(StopMessage([&] { ParseGrdMap(WriteGrd(f), kPath); }), {"The map file " + kPath + " ", named});
-    GrdFile high;
-    high.value = [](int x, int y, int z) { return x == 3 && y == 2 ? 10000.5f : DefaultValue(x, y, z); };
-    EXPECT_EQ(StopMessage([&] { ParseGrdMap(WriteGrd(high), kPath); }), "Your input data looks strange, ZOL > 10000");
-    ExpectHolds(StopMessage([] { ReadGrdMap("/nonexistent-tivarel-dir/missing.grd"); }), {"/nonexistent-tivarel-dir/missing.grd"});
+    const std::string atom3 = "O" + std::string(10, ' ') + "1e-1";
+    const std::pair<std::string, std::string> cases[] = {
+        {Replaced("\r\n4 3 2\r", "\r\n1 3 2\r"), "has only one grid point along x (nx = 1)"},
+        {Replaced("\r\n4 3 2\r", "\r\n4 1 2\r"), "along y (ny = 1)"},
+        {Replaced("\r\n4 3 2\r", "\r\n4 3 1\r"), "along z (nz = 1)"},
+        {Replaced("\r\n4 3 2\r", "\r\n4 3 32768\r"), "nz = 32768"},
+        {Replaced("\r\n4 3 2\r", "\r\nabc 3 2\r"), "holds \"abc\" where a whole number belongs (nx, line 5)"},
+        {Replaced("\r\n4 3 2\r", "\r\n40 40 40\r"), "ends early"},
+        {Replaced("\nAtoms\r\n3\r", "\nAtoms\r\n32768\r"), "declares 32768 atoms"},
+        {Replaced("\nAtoms\r\n3\r", "\nAtoms\r\n40\r"), "ends early"},
+        {Replaced("\r\nFe", "\r\n\r\nFe"), "empty line where atom 2 belongs"},
+        {Replaced(atom3, "O" + std::string(10, ' ') + "1e39"),
+         "atom coordinate out of range (atom 3, columns 10 to 18)"},
+        {Replaced(atom3, "O" + std::string(10, ' ') + "-4e38"),
+         "atom coordinate out of range (atom 3, columns 10 to 18)"},
+        {Replaced("-38.25", "10000.5"), "Your input data looks strange, ZOL > 10000"}};
+    for (const auto& [text, part] : cases) ExpectHolds(StopMessage([&] { ParseGrdMap(text, kPath); }), {part});
+    ExpectHolds(StopMessage([] { ReadGrdMap("/nonexistent-tivarel-dir/missing.grd"); }),
+                {"/nonexistent-tivarel-dir/missing.grd"});
 }
 
-}  // namespace
-}  // namespace tivarel
+}   // namespace
+}   // namespace tivarel

@@ -1,6 +1,6 @@
-// The POV-Ray export as the ray tracer sees it: the shipped head declares what any scene
-// uses, and povray (installed by tools/install-deps.sh; without it the test fails) renders a
-// small scene with it, showing the atoms where the viewer's window does.
+// The POV-Ray export as the ray tracer sees it: povray (installed by tools/install-deps.sh;
+// without it the test fails) renders a small scene with the shipped head, showing the atoms
+// where the viewer's window does.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -27,24 +27,6 @@ std::string ReadText(const fs::path& path) {
 
 const std::string kHead = ReadText(TIVAREL_BIN_DIR "/ZOLmap_POVray_head.def");
 
-// Before its end line the head declares both identifiers of every label of atompar2.txt
-// (columns 34-37 of each entry, up to the line whose columns 1-3 give a number below 1) and
-// those of the meshes, bonds, contours and cell.
-TEST(PovHead, DeclaresEveryIdentifierOfAScene) {
-    const std::string head = kHead.substr(0, kHead.find("\n//END OF FILE"));
-    ASSERT_LT(head.size(), kHead.size());
-    std::istringstream table(ReadText(TIVAREL_SOURCE_DIR "/data/atompar2.txt"));
-    std::vector<std::string> names{"cylRadius", "bondcylRadius", "Level1Color", "Level2Color", "Level3Color", "Gray", "Gray40", "Gray80"};
-    std::string line;
-    std::getline(table, line);
-    while (std::getline(table, line) && std::atoi(line.substr(0, 3).c_str()) >= 1) {
-        const std::string label = line.substr(33, line.find_first_of(" \r", 33) - 33);
-        names.insert(names.end(), {"AtomRadiusFor" + label, "ColorFor" + label});
-    }
-    EXPECT_GT(names.size(), 400u);
-    for (const std::string& name : names) EXPECT_NE(head.find("#declare " + name + " "), std::string::npos) << name;
-}
-
 // O (red), N (blue) and S (yellow) under a quarter turn about z (x goes to y) and a shift of
 // 1 to the right, in a 320 x 240 picture: the shorter side spans -6..6 at the zero plane, seen
 // from 22.5 in front, so 20 pixels a unit there. O (3, 2, 0) is seen at (-1, 3, 0), pixel
@@ -60,8 +42,10 @@ TEST(PovRender, SmokeRenderShowsTheAtomsWhereTheWindowDoes) {
     const std::array<float, 16> view = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 1};
     std::string dir = (fs::temp_directory_path() / "tivarel-pov-XXXXXX").string();
     ASSERT_NE(mkdtemp(dir.data()), nullptr);
-    std::ofstream(dir + "/smoke.pov", std::ios::binary) << PovSceneText(PovScene{map, state, layers, {}, {}, {}, view}, kHead).text;
-    const std::string command = "povray +I" + dir + "/smoke.pov +O" + dir + "/smoke.ppm +FP +W320 +H240 -D -P -A >" + dir + "/log 2>&1";
+    std::ofstream(dir + "/smoke.pov", std::ios::binary)
+        << PovSceneText(PovScene{map, state, layers, {}, {}, {}, view}, kHead).text;
+    const std::string command =
+        "povray +I" + dir + "/smoke.pov +O" + dir + "/smoke.ppm +FP +W320 +H240 -D -P -A >" + dir + "/log 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << ReadText(dir + "/log");
     std::istringstream ppm(ReadText(dir + "/smoke.ppm"));
     fs::remove_all(dir);
@@ -73,13 +57,17 @@ TEST(PovRender, SmokeRenderShowsTheAtomsWhereTheWindowDoes) {
         ppm >> *value;
     }
     ppm.get();
-    ASSERT_EQ(magic + " " + std::to_string(width) + " " + std::to_string(height) + " " + std::to_string(maxValue), "P6 320 240 255");
+    ASSERT_EQ(magic + " " + std::to_string(width) + " " + std::to_string(height) + " " + std::to_string(maxValue),
+              "P6 320 240 255");
     std::vector<unsigned char> rgb(320 * 240 * 3);
     ASSERT_TRUE(ppm.read(reinterpret_cast<char*>(rgb.data()), std::streamsize(rgb.size())));
-    const struct { const char* atom; bool (*colour)(int, int, int); double x, y; } atoms[] = {
-        {"O", [](int r, int g, int b) { return r > 90 && 2 * g < r && 2 * b < r; }, 140.0, 60.0},
-        {"N", [](int r, int g, int b) { return b > 60 && 3 * r < 2 * b && 3 * g < 2 * b; }, 240.0, 200.0},
-        {"S", [](int r, int g, int b) { return r > 90 && g > 90 && 2 * b < g; }, 184.3, 47.0}};
+    const struct {
+        const char* atom;
+        bool (*colour)(int, int, int);
+        double x, y;
+    } atoms[] = {{"O", [](int r, int g, int b) { return r > 90 && 2 * g < r && 2 * b < r; }, 140.0, 60.0},
+                 {"N", [](int r, int g, int b) { return b > 60 && 3 * r < 2 * b && 3 * g < 2 * b; }, 240.0, 200.0},
+                 {"S", [](int r, int g, int b) { return r > 90 && g > 90 && 2 * b < g; }, 184.3, 47.0}};
     for (const auto& atom : atoms) {
         double count = 0, x = 0, y = 0;   // centre of the atom's pixels, pixel centres at +0.5
         for (size_t i = 0; i < 320 * 240; ++i)
@@ -94,5 +82,5 @@ TEST(PovRender, SmokeRenderShowsTheAtomsWhereTheWindowDoes) {
     }
 }
 
-}  // namespace
-}  // namespace tivarel
+}   // namespace
+}   // namespace tivarel

@@ -19,19 +19,32 @@ using Lines = std::vector<std::string>;
 Lines SplitCrLf(const std::string& text) {
     Lines lines;
     size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) lines.push_back(text.substr(start, end - start));
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
     EXPECT_EQ(start, text.size()) << "text after the last CR LF";
     for (const std::string& line : lines) EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
     return lines;
 }
 
-const std::string kHead = "#include \"colors.inc\"\r\n#declare cylRadius = 0.02;\r\n//END OF FILE\r\ncamera { not copied }\r\n";
-const Lines kStart = {"// Original ZOL map filename:", "// C:\\maps\\urea.fou", "#include \"colors.inc\"", "#declare cylRadius = 0.02;",
-                      "union {", "union {"};
+const std::string kHead =
+    "#include \"colors.inc\"\r\n#declare cylRadius = 0.02;\r\n//END OF FILE\r\ncamera { not copied }\r\n";
+const Lines kStart = {"// Original ZOL map filename:",
+                      "// C:\\maps\\urea.fou",
+                      "#include \"colors.inc\"",
+                      "#declare cylRadius = 0.02;",
+                      "union {",
+                      "union {"};
 // Columns m1..m4 = (.5, -.25, .125, 9), (1, 2, 3, 9), (4, 5, 6, 9), (7, 8, -30, 9).
 const std::array<float, 16> kModelView = {0.5f, -0.25f, 0.125f, 9, 1, 2, 3, 9, 4, 5, 6, 9, 7, 8, -30, 9};
-const Lines kEnd = {"matrix <", " .5  , -.25  ,  .125  , ", " 1  ,  2  ,  3  , ", " 4  ,  5  ,  6  , ", " 7  ,  8  , -30 ", ">", "}",
-                   "scale <1,1,-1>", "}"};
+const Lines kEnd = {"matrix <",
+                    " .5  , -.25  ,  .125  , ",
+                    " 1  ,  2  ,  3  , ",
+                    " 4  ,  5  ,  6  , ",
+                    " 7  ,  8  , -30 ",
+                    ">",
+                    "}",
+                    "scale <1,1,-1>",
+                    "}"};
 const TriangleRecord kTriangle{{Point3{0, 0, 0}, Point3{3, 0, 0}, Point3{0, 3, 0}}};
 
 Lines Scene(const Lines& body, const Lines& start = kStart) {
@@ -73,39 +86,49 @@ TEST_F(PovSceneTest, UsedLayersInWebAndTriangleStyle) {
     triangles = {two, one, two};
     layers.used = {false, true, false};
     state.meshStyle = 2;
-    EXPECT_EQ(ExportLines(), Scene({"union {", "cylinder{< 0 , 0 , 0 >,< 3 , 0 , 0 >,cylRadius}", "cylinder{< 3 , 0 , 0 >,< 0 , 3 , 0 >,cylRadius}",
-                                    "cylinder{< 0 , 3 , 0 >,< 0 , 0 , 0 >,cylRadius}", "pigment { color Level2Color }", "}"}));
+    EXPECT_EQ(ExportLines(),
+              Scene({"union {", "cylinder{< 0 , 0 , 0 >,< 3 , 0 , 0 >,cylRadius}",
+                     "cylinder{< 3 , 0 , 0 >,< 0 , 3 , 0 >,cylRadius}",
+                     "cylinder{< 0 , 3 , 0 >,< 0 , 0 , 0 >,cylRadius}", "pigment { color Level2Color }", "}"}));
     state.meshStyle = 1;
-    EXPECT_EQ(ExportLines(), Scene({"union {", "cylinder{< 0 , 0 , 0 >,< 1 , 1 , 0 >,cylRadius}", "cylinder{< 1 , 1 , 0 >,< 3 , 0 , 0 >,cylRadius}",
-                                    "cylinder{< 1 , 1 , 0 >,< 0 , 3 , 0 >,cylRadius}", "pigment { color Level2Color }", "}"}));
+    EXPECT_EQ(ExportLines(),
+              Scene({"union {", "cylinder{< 0 , 0 , 0 >,< 1 , 1 , 0 >,cylRadius}",
+                     "cylinder{< 1 , 1 , 0 >,< 3 , 0 , 0 >,cylRadius}",
+                     "cylinder{< 1 , 1 , 0 >,< 0 , 3 , 0 >,cylRadius}", "pigment { color Level2Color }", "}"}));
     triangles = {};
     layers.used = {true, false, true};
-    EXPECT_EQ(ExportLines(), Scene({"union {", "pigment { color Level1Color }", "}", "union {", "pigment { color Level3Color }", "}"}));
+    EXPECT_EQ(ExportLines(), Scene({"union {", "pigment { color Level1Color }", "}", "union {",
+                                    "pigment { color Level3Color }", "}"}));
 }
 
 // A cylinder exactly 0.0001 long is written, a shorter one (or none at all) is not.
 TEST_F(PovSceneTest, CylindersShorterThanATenThousandthAreLeftOut) {
     const Point3 o{0, 0, 0}, limit{0.0001f, 0, 0}, below{std::nextafter(0.0001f, 0.0f), 0, 0};
-    const std::vector<TriangleRecord> layer3 = {TriangleRecord{{o, o, o}}, TriangleRecord{{o, o, limit}}, TriangleRecord{{o, below, o}}};
+    const std::vector<TriangleRecord> layer3 = {TriangleRecord{{o, o, o}}, TriangleRecord{{o, o, limit}},
+                                                TriangleRecord{{o, below, o}}};
     triangles[2] = layer3;
     layers.used = {false, false, true};
     state.meshStyle = 2;
-    EXPECT_EQ(ExportLines(), Scene({"union {", "cylinder{< 0 , 0 , 0 >,< .0001 , 0 , 0 >,cylRadius}",
-                                    "cylinder{< .0001 , 0 , 0 >,< 0 , 0 , 0 >,cylRadius}", "pigment { color Level3Color }", "}"}));
+    EXPECT_EQ(ExportLines(),
+              Scene({"union {", "cylinder{< 0 , 0 , 0 >,< .0001 , 0 , 0 >,cylRadius}",
+                     "cylinder{< .0001 , 0 , 0 >,< 0 , 0 , 0 >,cylRadius}", "pigment { color Level3Color }", "}"}));
 }
 
 TEST_F(PovSceneTest, ContourMapOfAllLayersThenTheFrameAtThePlaneHeight) {
-    const std::vector<SegmentRecord> layer1 = {{{1, 2, 5}, {1.5f, 2.25f, 5}}}, layer3 = {{{-0.5f, 2, 5}, {1, 2, 5}}, {{2, 2.5f, 5}, {2.5f, 2.5f, 5}}};
+    const std::vector<SegmentRecord> layer1 = {{{1, 2, 5}, {1.5f, 2.25f, 5}}},
+                                     layer3 = {{{-0.5f, 2, 5}, {1, 2, 5}}, {{2, 2.5f, 5}, {2.5f, 2.5f, 5}}};
     segments = {layer1, std::span<const SegmentRecord>{}, layer3};
     layers.showContourMap = true;   // no layer used: the contours are written all the same
     // zSection 2: z = 1 * 2 + 3 = 5; xe = 3 * 0.5 + 1 = 2.5; ye = 2 * 0.25 + 2 = 2.5.
-    EXPECT_EQ(ExportLines(), Scene({"union {", "cylinder{< 1 , 2 , 5 >,< 1.5 , 2.25 , 5 >,cylRadius}", "pigment { color Level1Color }", "}",
-                                    "union {", "pigment { color Level2Color }", "}",
-                                    "union {", "cylinder{<-.5 , 2 , 5 >,< 1 , 2 , 5 >,cylRadius}", "cylinder{< 2 , 2.5 , 5 >,< 2.5 , 2.5 , 5 >,cylRadius}",
-                                    "pigment { color Level3Color }", "}",
-                                    "union {", "cylinder{< 1 , 2 , 5 >,< 2.5 , 2 , 5 >,cylRadius}", "cylinder{< 2.5 , 2 , 5 >,< 2.5 , 2.5 , 5 >,cylRadius}",
-                                    "cylinder{< 2.5 , 2.5 , 5 >,< 1 , 2.5 , 5 >,cylRadius}", "cylinder{< 1 , 2.5 , 5 >,< 1 , 2 , 5 >,cylRadius}",
-                                    "pigment { color Gray40 }", "}"}));
+    EXPECT_EQ(ExportLines(),
+              Scene({"union {", "cylinder{< 1 , 2 , 5 >,< 1.5 , 2.25 , 5 >,cylRadius}", "pigment { color Level1Color }",
+                     "}", "union {", "pigment { color Level2Color }", "}", "union {",
+                     "cylinder{<-.5 , 2 , 5 >,< 1 , 2 , 5 >,cylRadius}",
+                     "cylinder{< 2 , 2.5 , 5 >,< 2.5 , 2.5 , 5 >,cylRadius}", "pigment { color Level3Color }", "}",
+                     "union {", "cylinder{< 1 , 2 , 5 >,< 2.5 , 2 , 5 >,cylRadius}",
+                     "cylinder{< 2.5 , 2 , 5 >,< 2.5 , 2.5 , 5 >,cylRadius}",
+                     "cylinder{< 2.5 , 2.5 , 5 >,< 1 , 2.5 , 5 >,cylRadius}",
+                     "cylinder{< 1 , 2.5 , 5 >,< 1 , 2 , 5 >,cylRadius}", "pigment { color Gray40 }", "}"}));
 }
 
 // Corners of a cell of edges 2, 3, 4 through the map's own geometry step: bottom, top, verticals.
@@ -114,9 +137,10 @@ TEST_F(PovSceneTest, CellEdgesBottomTopThenVerticals) {
     FinishCellGeometry(map);
     state.showCell = true;
     Lines cell = {"union {"};
-    for (const char* edge : {"0 , 0 , 0 >,< 2 , 0 , 0", "2 , 0 , 0 >,< 2 , 3 , 0", "2 , 3 , 0 >,< 0 , 3 , 0", "0 , 3 , 0 >,< 0 , 0 , 0",
-                             "0 , 0 , 4 >,< 2 , 0 , 4", "2 , 0 , 4 >,< 2 , 3 , 4", "2 , 3 , 4 >,< 0 , 3 , 4", "0 , 3 , 4 >,< 0 , 0 , 4",
-                             "0 , 0 , 0 >,< 0 , 0 , 4", "2 , 0 , 0 >,< 2 , 0 , 4", "2 , 3 , 0 >,< 2 , 3 , 4", "0 , 3 , 0 >,< 0 , 3 , 4"})
+    for (const char* edge :
+         {"0 , 0 , 0 >,< 2 , 0 , 0", "2 , 0 , 0 >,< 2 , 3 , 0", "2 , 3 , 0 >,< 0 , 3 , 0", "0 , 3 , 0 >,< 0 , 0 , 0",
+          "0 , 0 , 4 >,< 2 , 0 , 4", "2 , 0 , 4 >,< 2 , 3 , 4", "2 , 3 , 4 >,< 0 , 3 , 4", "0 , 3 , 4 >,< 0 , 0 , 4",
+          "0 , 0 , 0 >,< 0 , 0 , 4", "2 , 0 , 0 >,< 2 , 0 , 4", "2 , 3 , 0 >,< 2 , 3 , 4", "0 , 3 , 0 >,< 0 , 3 , 4"})
         cell.push_back(std::string("cylinder{< ") + edge + " >,cylRadius}");
     cell.insert(cell.end(), {"pigment { color Gray80 }", "}"});
     EXPECT_EQ(ExportLines(), Scene(cell));
@@ -128,11 +152,12 @@ TEST_F(PovSceneTest, AtomsAsSpheresWithTheirFourCharacterLabelThenBonds) {
     EXPECT_EQ(ExportLines(), Scene({"union {", "pigment { color Gray }", "}"}));
     map.atoms = {{"C   ", {1, 2, 3}, 1}, {"O   ", {1.5f, 2, 3}, 2}, {"Cl  ", {1, 2, -3}, 3}};
     bonds = {{1, 2}, {3, 1}};
-    EXPECT_EQ(ExportLines(), Scene({"sphere {< 1 , 2 , 3 >,AtomRadiusForC    pigment { color ColorForC   }}",
-                                    "sphere {< 1.5 , 2 , 3 >,AtomRadiusForO    pigment { color ColorForO   }}",
-                                    "sphere {< 1 , 2 ,-3 >,AtomRadiusForCl   pigment { color ColorForCl  }}", "union {",
-                                    "cylinder{< 1 , 2 , 3 >,< 1.5 , 2 , 3 >,bondcylRadius}", "cylinder{< 1 , 2 ,-3 >,< 1 , 2 , 3 >,bondcylRadius}",
-                                    "pigment { color Gray }", "}"}));
+    EXPECT_EQ(ExportLines(),
+              Scene({"sphere {< 1 , 2 , 3 >,AtomRadiusForC    pigment { color ColorForC   }}",
+                     "sphere {< 1.5 , 2 , 3 >,AtomRadiusForO    pigment { color ColorForO   }}",
+                     "sphere {< 1 , 2 ,-3 >,AtomRadiusForCl   pigment { color ColorForCl  }}", "union {",
+                     "cylinder{< 1 , 2 , 3 >,< 1.5 , 2 , 3 >,bondcylRadius}",
+                     "cylinder{< 1 , 2 ,-3 >,< 1 , 2 , 3 >,bondcylRadius}", "pigment { color Gray }", "}"}));
     bonds = {{1, 4}};
     EXPECT_THROW(Export(), std::out_of_range);
     state.showAtoms = false;
@@ -148,14 +173,15 @@ TEST_F(PovSceneTest, SectionsFollowAtomsSurfacesContoursCell) {
     Lines pigments;
     for (const std::string& line : ExportLines())
         if (line.starts_with("pigment")) pigments.push_back(line.substr(16));
-    EXPECT_EQ(pigments, (Lines{"Gray }", "Level1Color }", "Level2Color }", "Level3Color }", "Level1Color }", "Level2Color }", "Level3Color }",
-                               "Gray40 }", "Gray80 }"}));
+    EXPECT_EQ(pigments, (Lines{"Gray }", "Level1Color }", "Level2Color }", "Level3Color }", "Level1Color }",
+                               "Level2Color }", "Level3Color }", "Gray40 }", "Gray80 }"}));
 }
 
 // Any line end of the head becomes CR LF and only the exact end line stops the copy; a head
 // without one is copied whole, a missing head leaves the scene complete. Both are reported.
 TEST_F(PovSceneTest, HeadIsCopiedUpToItsEndLine) {
-    const PovSceneResult result = Export(std::string("a\nb\r\n\rc\r\n//END OF FILE \n x//END OF FILE\n//END OF FILE\nd\n"));
+    const PovSceneResult result =
+        Export(std::string("a\nb\r\n\rc\r\n//END OF FILE \n x//END OF FILE\n//END OF FILE\nd\n"));
     EXPECT_EQ(result.head, PovHead::Copied);
     const Lines comments(kStart.begin(), kStart.begin() + 2), open(kStart.end() - 2, kStart.end());
     Lines start = comments;
@@ -176,5 +202,5 @@ TEST_F(PovSceneTest, HeadIsCopiedUpToItsEndLine) {
     EXPECT_EQ(SplitCrLf(Export(std::nullopt).text), Scene({}, start));
 }
 
-}  // namespace
-}  // namespace tivarel
+}   // namespace
+}   // namespace tivarel

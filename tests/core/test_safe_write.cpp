@@ -82,7 +82,8 @@ TEST_F(SafeWrite, FailuresNameTheFileAndLeaveEverythingAsItWas) {
     EXPECT_EQ(Read(readOnly), "precious");
     fs::create_directory(target);
     std::ofstream(target / "inside.txt") << "kept";
-    for (const std::string& failing : {(dir / "no_such_dir" / "x.dat").string(), target.string(), std::string("/dev/null")})
+    for (const std::string& failing :
+         {(dir / "no_such_dir" / "x.dat").string(), target.string(), std::string("/dev/null")})
         ExpectHolds(WriteFileAtomically(failing, "x").value_or(""), {"Cannot write the file " + failing + ": "});
     EXPECT_EQ(Read(target / "inside.txt"), "kept");
     std::ofstream(path) << "old";
@@ -108,11 +109,12 @@ TEST_F(SafeWrite, TakenNamesAreLeftAlone) {
     EXPECT_EQ(Read(path), "mine");
     EXPECT_EQ(Read(path + ".1.tmp"), "someone else's");
     EXPECT_EQ(WriteNewFile(dir.string(), "map-unsaved-peaks", ".dat", "one"), (dir / "map-unsaved-peaks.dat").string());
-    EXPECT_EQ(WriteNewFile(dir.string(), "map-unsaved-peaks", ".dat", "two"), (dir / "map-unsaved-peaks-2.dat").string());
+    EXPECT_EQ(WriteNewFile(dir.string(), "map-unsaved-peaks", ".dat", "two"),
+              (dir / "map-unsaved-peaks-2.dat").string());
     EXPECT_EQ(Read(dir / "map-unsaved-peaks.dat"), "one");
     EXPECT_EQ(Read(dir / "map-unsaved-peaks-2.dat"), "two");
     EXPECT_FALSE(WriteNewFile((dir / "missing").string(), "x", ".dat", "three").has_value());
 }
 
-}  // namespace
-}  // namespace tivarel
+}   // namespace
+}   // namespace tivarel

@@ -46,7 +46,8 @@ TEST(SampleMaps, TheThreeFormatsHoldOneMap) {
     EXPECT_EQ(mt1.gridParams.p, fou.gridParams.p);
     EXPECT_TRUE(mt1.grid.values() == fou.grid.values());
     EXPECT_TRUE(grd.grid.values() == fou.grid.values());
-    for (int pos = 1; pos <= 9; ++pos) EXPECT_EQ(grd.gridParams(pos), pos >= 4 && pos <= 6 ? 0.0f : fou.gridParams(pos)) << pos;
+    for (int pos = 1; pos <= 9; ++pos)
+        EXPECT_EQ(grd.gridParams(pos), pos >= 4 && pos <= 6 ? 0.0f : fou.gridParams(pos)) << pos;
     ASSERT_EQ(mt1.atoms.size(), fou.atoms.size());
     ASSERT_EQ(grd.atoms.size(), fou.atoms.size());
     ASSERT_EQ(fou.atoms.size(), 16u);   // two urea molecules, CO(NH2)2
@@ -61,5 +62,5 @@ TEST(SampleMaps, TheThreeFormatsHoldOneMap) {
     }
 }
 
-}  // namespace
-}  // namespace tivarel
+}   // namespace
+}   // namespace tivarel

@@ -27,11 +27,11 @@ std::string Rejection(const std::string& item, const char* what = "the value", i
 }
 
 TEST(TextScannerNumbers, SignedZerosAndDecimalForms) {
-    const struct { const char* text; float value; } cases[] = {
-        {"+3.25", 3.25f}, {"1E-2", 0.01f}, {"1.5e+2", 150.0f}, {".5", 0.5f}, {"5.", 5.0f}, {"-.25", -0.25f},
-        {"007", 7.0f}, {"123456789", 123456792.0f}, {"1e-50", 0.0f}, {"-0", -0.0f},
-        {"-0.00000000000000000000000000000000000000000000000001", -0.0f}};
-    for (const auto& c : cases) EXPECT_EQ(std::bit_cast<uint32_t>(ReadOneFloat(c.text)), std::bit_cast<uint32_t>(c.value)) << c.text;
+    const std::pair<const char*, float> cases[] = {
+        {"+3.25", 3.25f}, {"1E-2", 0.01f}, {"1.5e+2", 150.0f}, {".5", 0.5f},  {"5.", 5.0f},
+        {"-.25", -0.25f}, {"007", 7.0f},   {"1e-50", 0.0f},    {"-0", -0.0f}, {"-1e-50", -0.0f}};
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(std::bit_cast<uint32_t>(ReadOneFloat(text)), std::bit_cast<uint32_t>(value)) << text;
 }
 
 // std::from_chars is the independent reference: whatever shape a decimal item has, the
@@ -53,7 +53,8 @@ TEST(TextScannerNumbers, EveryDecimalShapeReadsAsFromCharsGivesIt) {
     for (int i = 0; i < 100000; ++i) {
         std::string item = std::string(pick(3) == 0 ? "-" : pick(4) == 0 ? "+" : "") + digits(pick(10));
         if (pick(3) != 0) item += "." + digits(pick(10));
-        if (pick(3) == 0) item += std::string(pick(2) ? "e" : "E") + (pick(2) ? "-" : pick(2) ? "+" : "") + digits(1 + pick(3));
+        if (pick(3) == 0)
+            item += std::string(pick(2) ? "e" : "E") + (pick(2) ? "-" : pick(2) ? "+" : "") + digits(1 + pick(3));
         items.push_back(item);
     }
     for (int i = 0; i < 10000; ++i) {   // floats as programs print them
@@ -82,20 +83,23 @@ TEST(TextScannerNumbers, EveryDecimalShapeReadsAsFromCharsGivesIt) {
 }
 
 TEST(TextScannerNumbers, ItemsThatAreNoDecimalNumberOrTooLargeAreNamed) {
-    for (const char* item : {"abc", "1.2.3", "1e", "1e+", "--1", "+-1", "+", ".", "inf", "nan", "0x10", "1d3", "12abc", "e5"})
+    for (const char* item :
+         {"abc", "1.2.3", "1e", "1e+", "--1", "+-1", "+", ".", "inf", "nan", "0x10", "1d3", "12abc", "e5"})
         EXPECT_EQ(StopMessage([&] { ReadOneFloat(std::string("\r\n  ") + item); }), Rejection(item, "the value", 2));
     for (const char* item : {"1e39", "-3.5e38", "1e99999999999"})
-        EXPECT_EQ(StopMessage([&] { ReadOneFloat(item); }), "The map file " + kFile + " holds \"" + item +
-                                                                "\", out of range for a number (the value, line 1).");
+        EXPECT_EQ(StopMessage([&] { ReadOneFloat(item); }),
+                  "The map file " + kFile + " holds \"" + item + "\", out of range for a number (the value, line 1).");
 }
 
 TEST(TextScannerNumbers, IntegersMustBeWholeAndWithin32Bits) {
-    const struct { const char* text; int32_t value; } accepted[] = {
-        {"-7", -7}, {"+5", 5}, {"3.0", 3}, {"2E1", 20}, {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN}};
-    for (const auto& c : accepted) EXPECT_EQ(TextScanner(c.text, kFile).readInt("nx"), c.value) << c.text;
+    for (const auto& [text, value] :
+         {std::pair{"-7", -7}, std::pair{"+5", 5}, std::pair{"3.0", 3}, std::pair{"2E1", 20},
+          std::pair{"2147483647", INT32_MAX}, std::pair{"-2147483648", INT32_MIN}})
+        EXPECT_EQ(TextScanner(text, kFile).readInt("nx"), value) << text;
     for (const char* item : {"2147483648", "-2147483649", "2.5", "1e10", "x", "1e-50"}) {
         TextScanner in(item, kFile);
-        test_support::ExpectHolds(StopMessage([&] { in.readInt("nx"); }), {std::string("\"") + item + "\"", "(nx, line 1)"});
+        test_support::ExpectHolds(StopMessage([&] { in.readInt("nx"); }),
+                                  {std::string("\"") + item + "\"", "(nx, line 1)"});
     }
 }
 
@@ -110,15 +114,14 @@ TEST(TextScannerSeparators, CommaBlankTabAndLineEndsSeparateAlikeAndANumberTakes
 // line, but only the rest of the line when a comma followed it.
 TEST(TextScannerSeparators, SkippedLineAfterANumber) {
     for (const std::string eol : {"\r\n", "\r", "\n"}) {
-        const struct { std::string text; const char* nextLine; } cases[] = {
-            {"1.0  " + eol + "rest" + eol + "next", "next"},
-            {"1.0 ," + eol + "rest" + eol + "next", "rest"},
-            {"1.0, tail" + eol + "rest" + eol + "next", "rest"}};
-        for (const auto& c : cases) {
-            TextScanner in(c.text, kFile);
+        const std::pair<std::string, const char*> cases[] = {{"1.0  " + eol + "rest" + eol + "next", "next"},
+                                                             {"1.0 ," + eol + "rest" + eol + "next", "rest"},
+                                                             {"1.0, tail" + eol + "rest" + eol + "next", "rest"}};
+        for (const auto& [text, nextLine] : cases) {
+            TextScanner in(text, kFile);
             EXPECT_EQ(in.readFloat("v"), 1.0f);
             in.skipLine("a line");
-            EXPECT_EQ(in.readTextLine("a label"), c.nextLine) << c.text;
+            EXPECT_EQ(in.readTextLine("a label"), nextLine) << text;
         }
     }
 }
@@ -141,12 +144,11 @@ TEST(TextScannerLineEnds, CrLfLoneCrAndLoneLfEachEndOneLineAlsoAfterANumber) {
 TEST(TextScannerEarlyEnd, EveryKindOfReadStopsAtTheEndAndTheLastLineNeedsNoLineEnd) {
     const std::string expected = "The map file " + kFile + " ends early (reading the origin).";
     const std::function<void(TextScanner&)> reads[] = {
-        [](TextScanner& in) { in.readFloat("n"); in.readFloat("the origin"); },
-        [](TextScanner& in) { in.readInt("n"); in.readInt("the origin"); },
-        [](TextScanner& in) { in.readInt("n"); in.skipLine("the origin"); },
-        [](TextScanner& in) { in.readInt("n"); in.readTextLine("the origin"); }};
-    for (const auto& read : reads) {
+        [](TextScanner& in) { in.readFloat("the origin"); }, [](TextScanner& in) { in.readInt("the origin"); },
+        [](TextScanner& in) { in.skipLine("the origin"); }, [](TextScanner& in) { in.readTextLine("the origin"); }};
+    for (const auto& read : reads) {   // each after the one number of the text
         TextScanner in("7 \r\n", kFile);
+        in.readInt("n");
         EXPECT_EQ(StopMessage([&] { read(in); }), expected);
     }
     TextScanner in("title\r\nlast", kFile);
@@ -158,17 +160,31 @@ TEST(TextScannerEarlyEnd, EveryKindOfReadStopsAtTheEndAndTheLastLineNeedsNoLineE
 // At most 40 characters of an item are quoted, odd bytes as "?", then "..." if there is more.
 TEST(TextScannerMessages, ItemsAreQuotedPrintableAndCutAfterFortyCharacters) {
     const std::string odd = std::string("a\0b\x7f\xff", 5);
-    EXPECT_EQ(StopMessage([&] { ReadOneFloat(odd + std::string(35, 'z')); }), Rejection("a?b??" + std::string(35, 'z')));
+    EXPECT_EQ(StopMessage([&] { ReadOneFloat(odd + std::string(35, 'z')); }),
+              Rejection("a?b??" + std::string(35, 'z')));
     EXPECT_EQ(StopMessage([&] { ReadOneFloat(odd + std::string(36, 'z')); }),
               Rejection("a?b??" + std::string(35, 'z') + "..."));
 }
 
 TEST(LenientNumberRule, TakesTheLeadingNumberIgnoringBlanks) {
-    const struct { std::string field; double value; } cases[] = {
-        {"1 5", 15.0}, {" -1.5E2 x", -150.0}, {"", 0.0}, {"abc", 0.0}, {"1.2.3", 1.2}, {"1e", 1.0}, {"1e+", 1.0},
-        {"1 e 2", 100.0}, {"- .5", -0.5}, {"+ 7", 7.0}, {"3\t4", 34.0}, {"E5", 0.0}, {"2.e1", 20.0}, {"1,5", 1.0},
-        {"1e999", HUGE_VAL}, {"-1e999", -HUGE_VAL}, {std::string(400, '9') + "Ex", HUGE_VAL}};
-    for (const auto& c : cases) EXPECT_EQ(LenientNumber(c.field), c.value) << '"' << c.field << '"';
+    const std::pair<std::string, double> cases[] = {{"1 5", 15.0},
+                                                    {" -1.5E2 x", -150.0},
+                                                    {"", 0.0},
+                                                    {"abc", 0.0},
+                                                    {"1.2.3", 1.2},
+                                                    {"1e", 1.0},
+                                                    {"1e+", 1.0},
+                                                    {"1 e 2", 100.0},
+                                                    {"- .5", -0.5},
+                                                    {"+ 7", 7.0},
+                                                    {"3\t4", 34.0},
+                                                    {"E5", 0.0},
+                                                    {"2.e1", 20.0},
+                                                    {"1,5", 1.0},
+                                                    {"1e999", HUGE_VAL},
+                                                    {"-1e999", -HUGE_VAL},
+                                                    {std::string(400, '9') + "Ex", HUGE_VAL}};
+    for (const auto& [field, value] : cases) EXPECT_EQ(LenientNumber(field), value) << '"' << field << '"';
     const std::string line = "C          1.000   -2.500      3e1";
     EXPECT_EQ(Columns(line, 1, 1), "C");
     EXPECT_EQ(Columns(line, 20, 28), "-2.500   ");
@@ -176,5 +192,5 @@ TEST(LenientNumberRule, TakesTheLeadingNumberIgnoringBlanks) {
     EXPECT_EQ(Columns(line, 40, 48), "");
 }
 
-}  // namespace
-}  // namespace tivarel
+}   // namespace
+}   // namespace tivarel
