@@ -60,11 +60,6 @@ inline GridFrame CellFrame(const CellMapContents& f) {
     return frame;
 }
 
-inline void ExpectNearPoint(const Vec3f& actual, const std::array<double, 3>& expected, const std::string& what) {
-    for (int c = 0; c < 3; ++c)
-        EXPECT_NEAR(actual[c], expected[size_t(c)], 1e-5 * (1.0 + std::fabs(expected[size_t(c)]))) << what << " " << c;
-}
-
 // Matrix, origin, cell constants, counts, first grid coordinates and steps as written.
 inline void ExpectHeader(const CellMapContents& f, const DensityMap& map) {
     for (int i = 1; i <= 3; ++i)
@@ -97,20 +92,29 @@ void ExpectGrid(const File& f, const DensityMap& map) {
     EXPECT_EQ(map.gridParams.maxValue(), highest);
 }
 
-// Each atom named as `nameOf` says and moved into the grid frame, and the corners of the
-// fractional unit cell: bottom face in cyclic order, then the top face.
-template <class Atom, class NameOf>
-void ExpectAtomsAndCorners(const GridFrame& frame, const std::vector<Atom>& atoms, NameOf nameOf,
-                           const DensityMap& map) {
+// An atom as a file gives it (its label or line) and as the map must hold it.
+struct FileAtom {
+    std::string text, name;
+    std::array<double, 3> position;   // in the file's frame
+};
+
+// Each atom named and moved into the grid frame, and the corners of the fractional unit
+// cell: bottom face in cyclic order, then the top face.
+inline void ExpectAtomsAndCorners(const GridFrame& frame, const std::vector<FileAtom>& atoms, const DensityMap& map) {
     ASSERT_EQ(map.atoms.size(), atoms.size());
-    for (size_t i = 0; i < atoms.size(); ++i) {
-        EXPECT_EQ(map.atoms[i].name, nameOf(atoms[i]));
-        ExpectNearPoint(map.atoms[i].position, frame.point(atoms[i].position), "atom " + std::to_string(i + 1));
+    std::vector<std::array<double, 3>> places;
+    for (const FileAtom& atom : atoms) places.push_back(atom.position);
+    for (size_t k = 0; k < atoms.size(); ++k) EXPECT_EQ(map.atoms[k].name, atoms[k].name);
+    places.insert(places.end(),
+                  {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}});
+    for (size_t k = 0; k < places.size(); ++k) {
+        const Vec3f actual = k < atoms.size() ? map.atoms[k].position : map.cellCorners[k - atoms.size()];
+        for (int c = 0; c < 3; ++c) {
+            const double want = frame.point(places[k])[size_t(c)];
+            EXPECT_NEAR(actual[c], want, 1e-5 * (1.0 + std::fabs(want)))
+                << (k < atoms.size() ? "atom " : "corner ") << k;
+        }
     }
-    const std::array<std::array<double, 3>, 8> corners{
-        {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}}};
-    for (size_t k = 0; k < 8; ++k)
-        ExpectNearPoint(map.cellCorners[k], frame.point(corners[k]), "corner " + std::to_string(k + 1));
 }
 
 // The ProgramStop that `action` throws; fails the test when none is thrown.

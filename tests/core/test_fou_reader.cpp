@@ -15,15 +15,10 @@ using namespace test_support;
 
 const std::string kPath = "/maps/test.fou";
 
-struct FouAtom {
-    std::string label;
-    std::array<float, 3> position;
-};
-
 // Everything a FOU file holds, with the ways of writing it that the reader must accept.
 struct FouFile : CellMapContents {
-    std::vector<FouAtom> atoms{
-        {"C", {0.1f, 0.2f, 0.3f}}, {"Fe", {0.5f, -0.25f, 1.125f}}, {"O1", {-0.75f, 0.875f, 0.0625f}}};
+    std::vector<FileAtom> atoms{
+        {"C", "C   ", {0.1, 0.2, 0.3}}, {"Fe", "Fe  ", {0.5, -0.25, 1.125}}, {"O1", "O1  ", {-0.75, 0.875, 0.0625}}};
     int itemsPerRecord = 14;
     std::string atomCounts;   // written instead of "N K" when set
     std::string separator = " ", lineEnd = "\r\n";
@@ -73,10 +68,10 @@ std::string WriteFou(const FouFile& f) {
         numbers({float(f.atoms.size()), float(f.itemsPerRecord)});
     else
         line(f.atomCounts);
-    for (const FouAtom& atom : f.atoms) {
-        line(atom.label);
+    for (const FileAtom& atom : f.atoms) {
+        line(atom.text);
         numbers({81.5f, 82.5f, 83.5f});
-        numbers({atom.position[0], atom.position[1], atom.position[2]});
+        numbers({float(atom.position[0]), float(atom.position[1]), float(atom.position[2])});
         numbers({1.5f, 2.5f, 3.5f, 4.5f, 5.5f, 6.5f, 7.5f});
         for (int item = 14; item < f.itemsPerRecord; ++item) skipped("Q 9.5 9.5 9.5");
     }
@@ -86,8 +81,7 @@ std::string WriteFou(const FouFile& f) {
 void ExpectMap(const FouFile& f, const DensityMap& map) {
     ExpectHeader(f, map);
     ExpectGrid(f, map);
-    ExpectAtomsAndCorners(
-        CellFrame(f), f.atoms, [](const FouAtom& a) { return (a.label + "   ").substr(0, 4); }, map);
+    ExpectAtomsAndCorners(CellFrame(f), f.atoms, map);
 }
 
 TEST(FouReader, EveryWayOfWritingReadsTheSame) {
@@ -108,10 +102,7 @@ TEST(FouReader, LabelsArePaddedRecordsSkipTheirExtraLinesAndNoAtomsIsNone) {
     for (int items : {3, 15, 20}) {
         FouFile f;
         f.itemsPerRecord = items;
-        f.atoms = {{"C", {0.5f, 0.5f, 0.5f}},
-                   {"Abc", {0.0f, 0.0f, 0.0f}},
-                   {"ABCD", {1.0f, 1.0f, 1.0f}},
-                   {"C   ", {-0.5f, 2.0f, 0.125f}}};
+        f.atoms = {{"Abc", "Abc ", {0, 0, 0}}, {"ABCD", "ABCD", {1, 1, 1}}, {"C   ", "C   ", {-0.5, 2, 0.125}}};
         ExpectMap(f, ParseFouMap(WriteFou(f), kPath));
     }
     for (const char* none : {"0 14", "-3 14"}) {

@@ -16,20 +16,14 @@ using namespace test_support;
 
 const std::string kPath = "/maps/test.grd";
 
-// One atom line and what it must give: the stored label and the position in the file.
-struct GrdAtom {
-    std::string line, name;
-    std::array<double, 3> position;
-};
-
 // An atom line with the element in column 1 and the coordinate texts `shift` columns into
 // their nine-column fields, which start at columns 10, 20 and 30.
-GrdAtom Atom(const std::string& element, const std::array<std::string, 3>& fields, std::array<double, 3> position,
-             int shift = 0) {
-    GrdAtom atom{element, element.substr(0, 1) + "   ", position};
+FileAtom Atom(const std::string& element, const std::array<std::string, 3>& fields, std::array<double, 3> position,
+              int shift = 0) {
+    FileAtom atom{element, element.substr(0, 1) + "   ", position};
     for (size_t a = 0; a < 3; ++a) {
-        atom.line.resize(size_t(9 + 10 * a + shift), ' ');
-        atom.line += fields[a];
+        atom.text.resize(size_t(9 + 10 * a + shift), ' ');
+        atom.text += fields[a];
     }
     return atom;
 }
@@ -38,9 +32,9 @@ struct GrdFile {
     std::array<int, 3> n{4, 3, 2};
     std::string atomCount;   // written instead of the number of atoms when set
     std::array<float, 3> centre{2.0f, -1.0f, 4.5f}, length{3.0f, 5.0f, 7.0f};
-    std::vector<GrdAtom> atoms{Atom("C", {"1.000", "2.000", "3.000"}, {1, 2, 3}),
-                               Atom("Fe", {"-0.5", "12.25", "0"}, {-0.5, 12.25, 0}, 4),
-                               Atom("O", {"1e-1", "+2.5", "-3.75E1"}, {0.1, 2.5, -37.5}, 2)};
+    std::vector<FileAtom> atoms{Atom("C", {"1.000", "2.000", "3.000"}, {1, 2, 3}),
+                                Atom("Fe", {"-0.5", "12.25", "0"}, {-0.5, 12.25, 0}, 4),
+                                Atom("O", {"1e-1", "+2.5", "-3.75E1"}, {0.1, 2.5, -37.5}, 2)};
     std::function<float(int, int, int)> value = DefaultValue;
     std::string lineEnd = "\r\n", separator = " ";
     int valuesPerLine = 10;
@@ -61,7 +55,7 @@ std::string WriteGrd(const GrdFile& f) {
     numbers({f.length[0], f.length[1], f.length[2]});
     line("Atoms");
     line(f.atomCount.empty() ? std::to_string(f.atoms.size()) : f.atomCount);
-    for (const GrdAtom& atom : f.atoms) line(atom.line);
+    for (const FileAtom& atom : f.atoms) line(atom.text);
     for (const char* title : {"Density", "x fastest, then y, then z", "1 2 3 values"}) line(title);
     std::vector<float> row;
     for (int z = 1; z <= f.n[2]; ++z)
@@ -93,8 +87,7 @@ void ExpectMap(const GrdFile& f, const DensityMap& map) {
         EXPECT_NEAR(map.mapOrigin[a - 1], box.origin[k], 1e-6);
     }
     ExpectGrid(f, map);
-    ExpectAtomsAndCorners(
-        box, f.atoms, [](const GrdAtom& a) { return a.name; }, map);
+    ExpectAtomsAndCorners(box, f.atoms, map);
 }
 
 TEST(GrdReader, LineEndsSeparatorsAndValuesPerLineReadTheSame) {
@@ -129,9 +122,9 @@ TEST(GrdReader, BoxGeometryWorkedByHand) {
 
 // Only columns 1 and 10-18, 20-28, 30-38 are read, each field by the lenient rule.
 TEST(GrdReader, AtomLinesAreReadByFixedColumnsLeniently) {
-    GrdAtom packed = Atom("B", {"1.25", "2.5", "-3.75"}, {1.25, 2.5, -3.75}, 4);
-    packed.line[18] = packed.line[28] = '9';   // columns 19 and 29, between the fields
-    packed.line += "9";                        // column 39, after them
+    FileAtom packed = Atom("B", {"1.25", "2.5", "-3.75"}, {1.25, 2.5, -3.75}, 4);
+    packed.text[18] = packed.text[28] = '9';   // columns 19 and 29, between the fields
+    packed.text += "9";                        // column 39, after them
     GrdFile f;
     f.atoms = {Atom("Cl1", {"1 5", "\t2.5\t", "-  0.25"}, {15, 2.5, -0.25}, 1),
                Atom("S", {"7.5xyz", "abc", "1.5E"}, {7.5, 0, 1.5}),
@@ -140,7 +133,7 @@ TEST(GrdReader, AtomLinesAreReadByFixedColumnsLeniently) {
                {"P        1.0       -3.", "P   ", {1, -3, 0}},
                Atom("Zn", {"1", "2", "3"}, {1, 2, 3}, 8),
                packed};
-    f.atoms[5].line += "  99.9 and more";
+    f.atoms[5].text += "  99.9 and more";
     ExpectMap(f, ParseGrdMap(WriteGrd(f), kPath));
     for (const char* none : {"0", "-4"}) {
         f.atoms.clear();

@@ -20,15 +20,11 @@ using namespace test_support;
 
 const std::string kPath = "/maps/test.mt1";
 
-struct Mt1Atom {
-    std::string label;   // four bytes, taken as they are
-    std::array<float, 3> position;
-};
-
 struct Mt1File : CellMapContents {
-    std::vector<Mt1Atom> atoms{{"C   ", {0.1f, 0.2f, 0.3f}},
-                               {std::string("\x01\xff\0Z", 4), {0.5f, -0.25f, 1.125f}},
-                               {"O1  ", {-0.75f, 0.875f, 0.0625f}}};
+    // Labels are four bytes, taken as they are.
+    std::vector<FileAtom> atoms{{"C   ", "C   ", {0.1, 0.2, 0.3}},
+                                {std::string("\x01\xff\0Z", 4), std::string("\x01\xff\0Z", 4), {0.5, -0.25, 1.125}},
+                                {"O1  ", "O1  ", {-0.75, 0.875, 0.0625}}};
 };
 
 // Little-endian words built with shifts, so the host's byte order plays no part.
@@ -67,11 +63,11 @@ std::string WriteMt1(const Mt1File& f) {
     Filler(b, 6);
     Word(b, uint32_t(f.atoms.size()));
     Word(b, 14);
-    for (const Mt1Atom& atom : f.atoms) {
+    for (const FileAtom& atom : f.atoms) {
         Filler(b, 2);
-        b += atom.label;
+        b += atom.text;
         Unused(b, 3);
-        for (float p : atom.position) Real(b, p);
+        for (double p : atom.position) Real(b, float(p));
         Unused(b, 7);
     }
     return b;
@@ -90,8 +86,7 @@ std::string Patched(std::initializer_list<std::pair<size_t, uint32_t>> words) {
 void ExpectMap(const Mt1File& f, const DensityMap& map) {
     ExpectHeader(f, map);
     ExpectGrid(f, map);
-    ExpectAtomsAndCorners(
-        CellFrame(f), f.atoms, [](const Mt1Atom& a) { return a.label; }, map);
+    ExpectAtomsAndCorners(CellFrame(f), f.atoms, map);
 }
 
 // 10 bytes are skipped before the first section, 14 before the others. A record length other

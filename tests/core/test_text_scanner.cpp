@@ -26,20 +26,20 @@ std::string Rejection(const std::string& item, const char* what = "the value", i
            std::to_string(line) + ").";
 }
 
-TEST(TextScannerNumbers, SignedZerosAndDecimalForms) {
-    const std::pair<const char*, float> cases[] = {
-        {"+3.25", 3.25f}, {"1E-2", 0.01f}, {"1.5e+2", 150.0f}, {".5", 0.5f},  {"5.", 5.0f},
-        {"-.25", -0.25f}, {"007", 7.0f},   {"1e-50", 0.0f},    {"-0", -0.0f}, {"-1e-50", -0.0f}};
-    for (const auto& [text, value] : cases)
-        EXPECT_EQ(std::bit_cast<uint32_t>(ReadOneFloat(text)), std::bit_cast<uint32_t>(value)) << text;
+// Values too small for a float give a zero of their sign.
+TEST(TextScannerNumbers, UnderflowKeepsTheSign) {
+    EXPECT_EQ(std::bit_cast<uint32_t>(ReadOneFloat("1e-50")), std::bit_cast<uint32_t>(0.0f));
+    EXPECT_EQ(std::bit_cast<uint32_t>(ReadOneFloat("-0.000000000000000000000000000000000000000000000000001")),
+              std::bit_cast<uint32_t>(-0.0f));
 }
 
 // std::from_chars is the independent reference: whatever shape a decimal item has, the
 // scanner gives its float to the bit, also when a separator and another number follow.
 TEST(TextScannerNumbers, EveryDecimalShapeReadsAsFromCharsGivesIt) {
-    std::vector<std::string> items = {"16777217", "9999999e10", "1677721.5e-9", "00000000000000000001.5", "1E+010",
-                                      "1.17549435E-38", "3.4028235e38", "1.4e-45", "1.000000059604644775390625",
-                                      "1.0000000596046448", "8388609.5", "-8388610.5", "9007199254740993", "1e23",
+    std::vector<std::string> items = {"+3.25", "-.25", "5.", "007", "-0", "16777217", "9999999e10", "1677721.5e-9",
+                                      "00000000000000000001.5", "1E+010", "1.17549435E-38", "3.4028235e38", "1.4e-45",
+                                      "1.000000059604644775390625", "1.0000000596046448", "8388609.5", "-8388610.5",
+                                      "9007199254740993", "1e23",
                                       // a hair off halfway between two floats, while the nearest double is halfway
                                       "260094681289047e-17", "8611611556261778e-18", "4451764425539295e-21",
                                       "8789878336301626e-22", "5077357635498047e-13", "6716022835462354e-20"};
