@@ -34,11 +34,6 @@ protected:
         std::ifstream in(p, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    static mode_t Mode(const fs::path& p) {
-        struct stat s {};
-        ::stat(p.c_str(), &s);
-        return s.st_mode & 07777;
-    }
     std::set<std::string> Entries() const {
         std::set<std::string> names;
         for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
@@ -58,7 +53,7 @@ TEST_F(SafeWrite, BytesArriveUnchangedModesAndLinksAreKept) {
     EXPECT_FALSE(WriteFileAtomically(path.string(), bytes).has_value());
     ::umask(oldMask);
     EXPECT_EQ(Read(path), bytes);
-    EXPECT_EQ(Mode(path), 0604u);
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms(0604));
     fs::create_directory(dir / "real");
     std::ofstream(dir / "real" / "scene.pov") << "old scene";
     fs::create_symlink("real/scene.pov", dir / "scene.pov");
