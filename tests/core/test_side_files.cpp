@@ -1,5 +1,8 @@
-// Atom parameter file, atom types, the bond search and the shipped parameter table.
+// The side files beside the program: the atom parameter file, atom types and the bond search,
+// and the layer presets file.
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -7,15 +10,14 @@
 #include <fstream>
 #include <limits>
 #include <random>
-#include <sstream>
 #include <string>
 #include <tuple>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
 #include "map_test_support.h"
 #include "mapio/atoms.h"
+#include "mapio/presets.h"
 
 namespace tivarel {
 namespace {
@@ -187,22 +189,53 @@ TEST(BondSearch, BuildBondsReadsTheTableBesideTheProgram) {
     ExpectHolds(StopMessage([&] { BuildBonds(map, dir.string(), list); }), {(dir / "atompar2.txt").string()});
 }
 
-// Common bonds are found; the closest contacts that are none are not: H...H in NH2 and CH2,
-// 1,3 C...C, geminal C...H, O...O of COO, N...N and N...O of urea, hydrogen bonds, peaks.
-TEST(ShippedAtomTable, BondsFollowChemistry) {
-    const AtomParTable table = ReadAtomParameters(TIVAREL_SOURCE_DIR "/data/atompar2.txt");
-    std::istringstream contacts(
-        "C C 1.54 1  C C 1.20 1  C H 1.09 1  N H 1.01 1  O H 0.96 1  H H 0.74 1  C N 1.47 1  C N 1.35 1  C O 1.21 1 "
-        "C O 1.43 1  S S 2.05 1  C S 1.82 1  C Cl 1.77 1  C F 1.35 1  Fe N 2.00 1  P O 1.60 1  FE N 2.00 1  CL C 1.77 "
-        "1 "
-        "H H 1.60 0  H H 1.78 0  C C 2.50 0  C H 2.10 0  O O 2.25 0  N N 2.30 0  N O 2.27 0  O H 1.90 0  N H 2.00 0  Q "
-        "Q 1.0 0");
-    std::string a, b;
-    float distance = 0.0f;
-    int count = 0;
-    for (bool bonded = false; contacts >> a >> b >> distance >> bonded; ++count)
-        EXPECT_EQ(BondedAt(table, a, b, distance), bonded) << a << "-" << b << " at " << distance;
-    EXPECT_EQ(count, 28);
+const std::string kPresetsPath = "/opt/tivarel/layer_limit_presets.txt";
+
+std::string Join(const std::vector<std::string>& lines, const std::string& lineEnd) {
+    std::string text;
+    for (const std::string& line : lines) text += line + lineEnd;
+    return text;
+}
+
+const std::vector<std::string> kTwelve{
+    "First", "0",           "1.0", "1.5", "  Second  preset\t", "-2.5", "1 2.5", "3e1", "Third: (1, 2, 3)",
+    "none",  " 4.25 units", "+.5"};
+
+// Lines after the twelfth are ignored; the last needs no line end, an empty one is a line.
+TEST(LayerPresets, TwelveLinesGiveThreeNamedPresets) {
+    std::vector<std::string> longer = kTwelve;
+    longer.insert(longer.end(), {"Fourth", "99"});
+    const std::string twelve = Join(kTwelve, "\n");
+    for (const std::string& text :
+         {Join(kTwelve, "\r\n"), Join(kTwelve, "\r"), Join(longer, "\r\n"), twelve.substr(0, twelve.size() - 1)}) {
+        const LayerPresets p = ParseLayerPresets(text, kPresetsPath);
+        EXPECT_EQ(p[0].name, "First");
+        EXPECT_EQ(p[1].name, "  Second  preset\t");
+        EXPECT_EQ(p[2].name, "Third: (1, 2, 3)");
+        EXPECT_EQ(p[0].levels, (std::array{0.0, 1.0, 1.5}));
+        EXPECT_EQ(p[1].levels, (std::array{-2.5, 12.5, 30.0}));   // inner blanks ignored
+        EXPECT_EQ(p[2].levels, (std::array{0.0, 4.25, 0.5}));     // text only gives 0
+    }
+    const std::vector<std::string> eleven(kTwelve.begin(), kTwelve.end() - 1);
+    EXPECT_EQ(ParseLayerPresets(Join(eleven, "\n") + "\n", kPresetsPath)[2].levels[2], 0.0);
+    const std::string cut = Join(eleven, "\r\n");
+    for (const auto& [text, lines] :
+         {std::pair{cut, "11"}, std::pair{cut.substr(0, cut.size() - 2), "11"}, std::pair{std::string(), "0"}})
+        EXPECT_EQ(test_support::StopMessage([&] { ParseLayerPresets(text, kPresetsPath); }),
+                  "The layer presets file " + kPresetsPath + " has only " + lines +
+                      " lines; it needs twelve: for each of three presets a name line and three level lines.");
+    test_support::ExpectHolds(test_support::StopMessage([] { ReadLayerPresets("/nonexistent-tivarel/presets.txt"); }),
+                              {"/nonexistent-tivarel/presets.txt"});
+}
+
+TEST(LayerPresets, LevelsAreClampedIntoTheMapsRangeInSinglePrecision) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::array<double, 4> cases[] = {
+        {0.0, 0.0, 1.0, 0.0},    {1.5, 0.0, 1.0, 1.0},    {0.0, 2.5, 9.0, 2.5},
+        {-7.0, -3.0, 9.0, -3.0}, {0.1, 0.0, 1.0, 0.1f},   {1e300, -10, 10, 10},
+        {-1e300, -10, 10, -10},  {inf, -10.0, 10.0, 10.0}};   // level, min, max, applied
+    for (const auto& [level, min, max, applied] : cases)
+        EXPECT_EQ(ClampPresetLevel(level, float(min), float(max)), applied) << level;
 }
 
 }   // namespace

@@ -1,0 +1,243 @@
+// The exported files: the number format of messages, the peak file and the POV-Ray scene;
+// the peak file's lines, six-decimal cut and fractional coordinates; TGA bytes; and writing
+// the user's files whole or not at all.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "export/number_format.h"
+#include "export/peak_file.h"
+#include "export/safe_write.h"
+#include "export/tga.h"
+#include "map_test_support.h"
+
+namespace tivarel {
+namespace {
+
+void ExpectForms(const std::vector<double>& values, const std::vector<std::string>& texts) {
+    ASSERT_EQ(values.size(), texts.size());
+    for (size_t i = 0; i < values.size(); ++i) EXPECT_EQ(FormatNumber(values[i]), texts[i]) << values[i];
+}
+
+// Single-precision values show their seven-digit form, not their binary tail; rounding to
+// seven digits may carry into the eighth.
+TEST(FormatNumber, SignBlankSevenDigitsNoLeadingZeroAndExponentFormAtTheEnds) {
+    ExpectForms({0.0, -0.0, 1.0, -1.0, 0.25, -0.125, 12.5, -300.0, 0.0001, 9999999.0},
+                {" 0", " 0", " 1", "-1", " .25", "-.125", " 12.5", "-300", " .0001", " 9999999"});
+    ExpectForms({123.456789, 1234567.8, -0.000123456789, 2.0 / 3.0, 0.1f, 0.499999f},
+                {" 123.4568", " 1234568", "-.0001234568", " .6666667", " .1", " .499999"});
+    ExpectForms(
+        {1e-6, 0.99999994e-4, -1.5e-10, 1.234567891e-20, 1e7, 12345678.0, -2.5e20, 9999999.6},
+        {" 1E-06", " 9.999999E-05", "-1.5E-10", " 1.234568E-20", " 1E+07", " 1.234568E+07", "-2.5E+20", " 1E+07"});
+    EXPECT_EQ(FormatFileNumber(3), " 3 ");
+    EXPECT_EQ(FormatFileNumber(-0.125), "-.125 ");
+}
+
+// "ATOM Q ", the number in the file form, two blanks, "X=", the number, " Y=", ... each
+// number in the file form: sign or blank, digits, one blank.
+TEST(PeakFileText, OneCrLfLinePerPeakNumberedInListOrder) {
+    EXPECT_EQ(PeakLine(3, 0.25f, -0.125f, 1.0f), "ATOM Q  3   X= .25  Y=-.125  Z= 1 ");
+    EXPECT_EQ(PeakFileText({{0.25f, -0.125f, 1.0f}, {0.0f, 0.5f, 2.0f}, {-1.0f, 1e-6f, 12.5f}}),
+              "ATOM Q  1   X= .25  Y=-.125  Z= 1 \r\nATOM Q  2   X= 0  Y= .5  Z= 2 \r\nATOM Q  3   X=-1  Y= 1E-06  Z= "
+              "12.5 \r\n");
+    const std::string eleven = PeakFileText(PeakList(11, Peak{0.5f, 0.5f, 0.5f}));
+    EXPECT_TRUE(eleven.ends_with(" .5 \r\nATOM Q  10   X= .5  Y= .5  Z= .5 \r\nATOM Q  11   X= .5  Y= .5  Z= .5 \r\n"))
+        << eleven;
+    EXPECT_EQ(PeakFileText({}), "");
+}
+
+// 0.49999997 is the float below .5; 0.91860497 and 2.96170688 lie just below a multiple of
+// 10^-6 that their product with 1000000, rounded to single precision, would reach.
+TEST(CutToSixDecimals, RoundsDownAsTheDecimalExpansionDoes) {
+    const std::pair<float, float> cases[] = {{0.49999997f, 0.499999f},  {0.5f, 0.5f},
+                                             {-0.1234567f, -0.123457f}, {-1e-7f, -1e-6f},
+                                             {0.91860497f, 0.918604f},  {2.96170688f, 2.961706f}};
+    for (const auto& [value, cut] : cases) EXPECT_EQ(CutToSixDecimals(value), cut) << value;
+}
+
+// A skewed cell (all off-diagonal terms set) and an origin away from zero; peaks placed at
+// p = M (f - origin) in double come back as f, cut down onto six decimals.
+TEST(FractionalPeaks, GridToFractionalInvertsTheCellOfANonOrthogonalMap) {
+    Mat3f cell;
+    cell.a = {10.2f, -2.6f, 1.9f, 0.4f, 11.7f, -3.1f, -0.8f, 0.6f, 7.3f};
+    const Vec3f origin{0.1f, -0.2f, 0.3f};
+    const double f[4][3] = {{0.25, -0.125, 1.0}, {0.0, 0.0, 0.0}, {0.731, 0.402, -0.55}, {1.5, 2.25, 0.875}};
+    PeakList grid;
+    for (const auto& fr : f) {
+        double p[3] = {0, 0, 0};
+        for (int i = 1; i <= 3; ++i)
+            for (int j = 1; j <= 3; ++j) p[i - 1] += double(cell(i, j)) * (fr[j - 1] - double(origin[j - 1]));
+        grid.push_back({float(p[0]), float(p[1]), float(p[2])});
+    }
+    const auto fractional = FractionalPeaks(cell, origin, grid);
+    ASSERT_TRUE(fractional.has_value());
+    for (size_t k = 0; k < grid.size(); ++k)
+        for (int c = 0; c < 3; ++c) {
+            const float got = (*fractional)[k][c];
+            EXPECT_NEAR(got, f[k][c], 2.5e-6) << k << "," << c;
+            EXPECT_LE(got, f[k][c] + 1e-6);   // the cut rounds down, never up
+            EXPECT_EQ(got, float(std::round(double(got) * 1e6) / 1e6));
+        }
+    // Cells that cannot be inverted, or only into rounding noise, convert nothing; a very
+    // oblique but proper one (about 3 degrees between a and b) converts.
+    Mat3f dependent = cell, flat = Mat3f::identity(), oblique = Mat3f::identity();
+    for (int j = 1; j <= 3; ++j) dependent(3, j) = dependent(1, j) * 2.0f;
+    flat(3, 3) = 0.0f;
+    oblique(1, 2) = 0.9986f;
+    oblique(2, 2) = 0.0523f;
+    EXPECT_FALSE(FractionalPeaks(dependent, {}, {{1, 2, 3}}).has_value());
+    EXPECT_FALSE(FractionalPeaks(flat, {}, {}).has_value());
+    EXPECT_FALSE(FractionalPeaks(Mat3f{}, {}, {{1, 2, 3}}).has_value());
+    EXPECT_TRUE(FractionalPeaks(oblique, {}, {{1, 2, 3}}).has_value());
+}
+
+// Unsaved peaks are kept in the peak file's form where the cell inverts, and in the grid
+// frame, under a line that says so, where it does not.
+TEST(PeakRecoveryText, PeakFileWhenTheCellInvertsGridFrameOtherwise) {
+    Mat3f cell;   // a = 2 along x, b = 4 along y, c = 5 along z
+    cell.a = {2, 0, 0, 0, 4, 0, 0, 0, 5};
+    const PeakList grid{{1.0f, 1.0f, -2.5f}, {0.0f, 0.0f, 0.0f}};
+    EXPECT_EQ(PeakRecoveryText(cell, {0.5f, 0.0f, 0.0f}, grid, "m.fou"),
+              "ATOM Q  1   X= 1  Y= .25  Z=-.5 \r\nATOM Q  2   X= .5  Y= 0  Z= 0 \r\n");
+    cell(3, 3) = 0.0f;
+    EXPECT_EQ(PeakRecoveryText(cell, {0.5f, 0.0f, 0.0f}, grid, "/maps/m.fou"),
+              "Grid-frame coordinates, not fractional: the cell matrix of /maps/m.fou cannot be inverted.\r\n"
+              "ATOM Q  1   X= 1  Y= 1  Z=-2.5 \r\nATOM Q  2   X= 0  Y= 0  Z= 0 \r\n");
+}
+
+// 640 = 2 * 256 + 128, 480 = 256 + 224, 65535 = 255 * 256 + 255.
+TEST(Tga, HeaderFieldsAndLittleEndianSizes) {
+    EXPECT_EQ(TgaHeader(640, 480),
+              (std::array<uint8_t, 18>{0, 0, 2, 0, 0, 0, 0, 24, 0, 0, 0, 0, 128, 2, 224, 1, 24, 0}));
+    const auto largest = TgaHeader(65535, 256);
+    EXPECT_EQ((std::array{largest[12], largest[13], largest[14], largest[15]}),
+              (std::array<uint8_t, 4>{255, 255, 0, 1}));
+    EXPECT_THROW(TgaHeader(65536, 1), std::invalid_argument);
+    EXPECT_THROW(TgaHeader(1, -1), std::invalid_argument);
+}
+
+TEST(Tga, PixelsBottomRowFirstStoredBlueGreenRed) {
+    std::vector<uint8_t> rgb;   // as read back from the framebuffer: bottom row first, RGB; every byte distinct
+    for (uint8_t k = 0; k < 15; ++k) rgb.insert(rgb.end(), {k, uint8_t(100 + k), uint8_t(200 + k)});
+    const std::vector<uint8_t> file = TgaBytes(5, 3, rgb);
+    ASSERT_EQ(file.size(), 18u + 45u);
+    const auto header = TgaHeader(5, 3);
+    EXPECT_TRUE(std::equal(header.begin(), header.end(), file.begin()));
+    for (size_t k = 0; k < 15; ++k)
+        EXPECT_EQ((std::array{file[18 + 3 * k], file[19 + 3 * k], file[20 + 3 * k]}),
+                  (std::array{rgb[3 * k + 2], rgb[3 * k + 1], rgb[3 * k]}))
+            << k;
+    EXPECT_EQ(TgaBytes(0, 7, {}).size(), 18u);
+    EXPECT_THROW(TgaBytes(2, 2, std::vector<uint8_t>(11)), std::invalid_argument);
+    EXPECT_THROW(TgaBytes(2, 2, std::vector<uint8_t>(13)), std::invalid_argument);
+}
+
+namespace fs = std::filesystem;
+using test_support::ExpectHolds;
+
+// A fresh empty folder per test, removed afterwards.
+class SafeWrite : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string name = (fs::temp_directory_path() / "tivarel-write-XXXXXX").string();
+        ASSERT_NE(mkdtemp(name.data()), nullptr);
+        dir = name;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    static std::string Read(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    std::set<std::string> Entries() const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+        return names;
+    }
+    fs::path dir;
+};
+
+// A shorter file replaces a longer one; the old file's mode stays, also one the umask would
+// cut; a link stays a link, its target (relative to the link's folder) is replaced, or created.
+TEST_F(SafeWrite, BytesArriveUnchangedModesAndLinksAreKept) {
+    const fs::path path = dir / "newatoms.dat";
+    const std::string bytes = std::string("ATOM Q  1   X= .5 \r\n") + '\0' + "\n\xff";
+    EXPECT_FALSE(WriteFileAtomically(path.string(), std::string(5000, 'x')).has_value());
+    ::chmod(path.c_str(), 0604);
+    const mode_t oldMask = ::umask(077);
+    EXPECT_FALSE(WriteFileAtomically(path.string(), bytes).has_value());
+    ::umask(oldMask);
+    EXPECT_EQ(Read(path), bytes);
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms(0604));
+    fs::create_directory(dir / "real");
+    std::ofstream(dir / "real" / "scene.pov") << "old scene";
+    fs::create_symlink("real/scene.pov", dir / "scene.pov");
+    fs::create_symlink("real/picture.tga", dir / "picture.tga");
+    EXPECT_FALSE(WriteFileAtomically((dir / "scene.pov").string(), "new scene").has_value());
+    EXPECT_FALSE(WriteFileAtomically((dir / "picture.tga").string(), "pixels").has_value());
+    EXPECT_EQ(fs::read_symlink(dir / "scene.pov"), "real/scene.pov");
+    EXPECT_EQ(Read(dir / "real" / "scene.pov"), "new scene");
+    EXPECT_EQ(Read(dir / "real" / "picture.tga"), "pixels");
+    EXPECT_EQ(Entries(), (std::set<std::string>{"newatoms.dat", "picture.tga", "real", "scene.pov"}));
+}
+
+// A read-only file is refused also where the system would let an administrator through; a
+// missing folder, a folder, a device and a write that fails part way (at a file size limit)
+// end with a message naming the file, and leave everything as it was.
+TEST_F(SafeWrite, FailuresNameTheFileAndLeaveEverythingAsItWas) {
+    const fs::path readOnly = dir / "precious.dat", target = dir / "picture.tga", path = dir / "newatoms.dat";
+    std::ofstream(readOnly) << "precious";
+    ::chmod(readOnly.c_str(), 0444);
+    ExpectHolds(WriteFileAtomically(readOnly.string(), "new").value_or(""), {readOnly.string(), "read-only"});
+    EXPECT_EQ(Read(readOnly), "precious");
+    fs::create_directory(target);
+    std::ofstream(target / "inside.txt") << "kept";
+    for (const std::string& failing :
+         {(dir / "no_such_dir" / "x.dat").string(), target.string(), std::string("/dev/null")})
+        ExpectHolds(WriteFileAtomically(failing, "x").value_or(""), {"Cannot write the file " + failing + ": "});
+    EXPECT_EQ(Read(target / "inside.txt"), "kept");
+    std::ofstream(path) << "old";
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 1000;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const auto error = WriteFileAtomically(path.string(), std::string(5000, 'x'));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    ExpectHolds(error.value_or(""), {path.string()});
+    EXPECT_EQ(Read(path), "old");
+    EXPECT_EQ(Entries(), (std::set<std::string>{"newatoms.dat", "picture.tga", "precious.dat"}));
+}
+
+// Temporary names in use are not touched; new files never replace earlier ones.
+TEST_F(SafeWrite, TakenNamesAreLeftAlone) {
+    const std::string path = (dir / "newatoms.dat").string();
+    std::ofstream(path + ".1.tmp") << "someone else's";
+    ASSERT_FALSE(WriteFileAtomically(path, "mine").has_value());
+    EXPECT_EQ(Read(path), "mine");
+    EXPECT_EQ(Read(path + ".1.tmp"), "someone else's");
+    EXPECT_EQ(WriteNewFile(dir.string(), "map-unsaved-peaks", ".dat", "one"), (dir / "map-unsaved-peaks.dat").string());
+    EXPECT_EQ(WriteNewFile(dir.string(), "map-unsaved-peaks", ".dat", "two"),
+              (dir / "map-unsaved-peaks-2.dat").string());
+    EXPECT_EQ(Read(dir / "map-unsaved-peaks.dat"), "one");
+    EXPECT_EQ(Read(dir / "map-unsaved-peaks-2.dat"), "two");
+    EXPECT_FALSE(WriteNewFile((dir / "missing").string(), "x", ".dat", "three").has_value());
+}
+
+}   // namespace
+}   // namespace tivarel
