@@ -1,0 +1,446 @@
+// The three map readers against files written here: FOU and GRD text maps (layout,
+// separators and line ends, atoms, the GRD box frame and fixed-column atom lines) and MT1
+// binary maps (byte offsets, little-endian words, section skips, the silent stop on a foreign
+// atom record length), and the input each must stop at.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "map_test_support.h"
+#include "mapio/fou_reader.h"
+#include "mapio/grd_reader.h"
+#include "mapio/mt1_reader.h"
+
+namespace tivarel {
+namespace {
+
+using namespace test_support;
+
+const std::string kFouPath = "/maps/test.fou";
+
+// Everything a FOU file holds, with the ways of writing it that the reader must accept.
+struct FouFile : CellMapContents {
+    std::vector<FileAtom> atoms{
+        {"C", "C   ", {0.1, 0.2, 0.3}}, {"Fe", "Fe  ", {0.5, -0.25, 1.125}}, {"O1", "O1  ", {-0.75, 0.875, 0.0625}}};
+    int itemsPerRecord = 14;
+    std::string atomCounts;   // written instead of "N K" when set
+    std::string separator = " ", lineEnd = "\r\n";
+    bool commaBeforeSkippedLines = false;   // then a skipped line is the rest of the numbers' own line
+};
+
+std::string WriteFou(const FouFile& f) {
+    std::string out;
+    bool afterNumbers = false;
+    const auto line = [&](const std::string& text) {
+        out += text + f.lineEnd;
+        afterNumbers = false;
+    };
+    const auto numbers = [&](const std::vector<float>& values) {
+        std::string text;
+        for (size_t i = 0; i < values.size(); ++i) text += (i > 0 ? f.separator : "") + NumberText(values[i]);
+        line(text);
+        afterNumbers = true;
+    };
+    const auto skipped = [&](const std::string& filler) {   // filler that must not be read as numbers
+        if (f.commaBeforeSkippedLines && afterNumbers) out.insert(out.size() - f.lineEnd.size(), ",");
+        if (!f.commaBeforeSkippedLines || !afterNumbers) line(filler);
+        afterNumbers = false;
+    };
+    line("Test map, first title line");
+    line("second title line");
+    for (const auto& row : f.matrix) numbers({row[0], row[1], row[2]});
+    numbers({f.origin[0], f.origin[1], f.origin[2]});
+    skipped("1 2 3 after the origin");
+    numbers(std::vector<float>(f.cell.begin(), f.cell.end()));
+    skipped("4 5 6 after the cell constants");
+    // Per axis: first grid coordinate, step, two numbers not used.
+    for (size_t a = 0; a < 3; ++a) numbers({f.axes[a][0], f.axes[a][1], float(91 + 2 * a), float(92 + 2 * a)});
+    skipped("7 8 9 after the axes");
+    numbers({float(f.n[0]), float(f.n[1]), float(f.n[2])});
+    for (int z = 1; z <= f.n[2]; ++z) {
+        skipped("1 2 3 section " + std::to_string(z));
+        numbers({float(z + 5000)});   // the section number, far beyond any value
+        for (int x = 1; x <= f.n[0]; ++x) {
+            std::vector<float> column;   // y runs fastest in the file
+            for (int y = 1; y <= f.n[1]; ++y) column.push_back(f.value(x, y, z));
+            numbers(column);
+        }
+    }
+    skipped("4 5 6 atoms follow");
+    if (f.atomCounts.empty())
+        numbers({float(f.atoms.size()), float(f.itemsPerRecord)});
+    else
+        line(f.atomCounts);
+    for (const FileAtom& atom : f.atoms) {
+        line(atom.text);
+        numbers({81.5f, 82.5f, 83.5f});
+        numbers({float(atom.position[0]), float(atom.position[1]), float(atom.position[2])});
+        numbers({1.5f, 2.5f, 3.5f, 4.5f, 5.5f, 6.5f, 7.5f});
+        for (int item = 14; item < f.itemsPerRecord; ++item) skipped("Q 9.5 9.5 9.5");
+    }
+    return out;
+}
+
+void ExpectMap(const FouFile& f, const DensityMap& map) {
+    ExpectHeader(f, map);
+    ExpectGrid(f, map);
+    ExpectAtomsAndCorners(CellFrame(f), f.atoms, map);
+}
+
+TEST(FouReader, EveryWayOfWritingReadsTheSame) {
+    for (const std::string separator : {" ", ",", " \t, ", "\n"})
+        for (const std::string lineEnd : {"\r\n", "\r", "\n"})
+            for (const bool comma : {false, true}) {
+                FouFile f;
+                f.separator = separator == "\n" ? lineEnd : separator;
+                f.lineEnd = lineEnd;
+                f.commaBeforeSkippedLines = comma;
+                f.itemsPerRecord = 16;
+                SCOPED_TRACE(testing::Message() << "separator size " << separator.size() << ", comma " << comma);
+                ExpectMap(f, ParseFouMap(WriteFou(f), kFouPath));
+            }
+}
+
+TEST(FouReader, LabelsArePaddedRecordsSkipTheirExtraLinesAndNoAtomsIsNone) {
+    for (int items : {3, 15, 20}) {
+        FouFile f;
+        f.itemsPerRecord = items;
+        f.atoms = {{"Abc", "Abc ", {0, 0, 0}}, {"ABCD", "ABCD", {1, 1, 1}}, {"C   ", "C   ", {-0.5, 2, 0.125}}};
+        ExpectMap(f, ParseFouMap(WriteFou(f), kFouPath));
+    }
+    for (const char* none : {"0 14", "-3 14"}) {
+        FouFile f;
+        f.atoms.clear();
+        f.atomCounts = none;
+        ExpectMap(f, ParseFouMap(WriteFou(f), kFouPath));
+    }
+}
+
+TEST(FouReader, BadInputStopsWithItsMessage) {
+    const std::string file = WriteFou(FouFile{});
+    const std::string inFile = "The map file " + kFouPath + " ",
+                      label = "Your atom name looks strange, name lengh  <> [1,2,3,4]";
+    const std::pair<std::string, std::string> cases[] = {
+        {Replaced(file, "\n3 4 2\r", "\n0 4 2\r"),
+         inFile + "declares nx = 0; a grid needs 1 to 32767 points on each axis."},
+        {Replaced(file, "\n3 4 2\r", "\n3 -1 2\r"),
+         inFile + "declares ny = -1; a grid needs 1 to 32767 points on each axis."},
+        {Replaced(file, "\n3 4 2\r", "\n3 4 32768\r"),
+         inFile + "declares nz = 32768; a grid needs 1 to 32767 points on each axis."},
+        {Replaced(file, "\n3 4 2\r", "\nabc 4 2\r"),
+         inFile + "holds \"abc\" where a whole number belongs (nx, line 14)."},
+        {Replaced(file, "\n3 4 2\r", "\n40 40 40\r"),
+         inFile + "ends early: its grid of 40 x 40 x 40 points needs at least 127999 more bytes"},
+        {Replaced(file, "-19.25", "-1x9.25"),
+         inFile + "holds \"-1x9.25\" where a number belongs (the Z section values, line 18)."},
+        {Replaced(file, "-18.25", "10000.5"), "Your input data looks strange, ZOL > 10000"},
+        {Replaced(file, "-18.25", "-10001"), "Your input data looks strange, ZOL < -10000"},
+        {Replaced(file, "\n3 14\r", "\n32768 14\r"), inFile + "declares 32768 atoms; at most 32767 are allowed."},
+        {Replaced(file, "\n3 14\r", "\n4 14\r"), inFile + "ends early (reading an atom label)."},
+        {Replaced(file, "\nFe\r", "\n\r"), label},
+        {Replaced(file, "\nFe\r", "\nABCDE\r"), label},
+        {Replaced(file, "\nFe\r", "\nC    \r"), label}};
+    for (const auto& [text, message] : cases)   // the messages as far as given
+        EXPECT_EQ(StopMessage([&] { ParseFouMap(text, kFouPath); }).substr(0, message.size()), message);
+    ExpectHolds(StopMessage([] { ReadFouMap("/nonexistent-tivarel-dir/missing.fou"); }),
+                {"/nonexistent-tivarel-dir/missing.fou"});
+}
+
+const std::string kGrdPath = "/maps/test.grd";
+
+// An atom line with the element in column 1 and the coordinate texts `shift` columns into
+// their nine-column fields, which start at columns 10, 20 and 30.
+FileAtom Atom(const std::string& element, const std::array<std::string, 3>& fields, std::array<double, 3> position,
+              int shift = 0) {
+    FileAtom atom{element, element.substr(0, 1) + "   ", position};
+    for (size_t a = 0; a < 3; ++a) {
+        atom.text.resize(size_t(9 + 10 * a + shift), ' ');
+        atom.text += fields[a];
+    }
+    return atom;
+}
+
+struct GrdFile {
+    std::array<int, 3> n{4, 3, 2};
+    std::string atomCount;   // written instead of the number of atoms when set
+    std::array<float, 3> centre{2.0f, -1.0f, 4.5f}, length{3.0f, 5.0f, 7.0f};
+    std::vector<FileAtom> atoms{Atom("C", {"1.000", "2.000", "3.000"}, {1, 2, 3}),
+                                Atom("Fe", {"-0.5", "12.25", "0"}, {-0.5, 12.25, 0}, 4),
+                                Atom("O", {"1e-1", "+2.5", "-3.75E1"}, {0.1, 2.5, -37.5}, 2)};
+    std::function<float(int, int, int)> value = DefaultValue;
+    std::string lineEnd = "\r\n", separator = " ";
+    int valuesPerLine = 10;
+};
+
+std::string WriteGrd(const GrdFile& f) {
+    std::string out;
+    const auto line = [&](const std::string& text) { out += text + f.lineEnd; };
+    const auto numbers = [&](const std::vector<float>& values) {
+        std::string text;
+        for (size_t i = 0; i < values.size(); ++i) text += (i > 0 ? f.separator : "") + NumberText(values[i]);
+        line(text);
+    };
+    for (const char* title : {"GRD test map", "12 34 56", "third title", "nx ny nz; box centre; box lengths"})
+        line(title);
+    numbers({float(f.n[0]), float(f.n[1]), float(f.n[2])});
+    numbers({f.centre[0], f.centre[1], f.centre[2]});
+    numbers({f.length[0], f.length[1], f.length[2]});
+    line("Atoms");
+    line(f.atomCount.empty() ? std::to_string(f.atoms.size()) : f.atomCount);
+    for (const FileAtom& atom : f.atoms) line(atom.text);
+    for (const char* title : {"Density", "x fastest, then y, then z", "1 2 3 values"}) line(title);
+    std::vector<float> row;
+    for (int z = 1; z <= f.n[2]; ++z)
+        for (int y = 1; y <= f.n[1]; ++y)
+            for (int x = 1; x <= f.n[0]; ++x) {
+                row.push_back(f.value(x, y, z));
+                if (int(row.size()) < f.valuesPerLine) continue;
+                numbers(row);
+                row.clear();
+            }
+    if (!row.empty()) numbers(row);
+    return out;
+}
+
+// Identity matrix, unit constants, grid from 0 to L in n - 1 steps, origin at the box
+// corner centre - L/2; the atoms moved by minus that corner, the cell a unit cube there.
+void ExpectMap(const GrdFile& f, const DensityMap& map) {
+    GridFrame box;
+    for (size_t a = 0; a < 3; ++a) {
+        box.matrix[a][a] = 1.0;
+        box.origin[a] = double(f.centre[a]) - double(f.length[a]) / 2.0;
+    }
+    EXPECT_EQ(map.cellMatrix.a, Mat3f::identity().a);
+    EXPECT_EQ(map.cellParams, (std::array{1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f}));
+    for (int a = 1; a <= 3; ++a) {
+        const size_t k = size_t(a - 1);
+        EXPECT_EQ(map.gridParams(3 + a), 0.0f);
+        EXPECT_NEAR(map.gridParams(6 + a), double(f.length[k]) / (f.n[k] - 1), 1e-6 * f.length[k]);
+        EXPECT_NEAR(map.mapOrigin[a - 1], box.origin[k], 1e-6);
+    }
+    ExpectGrid(f, map);
+    ExpectAtomsAndCorners(box, f.atoms, map);
+}
+
+TEST(GrdReader, LineEndsSeparatorsAndValuesPerLineReadTheSame) {
+    for (const std::string eol : {"\r\n", "\r", "\n"})
+        for (const std::string separator : {" ", ",", "  \t", " , "})
+            for (int perLine : {1, 7, 30}) {
+                GrdFile f;
+                f.lineEnd = eol;
+                f.separator = separator;
+                f.valuesPerLine = perLine;
+                ExpectMap(f, ParseGrdMap(WriteGrd(f), kGrdPath));
+            }
+}
+
+// 21 points over 10 give steps of 0.5; a box centred on (5, 0, -1) starts at (0, -2, -1.5).
+TEST(GrdReader, BoxGeometryWorkedByHand) {
+    GrdFile f;
+    f.n = {21, 2, 3};
+    f.centre = {5.0f, 0.0f, -1.0f};
+    f.length = {10.0f, 4.0f, 1.0f};
+    f.atoms = {Atom("C", {"5", "0", "-1"}, {5, 0, -1})};
+    const DensityMap map = ParseGrdMap(WriteGrd(f), kGrdPath);
+    EXPECT_EQ((std::array{map.gridParams.dx(), map.gridParams.dy(), map.gridParams.dz()}),
+              (std::array{0.5f, 4.0f, 0.5f}));
+    EXPECT_EQ(GridPointCoordinate(map.gridParams, 1, 21), 10.0f);
+    EXPECT_EQ(map.mapOrigin, (Vec3f{0.0f, -2.0f, -1.5f}));
+    EXPECT_EQ(map.atoms.at(0).position, (Vec3f{5.0f, 2.0f, 0.5f}));
+    EXPECT_EQ(map.cellCorners[6], (Vec3f{1.0f, 3.0f, 2.5f}));
+    EXPECT_EQ(map.grid(2, 1, 1), DefaultValue(2, 1, 1));   // x runs fastest in the file
+    EXPECT_EQ(map.grid(1, 2, 1), DefaultValue(1, 2, 1));
+}
+
+// Only columns 1 and 10-18, 20-28, 30-38 are read, each field by the lenient rule.
+TEST(GrdReader, AtomLinesAreReadByFixedColumnsLeniently) {
+    FileAtom packed = Atom("B", {"1.25", "2.5", "-3.75"}, {1.25, 2.5, -3.75}, 4);
+    packed.text[18] = packed.text[28] = '9';   // columns 19 and 29, between the fields
+    packed.text += "9";                        // column 39, after them
+    GrdFile f;
+    f.atoms = {Atom("Cl1", {"1 5", "\t2.5\t", "-  0.25"}, {15, 2.5, -0.25}, 1),
+               Atom("S", {"7.5xyz", "abc", "1.5E"}, {7.5, 0, 1.5}),
+               {"H", "H   ", {0, 0, 0}},
+               {"O        2.5    ", "O   ", {2.5, 0, 0}},
+               {"P        1.0       -3.", "P   ", {1, -3, 0}},
+               Atom("Zn", {"1", "2", "3"}, {1, 2, 3}, 8),
+               packed};
+    f.atoms[5].text += "  99.9 and more";
+    ExpectMap(f, ParseGrdMap(WriteGrd(f), kGrdPath));
+    for (const char* none : {"0", "-4"}) {
+        f.atoms.clear();
+        f.atomCount = none;
+        ExpectMap(f, ParseGrdMap(WriteGrd(f), kGrdPath));
+    }
+}
+
+// Empty title lines, no atoms, one-character values with single separators and no line
+// end after the last value: the densest a file can be is not mistaken for a short one.
+TEST(GrdReader, DensestLayoutLoads) {
+    GrdFile f;
+    f.n = {30, 20, 10};
+    f.value = [](int x, int y, int z) { return float((x + 2 * y + 3 * z) % 10); };
+    std::string text = "\n\n\n\n30,20,10\n0,0,0\n29,38,9\n\n0\n\n\n\n";
+    for (int z = 1; z <= 10; ++z)
+        for (int y = 1; y <= 20; ++y)
+            for (int x = 1; x <= 30; ++x) text += std::to_string((x + 2 * y + 3 * z) % 10) + ",";
+    text.pop_back();
+    const DensityMap map = ParseGrdMap(text, kGrdPath);
+    ExpectGrid(f, map);
+    EXPECT_EQ((std::array{map.gridParams.dx(), map.gridParams.dy(), map.gridParams.dz()}),
+              (std::array{1.0f, 2.0f, 1.0f}));
+}
+
+TEST(GrdReader, BadInputStopsWithAMessageNamingTheFileAndTheFault) {
+    const std::string file = WriteGrd(GrdFile{});
+    const std::string atom3 = "O" + std::string(10, ' ') + "1e-1";
+    const std::pair<std::string, std::string> cases[] = {
+        {Replaced(file, "\r\n4 3 2\r", "\r\n1 3 2\r"), "has only one grid point along x (nx = 1)"},
+        {Replaced(file, "\r\n4 3 2\r", "\r\n4 1 2\r"), "along y (ny = 1)"},
+        {Replaced(file, "\r\n4 3 2\r", "\r\n4 3 1\r"), "along z (nz = 1)"},
+        {Replaced(file, "\r\n4 3 2\r", "\r\n4 3 32768\r"), "nz = 32768"},
+        {Replaced(file, "\r\n4 3 2\r", "\r\nabc 3 2\r"), "holds \"abc\" where a whole number belongs (nx, line 5)"},
+        {Replaced(file, "\r\n4 3 2\r", "\r\n40 40 40\r"), "ends early"},
+        {Replaced(file, "\nAtoms\r\n3\r", "\nAtoms\r\n32768\r"), "declares 32768 atoms"},
+        {Replaced(file, "\nAtoms\r\n3\r", "\nAtoms\r\n40\r"), "ends early"},
+        {Replaced(file, "\r\nFe", "\r\n\r\nFe"), "empty line where atom 2 belongs"},
+        {Replaced(file, atom3, "O" + std::string(10, ' ') + "1e39"),
+         "atom coordinate out of range (atom 3, columns 10 to 18)"},
+        {Replaced(file, atom3, "O" + std::string(10, ' ') + "-4e38"),
+         "atom coordinate out of range (atom 3, columns 10 to 18)"},
+        {Replaced(file, "-38.25", "10000.5"), "Your input data looks strange, ZOL > 10000"}};
+    for (const auto& [text, part] : cases) ExpectHolds(StopMessage([&] { ParseGrdMap(text, kGrdPath); }), {part});
+    ExpectHolds(StopMessage([] { ReadGrdMap("/nonexistent-tivarel-dir/missing.grd"); }),
+                {"/nonexistent-tivarel-dir/missing.grd"});
+}
+
+const std::string kMt1Path = "/maps/test.mt1";
+
+struct Mt1File : CellMapContents {
+    // Labels are four bytes, taken as they are.
+    std::vector<FileAtom> atoms{{"C   ", "C   ", {0.1, 0.2, 0.3}},
+                                {std::string("\x01\xff\0Z", 4), std::string("\x01\xff\0Z", 4), {0.5, -0.25, 1.125}},
+                                {"O1  ", "O1  ", {-0.75, 0.875, 0.0625}}};
+};
+
+// Little-endian words built with shifts, so the host's byte order plays no part.
+void Word(std::string& out, uint32_t w) {
+    for (int i = 0; i < 4; ++i) out += static_cast<char>(w >> (8 * i));
+}
+void Real(std::string& out, float v) { Word(out, std::bit_cast<uint32_t>(v)); }
+// Skipped bytes: read as a float far above the value limit, as an int far above any count.
+void Filler(std::string& out, int count) { out.append(size_t(count), '\x7f'); }
+// Floats that are consumed but never looked at hold NaN, which the reader rejects in data.
+void Unused(std::string& out, int count) {
+    for (int i = 0; i < count; ++i) Real(out, std::nanf(""));
+}
+
+std::string WriteMt1(const Mt1File& f) {
+    std::string b;
+    Filler(b, 38);
+    for (const auto& row : f.matrix)
+        for (float m : row) Real(b, m);
+    for (float o : f.origin) Real(b, o);
+    Filler(b, 6);
+    for (float c : f.cell) Real(b, c);
+    Filler(b, 6);
+    for (const auto& [first, step] : f.axes) {
+        Real(b, first);
+        Real(b, step);
+        Unused(b, 2);
+    }
+    Filler(b, 6);
+    for (int32_t n : f.n) Word(b, uint32_t(n));
+    for (int z = 1; z <= f.n[2]; ++z) {
+        Filler(b, z == 1 ? 10 : 14);
+        for (int x = 1; x <= f.n[0]; ++x)
+            for (int y = 1; y <= f.n[1]; ++y) Real(b, f.value(x, y, z));
+    }
+    Filler(b, 6);
+    Word(b, uint32_t(f.atoms.size()));
+    Word(b, 14);
+    for (const FileAtom& atom : f.atoms) {
+        Filler(b, 2);
+        b += atom.text;
+        Unused(b, 3);
+        for (double p : atom.position) Real(b, float(p));
+        Unused(b, 7);
+    }
+    return b;
+}
+
+// The default 3 x 4 x 2 file with the little-endian word `w` at byte `at`. Its counts lie at 176,
+// 180 and 184; its sections of 48 bytes at 198 and 260; N and K at 314 and 318; its 58-byte atom
+// records from 322, each with the position 18 bytes in.
+std::string Patched(std::initializer_list<std::pair<size_t, uint32_t>> words) {
+    std::string b = WriteMt1(Mt1File{});
+    for (const auto& [at, w] : words)
+        for (size_t i = 0; i < 4; ++i) b.at(at + i) = char(w >> (8 * i));
+    return b;
+}
+
+void ExpectMap(const Mt1File& f, const DensityMap& map) {
+    ExpectHeader(f, map);
+    ExpectGrid(f, map);
+    ExpectAtomsAndCorners(CellFrame(f), f.atoms, map);
+}
+
+// 10 bytes are skipped before the first section, 14 before the others. A record length other
+// than 14 ends the program silently, before any atom is read.
+TEST(Mt1Reader, ReadsEveryRecordAndNoAtomsBelowOne) {
+    Mt1File f;
+    f.n[2] = 4;
+    ExpectMap(f, ParseMt1Map(WriteMt1(f), kMt1Path));
+    f.n[2] = 2;
+    f.atoms.clear();
+    for (int32_t none : {0, -2, INT32_MIN}) ExpectMap(f, ParseMt1Map(Patched({{314, uint32_t(none)}}), kMt1Path));
+    for (uint32_t items : {13u, 15u})
+        EXPECT_TRUE(StopFrom([&] { ParseMt1Map(Patched({{318, items}}), kMt1Path); }).silent());
+    Mt1File largest;
+    largest.n = {1, 32767, 1};
+    largest.value = [](int, int y, int) { return float(y % 7) * 0.5f; };
+    largest.atoms.clear();
+    ExpectGrid(largest, ParseMt1Map(WriteMt1(largest), kMt1Path));
+    const DensityMap limits = ParseMt1Map(Patched({{198, 0x461c4000u}, {304, 0xc61c4000u}}), kMt1Path);   // +-10000
+    EXPECT_EQ(std::make_pair(limits.gridParams.minValue(), limits.gridParams.maxValue()),
+              std::make_pair(-10000.0f, 10000.0f));
+}
+
+// 16384 x 16384 x 4 and 1024^3 values take 2^32 bytes, which a 32-bit size computation would
+// take for 0; 3 x 4 x 9 needs more bytes than the file holds. Values just beyond the limits,
+// infinite or NaN (also in the origin and an atom position) stop.
+TEST(Mt1Reader, BadInputStopsWithAMessageNamingTheFileAndTheFault) {
+    const std::string nan = "holds a value that is not a number (NaN) at byte ";
+    const std::pair<std::string, std::string> cases[] = {
+        {Patched({{176, 0}}), "declares nx = 0"},
+        {Patched({{180, uint32_t(-1)}}), "declares ny = -1"},
+        {Patched({{184, 32768}}), "declares nz = 32768"},
+        {Patched({{176, 0x80000000u}}), "declares nx = -2147483648"},
+        {Patched({{180, 0x7fffffffu}}), "declares ny = 2147483647"},
+        {Patched({{176, 32767}, {180, 32767}, {184, 32767}}), "ends early"},
+        {Patched({{176, 16384}, {180, 16384}, {184, 4}}), "ends early"},
+        {Patched({{176, 1024}, {180, 1024}, {184, 1024}}), "ends early"},
+        {Patched({{184, 9}}), "ends early"},
+        {Patched({{314, 32768}}), "declares 32768 atoms"},
+        {Patched({{314, 4}}), "ends early"},
+        {Patched({{280, 0x7fc00000u}}), nan + "280"},
+        {Patched({{78, 0xffc00000u}}), nan + "78"},
+        {Patched({{322 + 2 * 58 + 22, 0x7f800001u}}), nan + "460"},
+        {Patched({{280, 0x461c4001u}}), "Your input data looks strange, ZOL > 10000"},
+        {Patched({{280, 0x7f800000u}}), "Your input data looks strange, ZOL > 10000"},
+        {Patched({{280, 0xc61c4001u}}), "Your input data looks strange, ZOL < -10000"},
+        {Patched({{280, 0xff800000u}}), "Your input data looks strange, ZOL < -10000"}};
+    for (const auto& [bytes, part] : cases) ExpectHolds(StopMessage([&] { ParseMt1Map(bytes, kMt1Path); }), {part});
+    ExpectHolds(StopMessage([] { ParseMt1Map(Patched({{176, 0}}), kMt1Path); }), {"The map file " + kMt1Path + " "});
+    ExpectHolds(StopMessage([] { ReadMt1Map("/nonexistent-tivarel-dir/missing.mt1"); }),
+                {"/nonexistent-tivarel-dir/missing.mt1"});
+}
+
+}   // namespace
+}   // namespace tivarel
