@@ -1,7 +1,6 @@
 #pragma once
-// Pieces the core tests share: what the reader tests write into map files and the checks
-// of a loaded map against it, the stop a bad input must end with, and small grids of
-// known values for the contouring tests.
+// Shared by the core tests: the maps the reader tests write and the checks of a loaded map,
+// the stop of bad input, and small grids of known values for the contouring tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>

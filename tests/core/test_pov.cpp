@@ -1,6 +1,4 @@
-// The POV-Ray scene: comments and head copy, the unions in their order, cylinders and spheres
-// in the file number form, short cylinders left out, the matrix block and the closing lines,
-// every line ending with CR LF; and one smoke render of a small scene by povray.
+// The POV-Ray scene, line by line with CR LF line ends, and one smoke render by povray.
 #include <gtest/gtest.h>
 
 #include <array>
