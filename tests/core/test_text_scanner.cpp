@@ -42,7 +42,9 @@ TEST(TextScannerNumbers, EveryDecimalShapeReadsAsFromCharsGivesIt) {
                                       "9007199254740993", "1e23",
                                       // a hair off halfway between two floats, while the nearest double is halfway
                                       "260094681289047e-17", "8611611556261778e-18", "4451764425539295e-21",
-                                      "8789878336301626e-22", "5077357635498047e-13", "6716022835462354e-20"};
+                                      "8789878336301626e-22", "5077357635498047e-13", "6716022835462354e-20",
+                                      // exactly halfway, or a hair below, with digits beyond double precision
+                                      "3889.1153564453125", "298485460281372069e-16", "584693217277526855e-17"};
     std::mt19937 random(77);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<uint32_t>(n)); };
     auto digits = [&](int count) {
