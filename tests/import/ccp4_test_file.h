@@ -1,11 +1,11 @@
 #pragma once
-// CCP4/MRC maps written by the tests word by word from the format's 1024-byte header, and the
-// density they sample.
+// CCP4/MRC maps written word by word from the format's 1024-byte header, and the density they sample.
 #include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -35,7 +35,6 @@ struct Ccp4File {
     std::array<float, 6> cell{7.0f, 8.0f, 9.0f, 90.0f, 110.0f, 90.0f};
     std::array<int, 3> axes{1, 2, 3};   // MAPC MAPR MAPS: the axis (1 = x) of columns, rows, sections
     int mode = 2, spaceGroup = 1;
-    // At grid point (x, y, z) of the sampling.
     std::function<double(int, int, int)> value = [](int x, int y, int z) {
         return Density({double(x) / kSampling[0], double(y) / kSampling[1], double(z) / kSampling[2]});
     };
@@ -72,6 +71,10 @@ inline std::string Ccp4Bytes(const Ccp4File& f) {
                 for (int i = 0; i < size; ++i) bytes += char((word >> (8 * i)) & 0xFF);
             }
     return bytes;
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // The box of kSampling points from `start` (x, y, z) with `size` points, stored with columns,
