@@ -91,8 +91,6 @@ inline int EndStatus(const std::function<void()>& step) try {
     return end.status;
 }
 
-inline const std::string kSampleMap = TIVAREL_SOURCE_DIR "/data/sample.fou";
-
 // This run's own scratch folder, removed when the run ends.
 inline fs::path ScratchFolder() {
     static const fs::path dir = fs::temp_directory_path() / ("tivarel-app-tests-" + std::to_string(::getpid()));
@@ -100,6 +98,12 @@ inline fs::path ScratchFolder() {
     return dir;
 }
 inline std::string Scratch(const std::string& name) { return (ScratchFolder() / name).string(); }
+
+// The sample map, copied so that nothing a test leaves beside it lands in the source tree.
+inline const std::string kSampleMap = [] {
+    fs::copy_file(TIVAREL_SOURCE_DIR "/data/sample.fou", Scratch("sample.fou"), fs::copy_options::overwrite_existing);
+    return Scratch("sample.fou");
+}();
 
 inline std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
