@@ -85,7 +85,9 @@ std::string WriteFou(const FouFile& f) {
     return out;
 }
 
-void ExpectMap(const FouFile& f, const DensityMap& map) {
+// A map with a cell (FOU, MT1) as its file describes it.
+template <typename CellFile>
+void ExpectMap(const CellFile& f, const DensityMap& map) {
     ExpectHeader(f, map);
     ExpectGrid(f, map);
     ExpectAtomsAndCorners(CellFrame(f), f.atoms, map);
@@ -359,12 +361,6 @@ std::string Patched(std::initializer_list<std::pair<size_t, uint32_t>> words) {
     for (const auto& [at, w] : words)
         for (size_t i = 0; i < 4; ++i) b.at(at + i) = char(w >> (8 * i));
     return b;
-}
-
-void ExpectMap(const Mt1File& f, const DensityMap& map) {
-    ExpectHeader(f, map);
-    ExpectGrid(f, map);
-    ExpectAtomsAndCorners(CellFrame(f), f.atoms, map);
 }
 
 // 10 bytes are skipped before the first section, 14 before the others. A record length other
