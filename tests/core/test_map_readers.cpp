@@ -128,7 +128,7 @@ TEST(FouReader, BadInputStopsWithItsMessage) {
         {Replaced(file, "\nFe\r", "\nABCDE\r"), label},
         {Replaced(file, "\nFe\r", "\nC    \r"), label}};
     for (const auto& [text, message] : cases)   // the messages as far as given
-        EXPECT_EQ(StopMessage([&] { ParseFouMap(text, kFouPath); }).substr(0, message.size()), message);
+        EXPECT_EQ(StopMessage([&in = text] { ParseFouMap(in, kFouPath); }).substr(0, message.size()), message);
     ExpectHolds(StopMessage([] { ReadFouMap("/nonexistent-tivarel-dir/missing.fou"); }),
                 {"/nonexistent-tivarel-dir/missing.fou"});
 }
@@ -293,7 +293,7 @@ TEST(GrdReader, BadInputStopsWithAMessageNamingTheFileAndTheFault) {
         {Replaced(file, atom3, "O" + std::string(10, ' ') + "-4e38"),
          "atom coordinate out of range (atom 3, columns 10 to 18)"},
         {Replaced(file, "-38.25", "10000.5"), "Your input data looks strange, ZOL > 10000"}};
-    for (const auto& [text, part] : cases) ExpectHolds(StopMessage([&] { ParseGrdMap(text, kGrdPath); }), {part});
+    for (const auto& [text, part] : cases) ExpectHolds(StopMessage([&in = text] { ParseGrdMap(in, kGrdPath); }), {part});
     ExpectHolds(StopMessage([] { ReadGrdMap("/nonexistent-tivarel-dir/missing.grd"); }),
                 {"/nonexistent-tivarel-dir/missing.grd"});
 }
@@ -407,7 +407,7 @@ TEST(Mt1Reader, BadInputStopsWithAMessageNamingTheFileAndTheFault) {
         {Patched({{280, 0x7f800000u}}), "Your input data looks strange, ZOL > 10000"},
         {Patched({{280, 0xc61c4001u}}), "Your input data looks strange, ZOL < -10000"},
         {Patched({{280, 0xff800000u}}), "Your input data looks strange, ZOL < -10000"}};
-    for (const auto& [bytes, part] : cases) ExpectHolds(StopMessage([&] { ParseMt1Map(bytes, kMt1Path); }), {part});
+    for (const auto& [bytes, part] : cases) ExpectHolds(StopMessage([&in = bytes] { ParseMt1Map(in, kMt1Path); }), {part});
     ExpectHolds(StopMessage([] { ParseMt1Map(Patched({{176, 0}}), kMt1Path); }), {"The map file " + kMt1Path + " "});
     ExpectHolds(StopMessage([] { ReadMt1Map("/nonexistent-tivarel-dir/missing.mt1"); }),
                 {"/nonexistent-tivarel-dir/missing.mt1"});

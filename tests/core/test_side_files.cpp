@@ -90,7 +90,7 @@ TEST(AtomParameterFile, BadFilesEndWithMessagesNamingTheFile) {
         {TableText(std::vector<Row>(401, Row{"C", 77, "0.4"})), "400"},
         {one + EntryLine(5, 71, "0.4", "N") + "\n  0\n", "gives the type number 5 on line 3, where 2 is expected"}};
     for (const auto& [text, part] : cases)
-        ExpectHolds(StopMessage([&] { ParseAtomParameters(text, kPath); }), {kPath, part});
+        ExpectHolds(StopMessage([&in = text] { ParseAtomParameters(in, kPath); }), {kPath, part});
     EXPECT_EQ(Table(std::vector<Row>(400, Row{"C", 77, "0.4"})).count(), 400);
     const std::string missing = "/nonexistent-tivarel-dir/atompar2.txt";
     ExpectHolds(StopMessage([&] { ReadAtomParameters(missing); }), {missing});
@@ -221,7 +221,7 @@ TEST(LayerPresets, TwelveLinesGiveThreeNamedPresets) {
     const std::string cut = Join(eleven, "\r\n");
     for (const auto& [text, lines] :
          {std::pair{cut, "11"}, std::pair{cut.substr(0, cut.size() - 2), "11"}, std::pair{std::string(), "0"}})
-        EXPECT_EQ(test_support::StopMessage([&] { ParseLayerPresets(text, kPresetsPath); }),
+        EXPECT_EQ(test_support::StopMessage([&in = text] { ParseLayerPresets(in, kPresetsPath); }),
                   "The layer presets file " + kPresetsPath + " has only " + lines +
                       " lines; it needs twelve: for each of three presets a name line and three level lines.");
     test_support::ExpectHolds(test_support::StopMessage([] { ReadLayerPresets("/nonexistent-tivarel/presets.txt"); }),
