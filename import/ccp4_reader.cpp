@@ -15,6 +15,7 @@ namespace {
 using Ccp4 = gemmi::Ccp4<float>;
 constexpr size_t kHeaderBytes = 1024;
 constexpr const char* kStoredAxes[3] = {"columns", "rows", "sections"};
+constexpr int kMaxGridIndex = 1 << 30;
 
 // gemmi's own faults, told with the file's name.
 template <typename Action>
@@ -59,11 +60,15 @@ int BytesPerValue(int mode, const std::string& path) {
 
 // Counts, sampling and the file's length, checked before any data is allocated.
 void CheckDimensions(const Ccp4& map, size_t fileBytes, const std::string& path) {
-    const std::array<int, 3> n = map.header_3i32(1), m = map.header_3i32(8);
+    const std::array<int, 3> n = map.header_3i32(1), start = map.header_3i32(5), m = map.header_3i32(8);
     uint64_t values = 1, cellValues = 1;
     for (size_t i = 0; i < 3; ++i) {
         if (n[i] < 1)
             FailImport(path, "declares " + std::to_string(n[i]) + " " + kStoredAxes[i] + "; a map needs at least 1");
+        // The box's ends are computed in int by the reader; keep them far from overflow.
+        if (start[i] < -kMaxGridIndex || int64_t{start[i]} + n[i] > kMaxGridIndex)
+            FailImport(path, "declares its " + std::string(kStoredAxes[i]) + " to start at " + std::to_string(start[i]) +
+                                 ", too far from the cell's origin");
         if (m[i] < 1)
             FailImport(path, "declares a cell sampling of " + std::to_string(m[i]) + " intervals along " + "xyz"[i]);
         values *= uint64_t(n[i]);
