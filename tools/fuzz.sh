@@ -8,6 +8,7 @@ seconds=${1:-60}
 CXX=clang++ TIVAREL_CMAKE_ARGS="-DCMAKE_BUILD_TYPE=Sanitize -DTIVAREL_SANITIZE=ON -DTIVAREL_FUZZ=ON
   -DTIVAREL_BUILD_APP=OFF -DTIVAREL_BUILD_BENCH=OFF" tools/build.sh build-sanitize
 mkdir -p build-sanitize/fuzz-findings
+found=()   # targets that found something; the others still run
 for binary in build-sanitize/tests/fuzz/fuzz_*; do
     target=$(basename "$binary")
     name=${target#fuzz_}
@@ -15,5 +16,10 @@ for binary in build-sanitize/tests/fuzz/fuzz_*; do
     mkdir -p "$scratch"
     echo "== $name: $seconds s"
     "$binary" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix=build-sanitize/fuzz-findings/"$name"- "$scratch" tests/fuzz/corpus/"$name"
+        -artifact_prefix=build-sanitize/fuzz-findings/"$name"- "$scratch" tests/fuzz/corpus/"$name" ||
+        found+=("$name")
 done
+if [ ${#found[@]} -gt 0 ]; then
+    echo "Findings in build-sanitize/fuzz-findings/ from: ${found[*]}"
+    exit 1
+fi
