@@ -16,6 +16,7 @@
 
 #include <unistd.h>
 
+#include "../test_files.h"
 #include "app/gl_surface.h"
 #include "app/main_window.h"
 #include "render/gl.h"
@@ -105,10 +106,7 @@ inline const std::string kSampleMap = [] {
     return Scratch("sample.fou");
 }();
 
-inline std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test_support::ReadFile;
 
 struct MapAtom {
     std::string name;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../test_files.h"
 #include "mapio/map_model.h"
 #include "mapio/program_stop.h"
 #include "surface/march_cubes.h"

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -147,22 +146,13 @@ using test_support::ExpectHolds;
 // A fresh empty folder per test, removed afterwards.
 class SafeWrite : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string name = (fs::temp_directory_path() / "tivarel-write-XXXXXX").string();
-        ASSERT_NE(mkdtemp(name.data()), nullptr);
-        dir = name;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    static std::string Read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
     std::set<std::string> Entries() const {
         std::set<std::string> names;
         for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
         return names;
     }
-    fs::path dir;
+    const test_support::TempFolder folder;
+    const fs::path& dir = folder.path();
 };
 
 // A shorter file replaces a longer one; the old file's mode stays, also one the umask would
@@ -175,7 +165,7 @@ TEST_F(SafeWrite, BytesArriveUnchangedModesAndLinksAreKept) {
     const mode_t oldMask = ::umask(077);
     EXPECT_FALSE(WriteFileAtomically(path.string(), bytes).has_value());
     ::umask(oldMask);
-    EXPECT_EQ(Read(path), bytes);
+    EXPECT_EQ(test_support::ReadFile(path), bytes);
     EXPECT_EQ(fs::status(path).permissions(), fs::perms(0604));
     fs::create_directory(dir / "real");
     std::ofstream(dir / "real" / "scene.pov") << "old scene";
@@ -184,8 +174,8 @@ TEST_F(SafeWrite, BytesArriveUnchangedModesAndLinksAreKept) {
     EXPECT_FALSE(WriteFileAtomically((dir / "scene.pov").string(), "new scene").has_value());
     EXPECT_FALSE(WriteFileAtomically((dir / "picture.tga").string(), "pixels").has_value());
     EXPECT_EQ(fs::read_symlink(dir / "scene.pov"), "real/scene.pov");
-    EXPECT_EQ(Read(dir / "real" / "scene.pov"), "new scene");
-    EXPECT_EQ(Read(dir / "real" / "picture.tga"), "pixels");
+    EXPECT_EQ(test_support::ReadFile(dir / "real" / "scene.pov"), "new scene");
+    EXPECT_EQ(test_support::ReadFile(dir / "real" / "picture.tga"), "pixels");
     EXPECT_EQ(Entries(), (std::set<std::string>{"newatoms.dat", "picture.tga", "real", "scene.pov"}));
 }
 
@@ -197,13 +187,13 @@ TEST_F(SafeWrite, FailuresNameTheFileAndLeaveEverythingAsItWas) {
     std::ofstream(readOnly) << "precious";
     ::chmod(readOnly.c_str(), 0444);
     ExpectHolds(WriteFileAtomically(readOnly.string(), "new").value_or(""), {readOnly.string(), "read-only"});
-    EXPECT_EQ(Read(readOnly), "precious");
+    EXPECT_EQ(test_support::ReadFile(readOnly), "precious");
     fs::create_directory(target);
     std::ofstream(target / "inside.txt") << "kept";
     for (const std::string& failing :
          {(dir / "no_such_dir" / "x.dat").string(), target.string(), std::string("/dev/null")})
         ExpectHolds(WriteFileAtomically(failing, "x").value_or(""), {"Cannot write the file " + failing + ": "});
-    EXPECT_EQ(Read(target / "inside.txt"), "kept");
+    EXPECT_EQ(test_support::ReadFile(target / "inside.txt"), "kept");
     std::ofstream(path) << "old";
     struct rlimit old {};
     ::getrlimit(RLIMIT_FSIZE, &old);
@@ -215,7 +205,7 @@ TEST_F(SafeWrite, FailuresNameTheFileAndLeaveEverythingAsItWas) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     ExpectHolds(error.value_or(""), {path.string()});
-    EXPECT_EQ(Read(path), "old");
+    EXPECT_EQ(test_support::ReadFile(path), "old");
     EXPECT_EQ(Entries(), (std::set<std::string>{"newatoms.dat", "picture.tga", "precious.dat"}));
 }
 
@@ -224,13 +214,13 @@ TEST_F(SafeWrite, TakenNamesAreLeftAlone) {
     const std::string path = (dir / "newatoms.dat").string();
     std::ofstream(path + ".1.tmp") << "someone else's";
     ASSERT_FALSE(WriteFileAtomically(path, "mine").has_value());
-    EXPECT_EQ(Read(path), "mine");
-    EXPECT_EQ(Read(path + ".1.tmp"), "someone else's");
+    EXPECT_EQ(test_support::ReadFile(path), "mine");
+    EXPECT_EQ(test_support::ReadFile(path + ".1.tmp"), "someone else's");
     EXPECT_EQ(WriteNewFile(dir.string(), "map-unsaved-peaks", ".dat", "one"), (dir / "map-unsaved-peaks.dat").string());
     EXPECT_EQ(WriteNewFile(dir.string(), "map-unsaved-peaks", ".dat", "two"),
               (dir / "map-unsaved-peaks-2.dat").string());
-    EXPECT_EQ(Read(dir / "map-unsaved-peaks.dat"), "one");
-    EXPECT_EQ(Read(dir / "map-unsaved-peaks-2.dat"), "two");
+    EXPECT_EQ(test_support::ReadFile(dir / "map-unsaved-peaks.dat"), "one");
+    EXPECT_EQ(test_support::ReadFile(dir / "map-unsaved-peaks-2.dat"), "two");
     EXPECT_FALSE(WriteNewFile((dir / "missing").string(), "x", ".dat", "three").has_value());
 }
 

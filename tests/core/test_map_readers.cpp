@@ -8,8 +8,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -417,20 +415,14 @@ namespace fs = std::filesystem;
 
 const std::string kDataDir = TIVAREL_SOURCE_DIR "/data/";
 
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(SampleMaps, CommittedFilesAreTheToolsCurrentOutput) {
-    std::string folder = (fs::temp_directory_path() / "tivarel-sample-XXXXXX").string();
-    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    const TempFolder temp;
+    const std::string folder = temp.path().string();
     const std::string command = std::string("\"") + TIVAREL_MAKE_SAMPLE_MAP + "\" \"" + folder + "\"";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     for (const char* name : {"sample.fou", "sample.mt1", "sample.grd"})
-        EXPECT_TRUE(ReadBytes(folder + "/" + name) == ReadBytes(kDataDir + name))
+        EXPECT_TRUE(ReadFile(folder + "/" + name) == ReadFile(kDataDir + name))
             << "data/" << name << " is out of date: run make_sample_map with the data folder";
-    fs::remove_all(folder);
 }
 
 TEST(SampleMaps, TheThreeFormatsHoldOneMap) {

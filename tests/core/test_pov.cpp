@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "../test_files.h"
 #include "export/pov_scene.h"
 
 namespace tivarel {
@@ -179,12 +179,9 @@ TEST_F(PovSceneTest, HeadIsCopiedUpToItsEndLine) {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test_support::ReadFile;
 
-const std::string kShippedHead = ReadText(TIVAREL_BIN_DIR "/ZOLmap_POVray_head.def");
+const std::string kShippedHead = ReadFile(TIVAREL_BIN_DIR "/ZOLmap_POVray_head.def");
 
 // O (red), N (blue) and S (yellow) under a quarter turn about z (x goes to y) and a shift of
 // 1 to the right, in a 320 x 240 picture: the shorter side spans -6..6 at the zero plane, seen
@@ -199,15 +196,14 @@ TEST(PovRender, SmokeRenderShowsTheAtomsWhereTheWindowDoes) {
     LayerSettings layers;
     layers.showContourMap = false;
     const std::array<float, 16> view = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 1};
-    std::string dir = (fs::temp_directory_path() / "tivarel-pov-XXXXXX").string();
-    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    const test_support::TempFolder folder;
+    const std::string dir = folder.path().string();
     std::ofstream(dir + "/smoke.pov", std::ios::binary)
         << PovSceneText(PovScene{map, state, layers, {}, {}, {}, view}, kShippedHead).text;
     const std::string command =
         "povray +I" + dir + "/smoke.pov +O" + dir + "/smoke.ppm +FP +W320 +H240 -D -P -A >" + dir + "/log 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << ReadText(dir + "/log");
-    const std::string ppm = ReadText(dir + "/smoke.ppm");   // a P6 picture: header, then the pixels
-    fs::remove_all(dir);
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadFile(dir + "/log");
+    const std::string ppm = ReadFile(dir + "/smoke.ppm");   // a P6 picture: header, then the pixels
     ASSERT_GT(ppm.size(), 230400u);
     const std::string rgb = ppm.substr(ppm.size() - 230400);
     EXPECT_TRUE(ppm.starts_with("P6") && ppm.substr(0, ppm.size() - 230400).ends_with("320 240\n255\n"));

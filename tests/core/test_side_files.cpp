@@ -24,6 +24,7 @@ namespace {
 
 using test_support::ExpectHolds;
 using test_support::StopMessage;
+using test_support::TempFolder;
 namespace fs = std::filesystem;
 
 const std::string kPath = "/opt/tivarel/atompar2.txt";
@@ -176,8 +177,8 @@ TEST(BondSearch, FindsExactlyTheAllPairBondsOnRandomStructures) {
 
 // Water: H...H at 1.52 is no bond. A list left from an earlier map is emptied.
 TEST(BondSearch, BuildBondsReadsTheTableBesideTheProgram) {
-    const fs::path dir = fs::temp_directory_path() / ("tivarel_atoms_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TempFolder folder;
+    const fs::path& dir = folder.path();
     std::ofstream(dir / "atompar2.txt", std::ios::binary) << TableText({{"O", 66, "0.4"}, {"H", 31, "0.2"}});
     DensityMap map;
     map.atoms = {Atom("H   ", 0.76f, 0.59f), Atom("O   ", 0), Atom("H   ", -0.76f, 0.59f)};
@@ -185,7 +186,7 @@ TEST(BondSearch, BuildBondsReadsTheTableBesideTheProgram) {
     EXPECT_FALSE(BuildBonds(map, dir.string(), list));
     EXPECT_EQ(map.atoms[0].type, 2);
     EXPECT_EQ(list.bonds, (std::vector<Bond>{{1, 2}, {2, 3}}));
-    fs::remove_all(dir);
+    fs::remove(dir / "atompar2.txt");
     ExpectHolds(StopMessage([&] { BuildBonds(map, dir.string(), list); }), {(dir / "atompar2.txt").string()});
 }
 

@@ -5,9 +5,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <string>
+
+#include "../test_files.h"
 
 namespace tivarel::test_support {
 
@@ -71,10 +72,6 @@ inline std::string Ccp4Bytes(const Ccp4File& f) {
                 for (int i = 0; i < size; ++i) bytes += char((word >> (8 * i)) & 0xFF);
             }
     return bytes;
-}
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // The box of kSampling points from `start` (x, y, z) with `size` points, stored with columns,

@@ -20,17 +20,12 @@ using namespace test_support;
 
 class ImportCommand : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string name = (fs::temp_directory_path() / "tivarel-import-XXXXXX").string();
-        ASSERT_NE(mkdtemp(name.data()), nullptr);
-        dir = name;
-    }
-    void TearDown() override { fs::remove_all(dir); }
     std::string Put(const std::string& name, const std::string& bytes) const {
         WriteFile((dir / name).string(), bytes);
         return (dir / name).string();
     }
-    fs::path dir;
+    const TempFolder folder;
+    const fs::path& dir = folder.path();
 };
 
 // The command run in this process: its status and what it wrote to standard error.
