@@ -18,6 +18,7 @@
 #include "render/gl.h"
 #include "render/scene.h"
 #include "stereo/frustum.h"
+#include "view/start_zoom.h"
 
 namespace tivarel {
 
@@ -195,6 +196,8 @@ void MainWindow::ResetView() {
         presets_ = {};
         presetsProblem_ = problem.what();
     }
+    // A large map starts zoomed out far enough to show its whole box; any other at 1.0.
+    view_.startZoom = StartZoom(program_.map.gridParams);
     ResetViewState(view_);
     updateIdleLoop();
     s.listValid = 0;

@@ -231,7 +231,7 @@ Mat4 MatProduct(const Mat4& a, const Mat4& b) {
 
 void ResetViewState(ViewState& view) {
     view.isRotating = view.isZooming = view.isSpinning = false;
-    view.zoomScale = 1.0f;
+    view.zoomScale = view.startZoom;
     view.modelShift = {};
     view.viewQuat = {};
     view.dragQuat = {};
@@ -284,7 +284,7 @@ void KeyPressMove(ViewState& view, char character) {
     if (character == 's') ShiftAlong(view, b, 2, -kKeyStep);
     if (character == 'c') {
         view.modelShift = {};
-        view.zoomScale = 1.0f;
+        view.zoomScale = view.startZoom;
     }
 }
 

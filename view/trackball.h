@@ -60,6 +60,7 @@ struct ViewState {
     Quat dragQuat{};
     std::array<float, 3> modelShift{};
     float zoomScale = 1.0f;
+    float startZoom = 1.0f;   // what a reset and "c" set zoomScale to: 1.0 but for large maps
     bool isSpinning = false, isRotating = false, isZooming = false;
     int16_t lastX = 0, lastY = 0;
 };
@@ -73,7 +74,7 @@ inline constexpr int kKeyRight = 39;
 inline constexpr int kKeyDown = 40;
 inline constexpr double kKeyStep = 0.3;
 
-// The view part of ResetView: identity orientation, no shift, no zoom, idle.
+// The view part of ResetView: identity orientation, no shift, the start zoom, idle.
 void ResetViewState(ViewState& view);
 // One spin increment: the last drag rotation applied after the current orientation.
 void SpinStep(ViewState& view);
@@ -85,7 +86,7 @@ void MouseUp(ViewState& view, int button);
 bool MouseMove(ViewState& view, float x, float y, int width, int height);
 // Arrow keys move the model along the screen axes; other codes only stop the spin.
 void KeyDownMove(ViewState& view, int keyCode);
-// "a"/"s" move along the depth axis, "c" clears shift and zoom; every
+// "a"/"s" move along the depth axis, "c" clears the shift and sets the start zoom; every
 // character stops the spin.
 void KeyPressMove(ViewState& view, char character);
 // "X", "Y", "Z" look along that axis; any text clears the drag states, the
