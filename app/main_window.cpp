@@ -269,7 +269,8 @@ void MainWindow::PickPeak(float x, float y) {
 }
 
 void MainWindow::clearPeaks() {
-    program_.EmptyPeakList();
+    // The user's own choice: peaks never saved are kept, but out of the map's folder.
+    program_.EmptyPeakList(Program::RescueTo::DataFolderOnly);
     program_.state.listValid = 0;
     paint();
 }

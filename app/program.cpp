@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/platform.h"
@@ -88,6 +89,8 @@ DensityMap Program::ReadMap(const std::string& path) {
     case MapFormat::Grd: return ReadGrdMap(path);
     case MapFormat::Unknown: break;
     }
+    // A map or reflection file the import command reads: standard error names that command.
+    Platform::tell(ImportHint(path));
     platform_.showMessage("Strange file extension !!!");
     platform_.endWithMessage(ExtensionOf(path));
 }
@@ -142,7 +145,7 @@ std::vector<Peak> Program::ConfirmedPeaks() const {
     return list;
 }
 
-std::string Program::RescuePeaks() {
+std::string Program::RescuePeaks(RescueTo where) {
     const std::vector<Peak> list = ConfirmedPeaks();
     if (!peaksUnsaved_ || list.empty()) return {};
     peaksUnsaved_ = false;
@@ -153,17 +156,20 @@ std::string Program::RescuePeaks() {
     const std::string which = list.size() == 1 ? "The 1 peak not saved to a peak file was"
                                                 : "The " + std::to_string(list.size()) +
                                                       " peaks not saved to a peak file were";
-    for (const std::string& place : {folder, platform_.dataDirectory()}) {
+    std::vector<std::string> places{platform_.dataDirectory()};
+    if (where == RescueTo::MapFolderFirst) places.insert(places.begin(), folder);
+    for (const std::string& place : places) {
         if (place.empty()) continue;
         if (const std::optional<std::string> written = WriteNewFile(place, stem, ".dat", text))
             return which + " written to " + *written + ".";
     }
     // Nowhere to write: standard error is the last place they can go.
-    return which + " not written to any file (" + folder + " and the data folder refused it): " + text;
+    const std::string refused = where == RescueTo::MapFolderFirst ? folder + " and the data folder" : "the data folder";
+    return which + " not written to any file (" + refused + " refused it): " + text;
 }
 
-void Program::EmptyPeakList() {
-    Platform::tell(RescuePeaks());
+void Program::EmptyPeakList(RescueTo where) {
+    Platform::tell(RescuePeaks(where));
     peaks.count = 0;
     overflowPeak_.reset();
 }

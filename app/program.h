@@ -53,12 +53,16 @@ public:
     // the peak file. A cancelled dialog writes nothing. Returns the message for the
     // user when the file could not be written.
     [[nodiscard]] std::optional<std::string> SavePeakFile();
-    // Confirmed peaks not yet saved to a peak file go to a new recovery file beside the
-    // map (or in the user's data folder); returns the note that says where, or an empty
-    // text when nothing was unsaved. They count as saved afterwards.
-    std::string RescuePeaks();
+    // Where a recovery file goes: beside the map first (then the user's data folder), or,
+    // for a list the user chose to clear, only the data folder, so that the map's folder
+    // does not fill with recovery files.
+    enum class RescueTo { MapFolderFirst, DataFolderOnly };
+    // Confirmed peaks not yet saved to a peak file go to a new recovery file; returns the
+    // note that says where, or an empty text when nothing was unsaved. They count as
+    // saved afterwards.
+    std::string RescuePeaks(RescueTo where = RescueTo::MapFolderFirst);
     // Empties the peak list, rescuing unsaved peaks first (told on standard error).
-    void EmptyPeakList();
+    void EmptyPeakList(RescueTo where = RescueTo::MapFolderFirst);
     Platform& platform() { return platform_; }
     // The shared file dialog: preset the name (when given), show, keep the chosen name.
     std::optional<std::string> AskSaveName(const std::string& proposedName, const std::string& filter);

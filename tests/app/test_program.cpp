@@ -59,6 +59,32 @@ TEST_F(OpenMapTest, StrangeExtensionsShowTwoBoxesThenEnd) {
     }
 }
 
+// Files the import command converts get one more line on standard error, before the
+// two boxes, naming the command; the boxes stay as they are.
+TEST(ImportHint, MapsAndReflectionsNameTheImportCommandAndOtherNamesNothing) {
+    const std::pair<std::string, std::string> named[] = {
+        {"emd_1234.map", "emd_1234.map"},   {"/data/x.ccp4", "/data/x.ccp4"}, {"A.MRC", "A.MRC"},
+        {"r.mtz", "r.mtz"},                 {"1abc-sf.cif", "1abc-sf.cif"},   {"s.fcf", "s.fcf"},
+        {"s.hkl", "s.hkl"},                 {"m.map.gz", "m.map.gz"},         {"r.MTZ.GZ", "r.MTZ.GZ"},
+        {"my map.ccp4", "'my map.ccp4'"},   {"it's.mrc", "'it'\\''s.mrc'"},
+    };
+    for (const auto& [name, word] : named)
+        EXPECT_EQ(ImportHint(name), "tivarel: " + name + ": convert it first with: tivarel-import " + word);
+    for (const std::string name : {"m.pdb", "m.ent", "m.ent.gz", "map.gz", "m.mt1.gz", "x.maps", "xmap", ".map.txt",
+                                   "\"m.map\"", "m.map "})
+        EXPECT_EQ(ImportHint(name), "") << name;
+}
+
+TEST_F(OpenMapTest, AMapForTheImportCommandIsToldOnStandardErrorAboveTheTwoBoxes) {
+    const std::string map = Scratch("emd 1.map");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Open("-StereoHW " + map), 1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "tivarel: " + map + ": convert it first with: tivarel-import '" +
+                                                            map + "'\nStrange file extension !!!\nmap\n");
+    EXPECT_EQ(platform.events,
+              (std::vector<std::string>{"message: Strange file extension !!!", "message: map", "end: 1"}));
+}
+
 TEST_F(OpenMapTest, ContoursAreRebuiltOnlyWhileTheContourMapIsOn) {
     ASSERT_EQ(Open(kSampleMap), -1);
     program.layers.zSection = 29;   // through the molecules
@@ -144,8 +170,26 @@ TEST_F(PeakRescue, OnlyUnsavedListsAreRescuedAndNeverOverAnEarlierFile) {
     EXPECT_EQ(note, "The 2 peaks not saved to a peak file were written to " + files[0].string() + ".");
     EXPECT_EQ(ReadFile(files[0]), "ATOM Q  1   X= .25  Y= 0  Z= 0 \r\nATOM Q  2   X= .75  Y= 0  Z= 0 \r\n");
     Confirm({{0.5f, 0.0f, 0.0f}});
-    program.EmptyPeakList();   // as "&Clear Peaks" does
+    program.EmptyPeakList();   // as opening another map does
     EXPECT_EQ(Recovered(maps).size(), 2u);
+}
+
+// A list the user clears is kept in the data folder, never beside the map; with no data
+// folder the note carries the peaks to standard error, and the map's folder stays clean.
+TEST_F(PeakRescue, AClearedListGoesToTheDataFolderOnly) {
+    ASSERT_EQ(Open(Map("m.fou")), -1);
+    Confirm({{0.5f, 0.0f, 0.0f}});
+    program.EmptyPeakList(Program::RescueTo::DataFolderOnly);
+    EXPECT_EQ(program.peaks.count, 0);
+    ASSERT_EQ(Recovered(data).size(), 1u);
+    EXPECT_EQ(Recovered(data)[0].filename().string().rfind("m-unsaved-peaks-", 0), 0u);
+    EXPECT_EQ(ReadFile(Recovered(data)[0]), "ATOM Q  1   X= .5  Y= 0  Z= 0 \r\n");
+    Confirm({{0.25f, 0.0f, 0.0f}});
+    platform.dataFolder.clear();
+    EXPECT_EQ(program.RescuePeaks(Program::RescueTo::DataFolderOnly),
+              "The 1 peak not saved to a peak file was not written to any file (the data folder refused it): "
+              "ATOM Q  1   X= .25  Y= 0  Z= 0 \r\n");
+    EXPECT_TRUE(Recovered(maps).empty());
 }
 
 // A map folder that is gone sends the peaks to the data folder; with no folder at all,

@@ -196,6 +196,26 @@ protected:
     void Run(const char* command) { window->findChild<QAction*>(command)->trigger(); }
 };
 
+// "&Clear Peaks" keeps peaks never saved in the data folder, not beside the map.
+TEST_F(MenuTest, ClearPeaksKeepsUnsavedPeaksInTheDataFolderOnly) {
+    const test_support::TempFolder data;
+    platform.dataFolder = data.path().string();
+    const auto besideMap = [] {
+        int n = 0;
+        for (const auto& e : fs::directory_iterator(ScratchFolder()))
+            n += e.path().filename().string().rfind("sample-unsaved-peaks-", 0) == 0 ? 1 : 0;
+        return n;
+    };
+    const int before = besideMap();
+    platform.yesNoAnswers = {true};
+    program().AddPeak({1, 2, 3});
+    Run("clearPeaks");
+    EXPECT_EQ(program().peaks.count, 0);
+    EXPECT_EQ(besideMap(), before);
+    const auto files = std::distance(fs::directory_iterator(data.path()), fs::directory_iterator());
+    EXPECT_EQ(files, 1);
+}
+
 TEST_F(MenuTest, TheBackgroundIsTheDialogsColourAndACancelKeepsIt) {
     platform.colourAnswers = {0x00FF0000u, std::nullopt};   // pure blue in 0x00BBGGRR, then a cancel
     for (int k = 0; k < 2; ++k) {
