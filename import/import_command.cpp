@@ -9,14 +9,28 @@
 #include "import/convert.h"
 #include "import/file_bytes.h"
 #include "import/import_error.h"
+#include "import/input_kind.h"
+#include "import/map_coefficients.h"
 
 namespace tivarel {
 
 const char* const kImportHelp =
-    "Usage: tivarel-import MAP [--model MODEL] [-o OUT.mt1] [--step Å] [--margin Å] [--scale F]\n"
+    "Usage: tivarel-import INPUT [--model MODEL] [-o OUT.mt1] [--step Å] [--margin Å] [--scale F]\n"
+    "                            [--diff] [--f LABEL --phi LABEL]\n"
     "\n"
-    "Converts a CCP4/MRC map (modes 0, 1, 2 and 6, any axis order, gzipped or not) into an\n"
-    "MT1 map that the Tivarel viewer opens.\n"
+    "Converts a density map, or the map computed from reflections, into an MT1 map that the\n"
+    "Tivarel viewer opens. INPUT is told by its content (gzipped or not):\n"
+    "  - a CCP4/MRC map (modes 0, 1, 2 and 6, any axis order);\n"
+    "  - an MTZ file of map coefficients: FWT/PHWT, else 2FOFCWT/PH2FOFCWT; with --diff\n"
+    "    DELFWT/PHDELWT, else FOFCWT/PHFOFCWT;\n"
+    "  - a structure-factor mmCIF: pdbx_FWT/pdbx_PHWT; with --diff pdbx_DELFWT/pdbx_DELPHWT;\n"
+    "  - a small-molecule reflection CIF (_refln_index_h ...): F_squared_meas (or F_meas) with\n"
+    "    the file's F_calc/phase_calc, or, without them, phased by the structure given with\n"
+    "    --model (a small-molecule CIF); |Fo| is scaled to |Fc| by least squares. The map is\n"
+    "    Fo; with --diff Fo - Fc. A file of F_calc/phase_calc only gives the Fc map.\n"
+    "Reflections are expanded by symmetry and Friedel's law and Fourier transformed (gemmi's\n"
+    "FFT) over one cell on a grid of at least 3 points per d-min; the values keep the units of\n"
+    "the coefficients (electrons per cubic Angstrom), with no normalisation.\n"
     "\n"
     "The density is resampled by trilinear interpolation onto a Cartesian grid in the usual\n"
     "orthogonal frame of the cell (a along x, b in the x-y plane). A map that fills its cell,\n"
@@ -25,13 +39,17 @@ const char* const kImportHelp =
     "that fall outside its data take the map's minimum. The viewer shows the map about the\n"
     "centre of the resampled box.\n"
     "\n"
-    "  -o OUT.mt1      the output (default: the map's name with .mt1); written whole or not at all\n"
+    "  -o OUT.mt1      the output (default: the input's name with .mt1, -diff.mt1 with --diff);\n"
+    "                  written whole or not at all\n"
     "  --model MODEL   atoms from a small-molecule CIF (which must give its cell), an mmCIF or a\n"
     "                  PDB file (first model; Cartesian positions placed in the map's cell),\n"
     "                  gzipped or not; each labelled with its element, at most 32767\n"
     "  --margin Å      resample only the box around the model's atoms plus this margin\n"
     "  --step Å        grid step (default: the map's finest grid spacing)\n"
     "  --scale F       multiply every value by F; the viewer takes values from -10000 to 10000\n"
+    "  --diff          the difference map of a reflection file\n"
+    "  --f LABEL       the amplitude column (MTZ) or tag (CIF) of the map coefficients\n"
+    "  --phi LABEL     their phase column or tag, in degrees\n"
     "  -h, --help      show this text\n";
 
 namespace {
@@ -58,13 +76,13 @@ bool EndsWithMt1(const std::string& path) {
 
 }  // namespace
 
-std::string DefaultOutputPath(const std::string& mapPath) {
+std::string DefaultOutputPath(const std::string& mapPath, bool difference) {
     std::string base = mapPath;
     if (base.size() > 3 && base.compare(base.size() - 3, 3, ".gz") == 0) base.resize(base.size() - 3);
     const size_t slash = base.find_last_of('/');
     const size_t dot = base.find_last_of('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) base.resize(dot);
-    return base + ".mt1";
+    return base + (difference ? "-diff.mt1" : ".mt1");
 }
 
 ImportArguments ParseImportArguments(const std::vector<std::string>& args) {
@@ -75,13 +93,17 @@ ImportArguments ParseImportArguments(const std::vector<std::string>& args) {
             a.help = true;
             return a;
         }
-        const bool takesValue = arg == "--model" || arg == "-o" || arg == "--step" || arg == "--margin" || arg == "--scale";
+        const bool takesValue = arg == "--model" || arg == "-o" || arg == "--step" || arg == "--margin" ||
+                                arg == "--scale" || arg == "--f" || arg == "--phi";
         if (takesValue && i + 1 == args.size()) Usage(arg + " needs a value");
         if (arg == "--model") a.modelPath = args[++i];
         else if (arg == "-o") a.outputPath = args[++i];
         else if (arg == "--step") a.step = PositiveArgument(arg, args[++i], false);
         else if (arg == "--margin") a.margin = PositiveArgument(arg, args[++i], true);
         else if (arg == "--scale") a.scale = NumberArgument(arg, args[++i]);
+        else if (arg == "--f") a.amplitude = args[++i];
+        else if (arg == "--phi") a.phase = args[++i];
+        else if (arg == "--diff") a.difference = true;
         else if (arg.size() > 1 && arg[0] == '-') Usage("unknown option " + arg);
         else if (a.mapPath.empty()) a.mapPath = arg;
         else Usage("one map at a time, not also " + arg);
@@ -89,7 +111,9 @@ ImportArguments ParseImportArguments(const std::vector<std::string>& args) {
     if (a.mapPath.empty()) Usage("no map given");
     if (a.margin && a.modelPath.empty()) Usage("--margin needs --model");
     if (a.scale == 0.0) Usage("--scale must not be 0");
-    if (a.outputPath.empty()) a.outputPath = DefaultOutputPath(a.mapPath);
+    if (a.amplitude.empty() != a.phase.empty()) Usage("--f and --phi go together");
+    if (a.difference && !a.amplitude.empty()) Usage("--diff or --f/--phi, not both");
+    if (a.outputPath.empty()) a.outputPath = DefaultOutputPath(a.mapPath, a.difference);
     if (!EndsWithMt1(a.outputPath)) Usage("the viewer opens only names ending in mt1 or MT1, not " + a.outputPath);
     return a;
 }
@@ -104,20 +128,50 @@ bool SameCell(const std::array<double, 6>& a, const std::array<double, 6>& b) {
     return true;
 }
 
-std::optional<Model> ReadModel(const ImportArguments& a, const MapDensity& map, std::ostream& err) {
+std::optional<Model> ReadModel(const ImportArguments& a, const std::string& bytes, const MapDensity& map,
+                               std::ostream& err) {
     if (a.modelPath.empty()) return std::nullopt;
-    Model model = ParseModel(ReadPossiblyGzipped(a.modelPath), a.modelPath, map.cell);
+    Model model = ParseModel(bytes, a.modelPath, map.cell);
     err << kPrefix << a.modelPath << ": " << model.atoms.size() << " atoms\n";
     if (model.cell && !SameCell(*model.cell, map.cell))
         err << kPrefix << a.modelPath << ": its cell differs from the map's; the atoms are placed in the map's cell\n";
     return model;
 }
 
-void Convert(const ImportArguments& a, std::ostream& err) {
-    const MapDensity map = ParseCcp4Map(ReadPossiblyGzipped(a.mapPath), a.mapPath);
+MapDensity MapFromReflections(const ImportArguments& a, InputKind kind, const std::string& bytes,
+                              const std::string& modelBytes, std::ostream& err) {
+    CoefficientChoice choice{a.difference, a.amplitude, a.phase};
+    std::optional<PhasingModel> phasing;
+    if (!a.modelPath.empty()) phasing = PhasingModel{a.modelPath, modelBytes};
+    const MapCoefficients coefficients = kind == InputKind::Mtz ? ReadMtzCoefficients(bytes, a.mapPath, choice)
+                                                                : ReadCifCoefficients(bytes, a.mapPath, choice, phasing);
+    FourierSummary summary;
+    MapDensity map = FourierMap(coefficients, a.mapPath, &summary);
+    err << kPrefix << a.mapPath << ": " << coefficients.used << ", " << summary.reflections << " reflections to "
+        << ShortNumber(summary.dMin) << " Å";
+    if (coefficients.scale)
+        err << ", |Fo| scaled to |Fc| by " << ShortNumber(*coefficients.scale) << ", R1 = " << ShortNumber(*coefficients.r1);
+    err << "; FFT grid " << summary.grid[0] << " x " << summary.grid[1] << " x " << summary.grid[2] << " in the space group "
+        << coefficients.spaceGroup << "\n";
+    return map;
+}
+
+// The density of the input: a CCP4/MRC map as it is, or the map its reflections give.
+MapDensity ReadDensity(const ImportArguments& a, const std::string& bytes, const std::string& modelBytes,
+                       std::ostream& err) {
+    const InputKind kind = KindOfInput(bytes);
+    if (kind == InputKind::Mtz || kind == InputKind::Cif) return MapFromReflections(a, kind, bytes, modelBytes, err);
+    if (kind == InputKind::Pdb) FailImport(a.mapPath, "is a model, not a map or reflections; give it with --model");
+    MapDensity map = ParseCcp4Map(bytes, a.mapPath);
     err << kPrefix << a.mapPath << ": " << (map.wholeCell ? "the whole cell, " : "a box of the cell, ")
         << map.dataSize[0] << " x " << map.dataSize[1] << " x " << map.dataSize[2] << " points\n";
-    const std::optional<Model> model = ReadModel(a, map, err);
+    return map;
+}
+
+void Convert(const ImportArguments& a, std::ostream& err) {
+    const std::string modelBytes = a.modelPath.empty() ? std::string() : ReadPossiblyGzipped(a.modelPath);
+    const MapDensity map = ReadDensity(a, ReadPossiblyGzipped(a.mapPath), modelBytes, err);
+    const std::optional<Model> model = ReadModel(a, modelBytes, map, err);
     ConversionOptions options;
     options.step = a.step;
     options.margin = a.margin;

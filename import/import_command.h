@@ -8,19 +8,22 @@
 namespace tivarel {
 
 struct ImportArguments {
-    std::string mapPath;
+    std::string mapPath;      // a map or a reflection file
     std::string modelPath;    // empty: no model
     std::string outputPath;   // the map's name with .mt1 unless given
     std::optional<double> step, margin;
     double scale = 1.0;
+    bool difference = false;              // --diff: the difference map of reflection files
+    std::string amplitude, phase;         // --f, --phi: the coefficients named by the user
     bool help = false;
 };
 
 // Throws ImportError ("usage: ...") when the arguments do not make a command.
 ImportArguments ParseImportArguments(const std::vector<std::string>& args);
 
-// The map's name without .gz and its extension, with .mt1: maps/x.ccp4.gz -> maps/x.mt1.
-std::string DefaultOutputPath(const std::string& mapPath);
+// The map's name without .gz and its extension, with .mt1: maps/x.ccp4.gz -> maps/x.mt1;
+// a difference map's with -diff.mt1, so that it does not replace the map's.
+std::string DefaultOutputPath(const std::string& mapPath, bool difference = false);
 
 extern const char* const kImportHelp;
 

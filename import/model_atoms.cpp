@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "import/import_error.h"
+#include "import/input_kind.h"
 
 namespace tivarel {
 namespace {
@@ -73,12 +74,8 @@ Model FromMacromolecule(const gemmi::Structure& st, const std::string& path, con
     return model;
 }
 
-bool IsCif(std::string_view bytes) {
-    const size_t first = bytes.find_first_not_of(" \t\r\n");
-    return first != std::string_view::npos && bytes.substr(first, 5) == "data_";
-}
-
 Model FromCif(std::string_view bytes, const std::string& path, const std::array<double, 6>& mapCell) {
+    bytes = WithoutByteOrderMark(bytes);
     gemmi::cif::Document doc =
         WithGemmi(path, [&] { return gemmi::cif::read_memory(bytes.data(), bytes.size(), path.c_str()); });
     for (gemmi::cif::Block& block : doc.blocks) {
@@ -93,7 +90,7 @@ Model FromCif(std::string_view bytes, const std::string& path, const std::array<
 }  // namespace
 
 Model ParseModel(std::string_view bytes, const std::string& path, const std::array<double, 6>& mapCell) {
-    Model model = IsCif(bytes) ? FromCif(bytes, path, mapCell)
+    Model model = IsCifText(bytes) ? FromCif(bytes, path, mapCell)
                                : WithGemmi(path, [&] {
                                      return FromMacromolecule(gemmi::read_pdb_from_memory(bytes.data(), bytes.size(), path),
                                                               path, mapCell);

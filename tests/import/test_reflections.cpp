@@ -1,0 +1,232 @@
+// Maps from reflections: MTZ, structure-factor mmCIF and small-molecule reflection CIFs,
+// each checked against a direct Fourier sum of the structure factors over the whole sphere.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "../test_files.h"
+#include "import/import_command.h"
+#include "import/map_coefficients.h"
+#include "mapio/mt1_reader.h"
+#include "reflection_test_data.h"
+
+namespace tivarel {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace test_support;
+
+// The map's value at its own grid point (i, j, k) and there the direct sum: no interpolation,
+// so the two agree to float rounding.
+double LargestMiss(const MapDensity& map, const std::vector<TestReflection>& sphere, const gemmi::UnitCell& cell,
+                   double* largestValue = nullptr) {
+    double miss = 0.0, largest = 0.0;
+    for (int n = 0; n < 40; ++n) {
+        const std::array<int, 3> g{(7 * n) % map.dataSize[0], (11 * n + 3) % map.dataSize[1], (13 * n + 5) % map.dataSize[2]};
+        const gemmi::Fractional x(double(g[0]) / map.sampling[0], double(g[1]) / map.sampling[1], double(g[2]) / map.sampling[2]);
+        const double value = map.values[size_t(g[0]) + size_t(map.dataSize[0]) * (size_t(g[1]) + size_t(map.dataSize[1]) * size_t(g[2]))];
+        miss = std::max(miss, std::fabs(value - DirectSum(sphere, cell, x)));
+        largest = std::max(largest, std::fabs(value));
+    }
+    if (largestValue) *largestValue = largest;
+    return miss;
+}
+
+std::vector<TestReflection> Times(std::vector<TestReflection> reflections, double factor) {
+    for (TestReflection& r : reflections) r.f *= factor;
+    return reflections;
+}
+
+// The grid point of the map's highest value, as a fraction of the cell.
+gemmi::Fractional Highest(const MapDensity& map) {
+    const size_t at = size_t(std::max_element(map.values.begin(), map.values.end()) - map.values.begin());
+    const size_t nx = size_t(map.dataSize[0]), ny = size_t(map.dataSize[1]);
+    return {double(at % nx) / map.sampling[0], double(at / nx % ny) / map.sampling[1], double(at / nx / ny) / map.sampling[2]};
+}
+
+// MTZ and mmCIF coefficients give the direct sum at the map's grid points, in the units of
+// the coefficients; the difference pair is taken with --diff; the grid holds at least 3
+// points per d-min along each edge.
+TEST(MapsFromReflections, MtzAndMmcifCoefficientsGiveTheDirectFourierSum) {
+    const Crystal crystal = MonoclinicCrystal();
+    const gemmi::UnitCell cell = CellOf(crystal);
+    const std::vector<TestReflection> unique = UniqueSet(crystal), sphere = WholeSphere(crystal);
+    const std::vector<TestReflection> uniqueHalf = Times(unique, -0.5), sphereHalf = Times(sphere, -0.5);
+    const std::string mtz = MtzBytes(crystal, unique, uniqueHalf), mmcif = MmcifBytes(crystal, unique);
+    const struct {
+        const char* what;
+        MapCoefficients coefficients;
+        const std::vector<TestReflection>& sphere;
+    } cases[] = {
+        {"MTZ", ReadMtzCoefficients(mtz, "a.mtz", {}), sphere},
+        {"MTZ --diff", ReadMtzCoefficients(mtz, "a.mtz", {true, "", ""}), sphereHalf},
+        {"MTZ --f --phi", ReadMtzCoefficients(mtz, "a.mtz", {false, "DELFWT", "PHDELWT"}), sphereHalf},
+        {"mmCIF", ReadCifCoefficients(mmcif, "a.cif", {}, std::nullopt), sphere},
+        {"mmCIF --f --phi", ReadCifCoefficients(mmcif, "a.cif", {false, "_refln.pdbx_FWT", "pdbx_PHWT"}, std::nullopt), sphere},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.coefficients.reflections.size(), unique.size());
+        EXPECT_EQ(c.coefficients.spaceGroup, "P 1 21 1");
+        FourierSummary summary;
+        const MapDensity map = FourierMap(c.coefficients, "a", &summary);
+        double largest = 0.0;
+        const double miss = LargestMiss(map, c.sphere, cell, &largest);
+        EXPECT_LT(miss, 2e-4 * largest);
+        EXPECT_GT(largest, 1.0);   // e/A^3 near an iron atom, not a normalised map
+        const double dMin = *std::min_element(summary.grid.begin(), summary.grid.end()) > 0 ? summary.dMin : 0.0;
+        EXPECT_GE(dMin, crystal.dMin);
+        EXPECT_LT(dMin, crystal.dMin * 1.1);
+        for (size_t a = 0; a < 3; ++a) EXPECT_GE(summary.grid[a] * dMin, 3 * crystal.cell[a]) << a;
+        EXPECT_TRUE(map.wholeCell);
+    }
+}
+
+// Small-molecule F^2 data, unmerged and on another scale, phased by the structure: the Fo map
+// is the direct sum with its highest point on the iron atom, the Fo - Fc map is flat, the scale
+// is the one the data was multiplied by and R1 is zero. An atom on an inversion centre counts
+// once in the cell, as the structure's chemical occupancy of 1 means.
+TEST(MapsFromReflections, SmallMoleculeDataArePhasedByTheirStructure) {
+    for (const Crystal& crystal : {MonoclinicCrystal(), CentricCrystal()}) {
+        SCOPED_TRACE(crystal.spaceGroup);
+        const gemmi::UnitCell cell = CellOf(crystal);
+        const std::string fcf = FcfBytes(crystal, UniqueSet(crystal), 4.0, true), structure = StructureCif(crystal);
+        const PhasingModel model{"structure.cif", structure};
+        const MapCoefficients fo = ReadCifCoefficients(fcf, "x.fcf", {}, model);
+        const MapCoefficients difference = ReadCifCoefficients(fcf, "x.fcf", {true, "", ""}, model);
+        ASSERT_TRUE(fo.scale && fo.r1);
+        EXPECT_NEAR(*fo.scale, 0.5, 1e-5);
+        EXPECT_LT(*fo.r1, 1e-5);
+        EXPECT_EQ(fo.reflections.size(), UniqueSet(crystal).size());
+        double largest = 0.0;
+        const MapDensity foMap = FourierMap(fo, "x.fcf");
+        const double miss = LargestMiss(foMap, WholeSphere(crystal), cell, &largest);
+        EXPECT_LT(miss, 1e-4 * largest);
+        const gemmi::Fractional peak = Highest(foMap), heavy(crystal.atoms[0].x, crystal.atoms[0].y, crystal.atoms[0].z);
+        bool onHeavyAtom = false;
+        for (const char* op : crystal.operations)
+            onHeavyAtom = onHeavyAtom || cell.distance_sq(peak, Apply(op, heavy)) < 0.2 * 0.2;
+        EXPECT_TRUE(onHeavyAtom) << peak.x << " " << peak.y << " " << peak.z;
+        const MapDensity flat = difference.reflections.empty() ? MapDensity{} : FourierMap(difference, "x.fcf");
+        const float most = flat.values.empty() ? 0.0f : *std::max_element(flat.values.begin(), flat.values.end(),
+                                                                           [](float a, float b) { return std::fabs(a) < std::fabs(b); });
+        EXPECT_LT(std::fabs(most), 1e-3 * largest);
+    }
+}
+
+// Small-molecule files with their own F_calc and phase_calc need no model.
+TEST(MapsFromReflections, SmallMoleculeFilesWithCalculatedPhasesNeedNoModel) {
+    const Crystal crystal = MonoclinicCrystal();
+    std::string text = "data_list6\n" + CellLines(crystal, "_") + "_symmetry_space_group_name_H-M 'P 21'\n" +
+                       "loop_\n_refln_index_h\n_refln_index_k\n_refln_index_l\n_refln_F_squared_meas\n_refln_F_squared_sigma\n"
+                       "_refln_F_calc\n_refln_phase_calc\n";
+    for (const TestReflection& r : UniqueSet(crystal))
+        text += Format("%.0f %.0f %.0f ", r.hkl[0], r.hkl[1], r.hkl[2]) +
+                Format("%.5f 0.1 %.5f %.3f\n", std::norm(r.f), std::abs(r.f), Degrees(r.f));
+    const MapCoefficients fo = ReadCifCoefficients(text, "x.fcf", {}, std::nullopt);
+    ASSERT_TRUE(fo.scale);
+    EXPECT_NEAR(*fo.scale, 1.0, 1e-5);
+    double largest = 0.0;
+    const double miss = LargestMiss(FourierMap(fo, "x.fcf"), WholeSphere(crystal), CellOf(crystal), &largest);
+    EXPECT_LT(miss, 2e-4 * largest);
+}
+
+class ReflectionCommand : public ::testing::Test {
+protected:
+    std::string Put(const std::string& name, const std::string& bytes) const {
+        WriteFile(dir / name, bytes);
+        return (dir / name).string();
+    }
+    std::pair<int, std::string> Import(const std::vector<std::string>& args) const {
+        std::ostringstream out, err;
+        const int status = RunImport(args, out, err);
+        return {status, err.str()};
+    }
+    const TempFolder folder;
+    const fs::path& dir = folder.path();
+};
+
+// The command turns an MTZ into an MT1 map beside it whose values, resampled onto the viewer's
+// grid, follow the direct sum (correlation at least 0.98); the summary tells what was used.
+TEST_F(ReflectionCommand, AnMtzBecomesAnMt1MapThatFollowsTheDensity) {
+    const Crystal crystal = MonoclinicCrystal();
+    const auto [status, err] = Import({Put("refined.mtz", MtzBytes(crystal, UniqueSet(crystal)))});
+    ASSERT_EQ(status, 0) << err;
+    for (const char* said : {"columns FWT and PHWT", std::to_string(UniqueSet(crystal).size()).c_str(), "FFT grid", "P 1 21 1"})
+        EXPECT_NE(err.find(said), std::string::npos) << said << "\n" << err;
+    const DensityMap mt1 = ReadMt1Map((dir / "refined.mt1").string());
+    const gemmi::UnitCell cell = CellOf(crystal);
+    const std::vector<TestReflection> sphere = WholeSphere(crystal);
+    double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+    int n = 0;
+    for (int z = 1; z <= mt1.grid.nz(); z += 3)
+        for (int y = 1; y <= mt1.grid.ny(); y += 3)
+            for (int x = 1; x <= mt1.grid.nx(); x += 3, ++n) {
+                // grid point -> fractional, as the viewer computes it: origin + CellMatrix^-1 point
+                const GridParams& g = mt1.gridParams;
+                const gemmi::Position p(g.x0() + (x - 1) * double(g.dx()), g.y0() + (y - 1) * double(g.dy()),
+                                        g.z0() + (z - 1) * double(g.dz()));
+                const gemmi::Fractional f = cell.fractionalize(p);
+                const double expected =
+                    DirectSum(sphere, cell, {f.x + mt1.mapOrigin.x, f.y + mt1.mapOrigin.y, f.z + mt1.mapOrigin.z});
+                const double got = mt1.grid(x, y, z);
+                sx += got, sy += expected, sxx += got * got, syy += expected * expected, sxy += got * expected;
+            }
+    const double correlation = (n * sxy - sx * sy) / std::sqrt((n * sxx - sx * sx) * (n * syy - sy * sy));
+    EXPECT_GT(correlation, 0.98);
+    EXPECT_GT(n, 200);
+}
+
+// Every bad input ends with one message naming the file and what to do, status 1, and no output.
+TEST_F(ReflectionCommand, BadReflectionInputEndsWithAMessageAndWritesNothing) {
+    const Crystal crystal = MonoclinicCrystal();
+    const std::vector<TestReflection> unique = UniqueSet(crystal);
+    gemmi::Mtz noPhases(true);
+    noPhases.spacegroup = gemmi::find_spacegroup_by_name("P 1 21 1");
+    noPhases.set_cell_for_all(CellOf(crystal));
+    noPhases.add_dataset("x");
+    noPhases.add_column("FP", 'F', -1, -1, false);
+    noPhases.add_column("SIGFP", 'Q', -1, -1, false);
+    const float row[5] = {1, 2, 3, 10, 1};
+    noPhases.set_data(row, 5);
+    std::string noPhasesBytes;
+    noPhases.write_to_string(noPhasesBytes);
+    std::string otherPhase = MtzBytes(crystal, unique);
+    otherPhase.replace(otherPhase.find("PHWT "), 5, "PHIC ");
+    const std::string mtz = MtzBytes(crystal, unique), fcf = FcfBytes(crystal, unique, 1.0, false);
+    const std::string good = StructureCif(crystal), wider = StructureCif(crystal, 1.02);
+    const struct {
+        std::string input, model;
+        std::vector<std::string> options;
+        std::string problem;
+    } cases[] = {
+        {noPhasesBytes, "", {}, "in0: has no phases, so no map can be computed from it (its amplitude columns are FP and its phase columns none)"},
+        {otherPhase, "", {}, "in1: has no columns FWT/PHWT or 2FOFCWT/PH2FOFCWT; its amplitude columns are FWT and its phase columns PHIC: choose a pair with --f LABEL --phi LABEL"},
+        {mtz, "", {"--diff"}, "in2: has no columns DELFWT/PHDELWT or FOFCWT/PHFOFCWT"},
+        {mtz.substr(0, mtz.size() / 2), "", {}, "in3: is truncated"},
+        {fcf, "", {}, "in4: holds measured F_squared_meas without phases: give the structure they belong to with --model"},
+        {fcf, wider, {}, "model5: has the cell 7.14 8.16 9.18 Å, 90 110 90°, which differs from the cell of"},
+        {fcf, good, {"--f", "F_meas", "--phi", "phase_calc"}, "in6: has no tags F_meas/phase_calc"},
+        {"data_empty\n_cell.length_a 7\n_cell.length_b 8\n_cell.length_c 9\n_symmetry.space_group_name_H-M 'P 1'\n"
+         "loop_\n_refln.index_h\n_refln.index_k\n_refln.index_l\n_refln.pdbx_FWT\n_refln.pdbx_PHWT\n1 2 3 ? ?\n",
+         "", {}, "in7: holds no reflections with map coefficients"},
+        {good, "", {}, "in8: is a model, not a map or reflections; give it with --model"},
+        {"HEADER    A MODEL\nATOM      1  C   LIG A   1       1.000   2.000   3.000  1.00 20.00           C\n", "", {},
+         "in9: is a model, not a map or reflections; give it with --model"},
+    };
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        const auto& c = cases[k];
+        std::vector<std::string> args{Put("in" + std::to_string(k), c.input)};
+        if (!c.model.empty()) args.insert(args.end(), {"--model", Put("model" + std::to_string(k), c.model)});
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto [status, err] = Import(args);
+        EXPECT_EQ(status, 1) << c.problem;
+        EXPECT_NE(err.find((dir / c.problem).string()), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_FALSE(fs::exists(dir / ("in" + std::to_string(k) + ".mt1"))) << c.problem;
+    }
+}
+
+}  // namespace
+}  // namespace tivarel
