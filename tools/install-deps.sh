@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev libqt6opengl6-dev libglu1-mesa-dev libgl1-mesa-dri
           gemmi-dev tao-pegtl-dev zlib1g-dev
           xvfb xauth xdotool fonts-dejavu-core libgtest-dev libbenchmark-dev povray imagemagick
+          shared-mime-info desktop-file-utils
           clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -5,7 +5,7 @@ set -euo pipefail
 program=${1:?path of the tivarel binary}
 shift
 work=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill "${pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 export XDG_RUNTIME_DIR="$work/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 fail() { echo "$*"; exit 1; }
