@@ -56,7 +56,7 @@ TEST(StartZoom, LargeMapsFitTheSphereAboutTheOriginHoldingTheirBox) {
         {Box({229, 229, 229}, {-114, -114, -114}, {1, 1, 1}), 228.0f, 0.0265930f},   // 114 sqrt 3 = 197.4538
         {Box({101, 11, 11}, {0, 0, 0}, {1, 1, 1}), 100.0f, 0.0519916f},               // sqrt 10200 = 100.995
         {Box({25, 1, 1}, {-12.012f, 0, 0}, {1.001f, 1, 1}), 24.024f, 0.437137f},      // 12.012
-        {Box({9, 49, 9}, {-4, 24, -4}, {1, -1, 1}), 48.0f, 0.212952f},                // sqrt 608 = 24.658; y runs down
+        {Box({9, 49, 9}, {-4, 30, -4}, {1, -1, 1}), 48.0f, 0.171999f},                // sqrt 932 = 30.529; y from 30 down to -18
     };
     for (const Case& c : cases) {
         EXPECT_NEAR(LargestBoxSide(c.g), c.side, 1e-4);
