@@ -21,8 +21,8 @@ const char* const kImportHelp =
     "Converts a density map, or the map computed from reflections, into an MT1 map that the\n"
     "Tivarel viewer opens. INPUT is told by its content (gzipped or not):\n"
     "  - a CCP4/MRC map (modes 0, 1, 2 and 6, any axis order);\n"
-    "  - an MTZ file of map coefficients: FWT/PHWT, else 2FOFCWT/PH2FOFCWT; with --diff\n"
-    "    DELFWT/PHDELWT, else FOFCWT/PHFOFCWT;\n"
+    "  - an MTZ file of map coefficients: FWT/PHWT, else 2FOFCWT/PH2FOFCWT, else FWT/PHIFWT;\n"
+    "    with --diff DELFWT/PHDELWT, else FOFCWT/PHFOFCWT, else DELFWT/PHIDELFWT;\n"
     "  - a structure-factor mmCIF: pdbx_FWT/pdbx_PHWT; with --diff pdbx_DELFWT/pdbx_DELPHWT;\n"
     "  - a small-molecule reflection CIF (_refln_index_h ...): F_squared_meas (or F_meas) with\n"
     "    the file's F_calc/phase_calc, or, without them, phased by the structure given with\n"
@@ -128,23 +128,31 @@ bool SameCell(const std::array<double, 6>& a, const std::array<double, 6>& b) {
     return true;
 }
 
-std::optional<Model> ReadModel(const ImportArguments& a, const std::string& bytes, const MapDensity& map,
+// The density, and where its atoms come from when a structure's CIF held both.
+struct Density {
+    MapDensity map;
+    bool atomsInInput = false;
+};
+
+std::optional<Model> ReadModel(const std::string& path, const std::string& bytes, const MapDensity& map,
                                std::ostream& err) {
-    if (a.modelPath.empty()) return std::nullopt;
-    Model model = ParseModel(bytes, a.modelPath, map.cell);
-    err << kPrefix << a.modelPath << ": " << model.atoms.size() << " atoms\n";
+    if (path.empty()) return std::nullopt;
+    Model model = ParseModel(bytes, path, map.cell);
+    err << kPrefix << path << ": " << model.atoms.size() << " atoms\n";
     if (model.cell && !SameCell(*model.cell, map.cell))
-        err << kPrefix << a.modelPath << ": its cell differs from the map's; the atoms are placed in the map's cell\n";
+        err << kPrefix << path << ": its cell differs from the map's; the atoms are placed in the map's cell\n";
     return model;
 }
 
-MapDensity MapFromReflections(const ImportArguments& a, InputKind kind, const std::string& bytes,
+Density MapFromReflections(const ImportArguments& a, InputKind kind, const std::string& bytes,
                               const std::string& modelBytes, std::ostream& err) {
     CoefficientChoice choice{a.difference, a.amplitude, a.phase};
     std::optional<PhasingModel> phasing;
     if (!a.modelPath.empty()) phasing = PhasingModel{a.modelPath, modelBytes};
-    const MapCoefficients coefficients = kind == InputKind::Mtz ? ReadMtzCoefficients(bytes, a.mapPath, choice)
-                                                                : ReadCifCoefficients(bytes, a.mapPath, choice, phasing);
+    const MapCoefficients coefficients =
+        kind == InputKind::Mtz   ? ReadMtzCoefficients(bytes, a.mapPath, choice)
+        : kind == InputKind::Cif ? ReadCifCoefficients(bytes, a.mapPath, choice, phasing)
+                                 : ReadShelxHklCoefficients(bytes, a.mapPath, choice, phasing);
     FourierSummary summary;
     MapDensity map = FourierMap(coefficients, a.mapPath, &summary);
     err << kPrefix << a.mapPath << ": " << coefficients.used << ", " << summary.reflections << " reflections to "
@@ -153,25 +161,29 @@ MapDensity MapFromReflections(const ImportArguments& a, InputKind kind, const st
         err << ", |Fo| scaled to |Fc| by " << ShortNumber(*coefficients.scale) << ", R1 = " << ShortNumber(*coefficients.r1);
     err << "; FFT grid " << summary.grid[0] << " x " << summary.grid[1] << " x " << summary.grid[2] << " in the space group "
         << coefficients.spaceGroup << "\n";
-    return map;
+    return {std::move(map), coefficients.phasedByInput};
 }
 
 // The density of the input: a CCP4/MRC map as it is, or the map its reflections give.
-MapDensity ReadDensity(const ImportArguments& a, const std::string& bytes, const std::string& modelBytes,
-                       std::ostream& err) {
+Density ReadDensity(const ImportArguments& a, const std::string& bytes, const std::string& modelBytes,
+                    std::ostream& err) {
     const InputKind kind = KindOfInput(bytes);
-    if (kind == InputKind::Mtz || kind == InputKind::Cif) return MapFromReflections(a, kind, bytes, modelBytes, err);
+    if (kind == InputKind::Mtz || kind == InputKind::Cif || kind == InputKind::ShelxHkl)
+        return MapFromReflections(a, kind, bytes, modelBytes, err);
     if (kind == InputKind::Pdb) FailImport(a.mapPath, "is a model, not a map or reflections; give it with --model");
     MapDensity map = ParseCcp4Map(bytes, a.mapPath);
     err << kPrefix << a.mapPath << ": " << (map.wholeCell ? "the whole cell, " : "a box of the cell, ")
         << map.dataSize[0] << " x " << map.dataSize[1] << " x " << map.dataSize[2] << " points\n";
-    return map;
+    return {std::move(map)};
 }
 
 void Convert(const ImportArguments& a, std::ostream& err) {
     const std::string modelBytes = a.modelPath.empty() ? std::string() : ReadPossiblyGzipped(a.modelPath);
-    const MapDensity map = ReadDensity(a, ReadPossiblyGzipped(a.mapPath), modelBytes, err);
-    const std::optional<Model> model = ReadModel(a, modelBytes, map, err);
+    const std::string bytes = ReadPossiblyGzipped(a.mapPath);
+    const Density density = ReadDensity(a, bytes, modelBytes, err);
+    const MapDensity& map = density.map;
+    const std::optional<Model> model = density.atomsInInput ? ReadModel(a.mapPath, bytes, map, err)
+                                                            : ReadModel(a.modelPath, modelBytes, map, err);
     ConversionOptions options;
     options.step = a.step;
     options.margin = a.margin;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "import/shelx_hkl.h"
+
 namespace tivarel {
 namespace {
 
@@ -54,7 +56,7 @@ InputKind KindOfInput(std::string_view bytes) {
         if (IsPdbRecord(bytes.substr(at, end - at))) return InputKind::Pdb;
         at = end + 1;
     }
-    return InputKind::Unknown;
+    return LooksLikeShelxHkl(bytes) ? InputKind::ShelxHkl : InputKind::Unknown;
 }
 
 }  // namespace tivarel

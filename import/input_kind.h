@@ -9,6 +9,7 @@ enum class InputKind {
     Mtz,       // "MTZ " at the start
     Cif,       // a data block after any byte-order mark, blank lines and comments
     Pdb,       // PDB records (ATOM, HETATM, CRYST1, HEADER ...)
+    ShelxHkl,  // a SHELX reflection list: h k l F^2 sigma
     Unknown,
 };
 

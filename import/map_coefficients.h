@@ -33,11 +33,12 @@ struct Reflection {
 struct MapCoefficients {
     std::array<double, 6> cell{};   // a, b, c in Angstrom; alpha, beta, gamma in degrees
     std::string spaceGroup;         // as gemmi names it (extended Hermann-Mauguin)
-    std::vector<Reflection> reflections;   // finite, non-zero amplitudes only
+    std::vector<Reflection> reflections;   // those with both numbers given
     std::string used;                      // what was taken, for the summary
     // Small-molecule data phased here: the factor that put |Fo| on the scale of |Fc|
     // (least squares) and R1 = sum ||Fo| - |Fc|| / sum |Fo| after scaling.
     std::optional<double> scale, r1;
+    bool phasedByInput = false;   // a structure's CIF phased by its own atoms
 };
 
 // Most a Miller index may be; beyond it a file is taken as damaged.
@@ -47,10 +48,14 @@ inline constexpr unsigned long long kMaxFftPoints = 1ull << 28;
 
 // Each throws ImportError naming the file (and saying what to do) on bad input.
 MapCoefficients ReadMtzCoefficients(std::string_view bytes, const std::string& path, const CoefficientChoice& choice);
-// A structure-factor mmCIF or a small-molecule reflection CIF. The model phases
-// small-molecule reflections that come without them; it is required then.
+// A structure-factor mmCIF, a small-molecule reflection CIF or a structure's CIF that
+// carries its reflections (_shelx_hkl_file). The model phases small-molecule reflections
+// that come without phases; it is required then, unless the CIF holds the structure too.
 MapCoefficients ReadCifCoefficients(std::string_view bytes, const std::string& path, const CoefficientChoice& choice,
                                     const std::optional<PhasingModel>& model);
+// A SHELX HKLF 4 list (h k l F^2 sigma); the model gives the cell and symmetry and phases it.
+MapCoefficients ReadShelxHklCoefficients(std::string_view bytes, const std::string& path, const CoefficientChoice& choice,
+                                         const std::optional<PhasingModel>& model);
 
 struct FourierSummary {
     size_t reflections = 0;

@@ -15,8 +15,9 @@ namespace {
 constexpr size_t kRecord = 80;   // header records are 80 characters
 constexpr size_t kDataStart = 80;   // the reflections follow the first 80 bytes
 
-const std::vector<NamePair> kMapPairs = {{"FWT", "PHWT"}, {"2FOFCWT", "PH2FOFCWT"}};
-const std::vector<NamePair> kDifferencePairs = {{"DELFWT", "PHDELWT"}, {"FOFCWT", "PHFOFCWT"}};
+// Refmac's, Phenix's and Buster's names, then Phaser's.
+const std::vector<NamePair> kMapPairs = {{"FWT", "PHWT"}, {"2FOFCWT", "PH2FOFCWT"}, {"FWT", "PHIFWT"}};
+const std::vector<NamePair> kDifferencePairs = {{"DELFWT", "PHDELWT"}, {"FOFCWT", "PHFOFCWT"}, {"DELFWT", "PHIDELFWT"}};
 
 template <typename Action>
 void WithGemmi(const std::string& path, Action action) {
@@ -126,11 +127,14 @@ std::vector<std::string> LabelsOfType(const gemmi::Mtz& mtz, char type) {
 
 [[noreturn]] void NoPair(const gemmi::Mtz& mtz, const std::string& path, const CoefficientChoice& choice) {
     const std::vector<std::string> amplitudes = LabelsOfType(mtz, 'F'), phases = LabelsOfType(mtz, 'P');
+    if (phases.empty()) {
+        std::vector<std::string> labels;
+        for (const gemmi::Mtz::Column& column : mtz.columns) labels.push_back(column.label);
+        FailImport(path, "has no phases, so no map can be computed from it (its columns are " + ListOfNames(labels) +
+                             "): give the MTZ file of map coefficients that refinement writes (FWT/PHWT)");
+    }
     const std::string offers =
         "its amplitude columns are " + ListOfNames(amplitudes) + " and its phase columns " + ListOfNames(phases);
-    if (phases.empty())
-        FailImport(path, "has no phases, so no map can be computed from it (" + offers +
-                             "): give the MTZ file of map coefficients that refinement writes (FWT/PHWT)");
     FailImport(path, "has no columns " + WantedPairs(choice, kMapPairs, kDifferencePairs) + "; " + offers +
                          ": choose a pair with --f LABEL --phi LABEL");
 }
@@ -166,7 +170,7 @@ MapCoefficients ReadMtzCoefficients(std::string_view bytes, const std::string& p
     const size_t width = mtz.columns.size();
     for (size_t r = 0; r < size_t(mtz.nreflections); ++r) {
         const float* row = &mtz.data[r * width];
-        if (!std::isfinite(row[f]) || !std::isfinite(row[phi]) || row[f] == 0.0f) continue;   // missing
+        if (!std::isfinite(row[f]) || !std::isfinite(row[phi])) continue;   // missing
         out.reflections.push_back({{MillerIndex(row[h], path, r + 1), MillerIndex(row[k], path, r + 1),
                                     MillerIndex(row[l], path, r + 1)},
                                    row[f],

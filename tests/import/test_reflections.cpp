@@ -7,7 +7,9 @@
 
 #include "../test_files.h"
 #include "import/import_command.h"
+#include "import/import_error.h"
 #include "import/map_coefficients.h"
+#include "import/shelx_hkl.h"
 #include "mapio/mt1_reader.h"
 #include "reflection_test_data.h"
 
@@ -132,6 +134,31 @@ TEST(MapsFromReflections, SmallMoleculeFilesWithCalculatedPhasesNeedNoModel) {
     EXPECT_LT(miss, 2e-4 * largest);
 }
 
+// SHELX HKLF 4 lines: its own columns, where numbers may touch, or numbers apart; a line of
+// 0 0 0 ends the list; anything else names its line.
+TEST(MapsFromReflections, ShelxHklListsAreReadByTheirColumns) {
+    const std::vector<HklLine> lines = ReadShelxHkl("   1   2   3  100.50    2.25\n"
+                                                    "-100-101 -99  -12.00    1.50   1\n"
+                                                    "\n"
+                                                    "4 5 6 7.5 0.5\n"
+                                                    "   0   0   0    0.00    0.00\n"
+                                                    "   9   9   9    1.00    1.00\n",
+                                                    "x.hkl");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].hkl, (std::array<int, 3>{1, 2, 3}));
+    EXPECT_EQ(lines[0].intensity, 100.5);
+    EXPECT_EQ(lines[1].hkl, (std::array<int, 3>{-100, -101, -99}));
+    EXPECT_EQ(lines[1].intensity, -12.0);
+    EXPECT_EQ(lines[2].hkl, (std::array<int, 3>{4, 5, 6}));
+    EXPECT_EQ(lines[2].sigma, 0.5);
+    try {
+        ReadShelxHkl("   1   2   3  100.50    2.25\n   1   2 three 4 5\n", "x.hkl");
+        ADD_FAILURE() << "a line of words was taken";
+    } catch (const ImportError& e) {
+        EXPECT_STREQ(e.what(), "x.hkl: line 2 is not a reflection (h k l F² σ): '1   2 three 4 5'");
+    }
+}
+
 class ReflectionCommand : public ::testing::Test {
 protected:
     std::string Put(const std::string& name, const std::string& bytes) const {
@@ -178,6 +205,22 @@ TEST_F(ReflectionCommand, AnMtzBecomesAnMt1MapThatFollowsTheDensity) {
     EXPECT_GT(n, 200);
 }
 
+// A structure's CIF as SHELXL writes it, its reflections inside (_shelx_hkl_file) and comment
+// lines first: one file gives the Fo map, phased by its own atoms, which the map also shows.
+TEST_F(ReflectionCommand, AStructureCifWithItsReflectionsIsPhasedByItself) {
+    const Crystal crystal = MonoclinicCrystal();
+    std::string hkl;
+    for (const TestReflection& r : UniqueSet(crystal))
+        hkl += Format("%4.0f%4.0f%4.0f", r.hkl[0], r.hkl[1], r.hkl[2]) + Format("%8.2f%8.2f\n", std::norm(r.f), 1.0);
+    const std::string cif = StructureCif(crystal) + "_shelx_hkl_file\n;\n" + hkl + "   0   0   0    0.00    0.00\n;\n";
+    const auto [status, err] = Import({Put("structure.cif", cif)});
+    ASSERT_EQ(status, 0) << err;
+    EXPECT_NE(err.find("with phases from " + (dir / "structure.cif").string()), std::string::npos) << err;
+    const DensityMap mt1 = ReadMt1Map((dir / "structure.mt1").string());
+    ASSERT_EQ(mt1.atoms.size(), crystal.atoms.size());
+    EXPECT_EQ(mt1.atoms[0].name, "Fe  ");
+}
+
 // Every bad input ends with one message naming the file and what to do, status 1, and no output.
 TEST_F(ReflectionCommand, BadReflectionInputEndsWithAMessageAndWritesNothing) {
     const Crystal crystal = MonoclinicCrystal();
@@ -201,9 +244,10 @@ TEST_F(ReflectionCommand, BadReflectionInputEndsWithAMessageAndWritesNothing) {
         std::vector<std::string> options;
         std::string problem;
     } cases[] = {
-        {noPhasesBytes, "", {}, "in0: has no phases, so no map can be computed from it (its amplitude columns are FP and its phase columns none)"},
-        {otherPhase, "", {}, "in1: has no columns FWT/PHWT or 2FOFCWT/PH2FOFCWT; its amplitude columns are FWT and its phase columns PHIC: choose a pair with --f LABEL --phi LABEL"},
-        {mtz, "", {"--diff"}, "in2: has no columns DELFWT/PHDELWT or FOFCWT/PHFOFCWT"},
+        {noPhasesBytes, "", {}, "in0: has no phases, so no map can be computed from it (its columns are H, K, L, FP and SIGFP)"},
+        {otherPhase, "", {}, "in1: has no columns FWT/PHWT or 2FOFCWT/PH2FOFCWT or FWT/PHIFWT; its amplitude columns are FWT and its phase "
+         "columns PHIC: choose a pair with --f LABEL --phi LABEL"},
+        {mtz, "", {"--diff"}, "in2: has no columns DELFWT/PHDELWT or FOFCWT/PHFOFCWT or DELFWT/PHIDELFWT"},
         {mtz.substr(0, mtz.size() / 2), "", {}, "in3: is truncated"},
         {fcf, "", {}, "in4: holds measured F_squared_meas without phases: give the structure they belong to with --model"},
         {fcf, wider, {}, "model5: has the cell 7.14 8.16 9.18 Å, 90 110 90°, which differs from the cell of"},
