@@ -105,6 +105,6 @@ DensityMap ParseGrdMap(std::string_view text, const std::string& path) {
     return map;
 }
 
-DensityMap ReadGrdMap(const std::string& path) { return ParseGrdMap(ReadWholeFile(path), path); }
+DensityMap ReadGrdMap(const std::string& path) { return ParseGrdMap(FileBytes(path).view(), path); }
 
 }  // namespace tivarel

@@ -110,6 +110,12 @@ public:
         return v;
     }
     void store(GridParams& g) const { g(10) = min_; g(11) = max_; }
+    // Takes in the values another acceptor saw after this one's, as if they had come
+    // here: of equal extremes the first seen stays, as it would.
+    void merge(const ValueAcceptor& later) {
+        if (later.max_ > max_) max_ = later.max_;
+        if (later.min_ < min_) min_ = later.min_;
+    }
 
 private:
     [[noreturn]] static void reject(float v);

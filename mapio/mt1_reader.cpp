@@ -155,6 +155,6 @@ DensityMap ParseMt1Map(std::string_view bytes, const std::string& path) {
     return map;
 }
 
-DensityMap ReadMt1Map(const std::string& path) { return ParseMt1Map(ReadWholeFile(path), path); }
+DensityMap ReadMt1Map(const std::string& path) { return ParseMt1Map(FileBytes(path).view(), path); }
 
 }  // namespace tivarel

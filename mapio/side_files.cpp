@@ -5,6 +5,11 @@
 #include <fstream>
 #include <system_error>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "mapio/program_stop.h"
 
 namespace tivarel {
@@ -28,6 +33,30 @@ std::string ReadWholeFile(const std::string& path) {
     while (in.read(chunk, sizeof chunk) || in.gcount() > 0) bytes.append(chunk, static_cast<size_t>(in.gcount()));
     if (in.bad()) stopProgram("Cannot read the file " + path);
     return bytes;
+}
+
+FileBytes::FileBytes(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat status {};
+    if (fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        const auto size = static_cast<size_t>(status.st_size);
+        // Populated at once: the reading that follows then meets no page faults.
+        void* mapping = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (mapping != MAP_FAILED) {
+            mapping_ = mapping;
+            mappedSize_ = size;
+            view_ = std::string_view(static_cast<const char*>(mapping), size);
+        }
+    }
+    if (fd >= 0) ::close(fd);
+    if (!mapping_) {   // not a regular file, empty, or not mappable: the messages of a plain read
+        read_ = ReadWholeFile(path);
+        view_ = read_;
+    }
+}
+
+FileBytes::~FileBytes() {
+    if (mapping_) ::munmap(mapping_, mappedSize_);
 }
 
 std::vector<std::string_view> SideFileLines(std::string_view text) {

@@ -1,14 +1,18 @@
 #include "mapio/text_scanner.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+#include <numeric>
 #include <system_error>
 #include <utility>
 
 #include "mapio/program_stop.h"
+#include "mapio/threads.h"
 
 namespace tivarel {
 namespace {
@@ -262,6 +266,80 @@ void TextScanner::rejectItem(std::string_view item, bool outOfRange, const char*
     if (outOfRange)
         fail("holds \"" + Printable(item) + "\", out of range for " + kind + where);
     fail("holds \"" + Printable(item) + "\" where " + kind + " belongs" + where);
+}
+
+size_t PastLine(std::string_view text, size_t pos) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* p = begin + std::min(pos, text.size());
+    while (p < end && !IsLineEndChar(*p)) ++p;
+    return static_cast<size_t>(AfterLineEnd(p, end) - begin);
+}
+
+size_t PastItem(std::string_view text, size_t itemStart) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* p = begin + std::min(itemStart, text.size());
+    while (p < end && !EndsItem(*p)) ++p;
+    return static_cast<size_t>(AfterItem(p, end) - begin);
+}
+
+ItemStarts::ItemStarts(std::string_view text, size_t from, int threads) : text_(text), from_(from) {
+    const size_t blocks = (text.size() - from + kBlock - 1) / kBlock;
+    before_.assign(blocks + 1, 0);
+    const int shares = static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(threads, 1)), blocks + 1));
+    RunShares(shares, [&](int share) {
+        const size_t first = blocks * static_cast<size_t>(share) / static_cast<size_t>(shares);
+        const size_t last = blocks * static_cast<size_t>(share + 1) / static_cast<size_t>(shares);
+        for (size_t b = first; b < last; ++b)
+            before_[b + 1] = countBetween(from + b * kBlock, std::min(from + (b + 1) * kBlock, text.size()));
+    });
+    std::partial_sum(before_.begin(), before_.end(), before_.begin());
+}
+
+namespace {
+// Sixteen bytes as one value (GCC and Clang vector extension): comparisons give -1
+// in each lane where they hold and 0 elsewhere.
+using Lanes = signed char __attribute__((vector_size(16)));
+
+Lanes SeparatorLanes(Lanes bytes) {
+    return (bytes == ' ') | (bytes == '\t') | (bytes == ',') | (bytes == '\r') | (bytes == '\n');
+}
+}  // namespace
+
+uint64_t ItemStarts::countBetween(size_t begin, size_t end) const {
+    const char* const t = text_.data();
+    uint64_t count = 0;
+    size_t i = begin;
+    // The text's first byte has none before it: it starts an item when it can belong to one.
+    if (i == 0 && i < end) count += !EndsItem(t[i++]);
+    // Sixteen bytes at a time, each beside the byte before it; a lane counts to 127 at most.
+    while (i + 16 <= end) {
+        Lanes starts{};
+        for (int group = 0; group < 127 && i + 16 <= end; ++group, i += 16) {
+            Lanes here, before;
+            std::memcpy(&here, t + i, 16);
+            std::memcpy(&before, t + i - 1, 16);
+            starts -= ~SeparatorLanes(here) & SeparatorLanes(before);
+        }
+        for (int lane = 0; lane < 16; ++lane) count += static_cast<uint64_t>(starts[lane]);
+    }
+    for (; i < end; ++i) count += !EndsItem(t[i]) && EndsItem(t[i - 1]);
+    return count;
+}
+
+size_t ItemStarts::nth(size_t pos, uint64_t n) const {
+    const size_t block = (pos - from_) / kBlock;
+    const uint64_t target = before_[block] + countBetween(from_ + block * kBlock, pos) + n;
+    // The first block whose end has `target` starts before it holds the one sought.
+    const auto reached = std::lower_bound(before_.begin() + 1, before_.end(), target);
+    if (reached == before_.end()) return text_.size();
+    const size_t holder = static_cast<size_t>(reached - before_.begin()) - 1;
+    uint64_t seen = before_[holder];
+    for (size_t i = from_ + holder * kBlock;; ++i) {
+        const bool start = !EndsItem(text_[i]) && (i == 0 || EndsItem(text_[i - 1]));
+        if (start && ++seen == target) return i;
+    }
 }
 
 double LenientNumber(std::string_view field) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tivarel {
 
@@ -26,6 +27,9 @@ public:
 
     bool atEnd() const { return pos_ >= text_.size(); }
     size_t position() const { return pos_; }
+    // Goes on from `pos` of the same text, where another reading of it left off.
+    void seek(size_t pos) { pos_ = pos; }
+    std::string_view text() const { return text_; }
     size_t remaining() const { return text_.size() - pos_; }
     const std::string& fileName() const { return fileName_; }
     // 1-based line number of the current position, for messages.
@@ -48,6 +52,33 @@ private:
     std::string_view text_;
     std::string fileName_;
     size_t pos_ = 0;
+};
+
+// Where a skipped line from `pos` ends, and where the next read begins after the
+// item that starts at `pos` (its blanks and one comma or line end consumed): the
+// places that skipLine and a successful readFloat reach.
+size_t PastLine(std::string_view text, size_t pos);
+size_t PastItem(std::string_view text, size_t itemStart);
+
+// Where items start: a byte that can belong to an item (not a blank, tab, comma or
+// line end) after one that cannot, or first in the text. Over a stretch that reads
+// without a fault every number read takes exactly one of them, so the place of a
+// read far ahead is found without converting the numbers before it. Counted per
+// block on `threads` threads.
+class ItemStarts {
+public:
+    ItemStarts(std::string_view text, size_t from, int threads);
+    // Place of the n-th (n >= 1) item start at or after `pos` (>= from); the text's
+    // size when fewer follow.
+    size_t nth(size_t pos, uint64_t n) const;
+
+private:
+    static constexpr size_t kBlock = 4096;
+    uint64_t countBetween(size_t begin, size_t end) const;
+
+    std::string_view text_;
+    size_t from_;
+    std::vector<uint64_t> before_;   // per block: the item starts from `from` to the block's start
 };
 
 // Lenient number rule of fixed-column fields and side files: blanks and tabs

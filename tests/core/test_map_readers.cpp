@@ -2,6 +2,7 @@
 // the shipped samples, the current output of make_sample_map, one map in three formats.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -94,15 +95,17 @@ void ExpectMap(const CellFile& f, const DensityMap& map) {
 TEST(FouReader, EveryWayOfWritingReadsTheSame) {
     for (const std::string separator : {" ", ",", " \t, ", "\n"})
         for (const std::string lineEnd : {"\r\n", "\r", "\n"})
-            for (const bool comma : {false, true}) {
-                FouFile f;
-                f.separator = separator == "\n" ? lineEnd : separator;
-                f.lineEnd = lineEnd;
-                f.commaBeforeSkippedLines = comma;
-                f.itemsPerRecord = 16;
-                SCOPED_TRACE(testing::Message() << "separator size " << separator.size() << ", comma " << comma);
-                ExpectMap(f, ParseFouMap(WriteFou(f), kFouPath));
-            }
+            for (const bool comma : {false, true})
+                for (const int threads : {1, 3}) {   // three: more threads than sections
+                    FouFile f;
+                    f.separator = separator == "\n" ? lineEnd : separator;
+                    f.lineEnd = lineEnd;
+                    f.commaBeforeSkippedLines = comma;
+                    f.itemsPerRecord = 16;
+                    SCOPED_TRACE(testing::Message() << "separator size " << separator.size() << ", comma " << comma
+                                                    << ", threads " << threads);
+                    ExpectMap(f, ParseFouMap(WriteFou(f), kFouPath, {threads}));
+                }
 }
 
 TEST(FouReader, BadInputStopsWithItsMessage) {
@@ -129,6 +132,70 @@ TEST(FouReader, BadInputStopsWithItsMessage) {
         EXPECT_EQ(StopMessage([&in = text] { ParseFouMap(in, kFouPath); }).substr(0, message.size()), message);
     ExpectHolds(StopMessage([] { ReadFouMap("/nonexistent-tivarel-dir/missing.fou"); }),
                 {"/nonexistent-tivarel-dir/missing.fou"});
+}
+
+// The values, header numbers and atoms of a map as bytes, for comparisons to the bit.
+std::string MapBits(const DensityMap& map) {
+    const auto bytes = [](const auto* data, size_t size) {
+        return std::string(reinterpret_cast<const char*>(data), size);
+    };
+    std::string bits = bytes(map.grid.values().data(), map.grid.values().size() * sizeof(float)) +
+                       bytes(map.gridParams.p.data(), sizeof map.gridParams.p);
+    for (const AtomRecord& atom : map.atoms) bits += atom.name + bytes(&atom.position, sizeof atom.position);
+    return bits;
+}
+
+// From a million values on, the sections are read on every core. On one thread and on
+// several a map reads the same to the bit, and a fault stops it with the same message:
+// the one a single reading meets first, however late in the file it lies, whichever
+// thread reads it.
+TEST(FouReader, SeveralThreadsReadWhatOneThreadReads) {
+    for (const bool comma : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "comma " << comma);
+        FouFile big;
+        big.n = {64, 64, 256};
+        big.separator = comma ? "," : " ";
+        big.lineEnd = comma ? "\n" : "\r\n";
+        big.commaBeforeSkippedLines = comma;
+        // Halvings give long decimals and exponents. Two marked values, in sections that
+        // two and three threads read on different threads (no other value ends in .125
+        // above 4096).
+        big.value = [](int x, int y, int z) {
+            if (x == 5 && y == 7 && z == 100) return 4321.125f;
+            if (x == 9 && y == 3 && z == 250) return 4322.125f;
+            return DefaultValue(x, y, z) / float(1 << (z % 24));
+        };
+        const std::string file = WriteFou(big);
+        const DensityMap one = ParseFouMap(file, kFouPath, {1});
+        ExpectMap(big, one);
+        for (const int threads : {0, 2, 3})
+            EXPECT_TRUE(MapBits(ParseFouMap(file, kFouPath, {threads})) == MapBits(one)) << threads << " threads";
+
+        // The marked values, each in one place, and the lines they stand on, counted by line ends.
+        const size_t first = file.find("4321.125"), second = file.find("4322.125"), mark = 8;
+        ASSERT_EQ(file.rfind("4321.125"), first);
+        ASSERT_EQ(file.rfind("4322.125"), second);
+        const auto where = [&](size_t at) {
+            const auto lineEnds = std::count(file.begin(), file.begin() + long(at), '\n');
+            return " (the Z section values, line " + std::to_string(1 + lineEnds) + ").";
+        };
+        const auto marked = [&](const std::string& atFirst, const std::string& atSecond) {
+            return file.substr(0, first) + atFirst + file.substr(first + mark, second - first - mark) + atSecond +
+                   file.substr(second + mark);
+        };
+        const std::string inFile = "The map file " + kFouPath + " ";
+        const std::pair<std::string, std::string> cases[] = {
+            {marked("1", "43x2.125"), inFile + "holds \"43x2.125\" where a number belongs" + where(second)},
+            {marked("1", "4322.125,,"), inFile + "holds an empty item where a number belongs" + where(second)},
+            {marked("1", "10000.5"), "Your input data looks strange, ZOL > 10000"},
+            {marked("10000.5", "4x"), "Your input data looks strange, ZOL > 10000"},
+            {marked("4x", "-10001"), inFile + "holds \"4x\" where a number belongs" + where(first)},
+            {file.substr(0, second), inFile + "ends early (reading the Z section values)."}};
+        for (const auto& [text, message] : cases)
+            for (const int threads : {1, 2, 3})
+                EXPECT_EQ(StopMessage([&in = text, threads] { ParseFouMap(in, kFouPath, {threads}); }), message)
+                    << threads << " threads";
+    }
 }
 
 const std::string kGrdPath = "/maps/test.grd";
