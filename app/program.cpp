@@ -31,19 +31,13 @@ const char* const kMapFilter = "ZOL map files (*.mt1,*.fou,*.grd)|*.mt1;*.fou;*.
 
 void SetLayerDefaults(LayerSettings& layers, int16_t& meshStyle, float lower, float upper) {
     meshStyle = 1;
-    const float range = upper - lower;
     for (int layer = 1; layer <= 3; ++layer) layers.layerUsed(layer) = true;
     layers.zSection = 1;
     layers.showContourMap = true;
-    const double fractions[3] = {0.1, 0.3, 0.5};
-    for (int layer = 1; layer <= 3; ++layer)
-        layers.layerLimit(layer) = static_cast<float>(static_cast<double>(range) * fractions[layer - 1] + lower);
+    const std::array<float, 3> levels = DefaultLevels(lower, upper);
+    for (int layer = 1; layer <= 3; ++layer) layers.layerLimit(layer) = levels[size_t(layer - 1)];
     layers.meshColours = {Rgb{0.1f, 0.7f, 0.1f}, Rgb{0.1f, 0.1f, 0.7f}, Rgb{0.7f, 0.1f, 0.1f}};
     layers.contourColours = {Rgb{0.2f, 0.9f, 0.2f}, Rgb{0.4f, 0.4f, 1.0f}, Rgb{1.0f, 0.3f, 0.3f}};
-}
-
-float DefaultUpperValue(const GridParams& g, bool isGrd) {
-    return isGrd ? g.maxValue() / 500.0f + g.minValue() : g.maxValue();
 }
 
 Program::Program(Platform& platform, ProgressSink* progress) : platform_(platform), progress_(progress) {

@@ -10,6 +10,7 @@
 
 #include "export/peak_file.h"
 #include "mapio/atoms.h"
+#include "mapio/default_levels.h"
 #include "mapio/map_model.h"
 #include "surface/cell_table.h"
 #include "surface/layer_settings.h"
@@ -23,9 +24,6 @@ class Platform;
 
 // Levels at 10, 30 and 50 % of [lower, upper], all layers used, plane 1, web style.
 void SetLayerDefaults(LayerSettings& layers, int16_t& meshStyle, float lower, float upper);
-
-// The upper value of the default range: the GRD format's values are scaled down.
-float DefaultUpperValue(const GridParams& g, bool isGrd);
 
 // Confirmed peaks, in the grid frame; rows past `count` are stale and never read.
 struct PeakTable {

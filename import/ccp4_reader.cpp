@@ -33,11 +33,27 @@ void WithGemmi(const std::string& path, Action action) {
     }
 }
 
+// Word `n` (from 1) of the header in the byte order its machine stamp gives (byte 213:
+// 0x11 big-endian, anything else little-endian, as gemmi reads it).
+uint32_t HeaderWord(std::string_view bytes, size_t n) {
+    const bool big = static_cast<unsigned char>(bytes[212]) == 0x11;
+    uint32_t v = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        const uint32_t b = static_cast<unsigned char>(bytes[4 * (n - 1) + (big ? i : 3 - i)]);
+        v = (v << 8) | b;
+    }
+    return v;
+}
+
 Ccp4 ReadHeader(std::string_view bytes, const std::string& path) {
     if (bytes.empty()) FailImport(path, "is empty, not a CCP4/MRC map");
     if (bytes.size() < kHeaderBytes)
         FailImport(path, "is too short for a CCP4/MRC map: " + std::to_string(bytes.size()) +
                              " bytes, but the header alone takes 1024");
+    const uint64_t extended = HeaderWord(bytes, 24);   // NSYMBT: bytes of the extended header
+    if (bytes.substr(208, 4) == "MAP " && kHeaderBytes + extended > bytes.size())
+        FailImport(path, "is truncated: " + std::to_string(bytes.size()) + " of at least " +
+                             std::to_string(kHeaderBytes + extended) + " bytes (its header and extended header)");
     Ccp4 map;
     WithGemmi(path, [&] {
         gemmi::MemoryStream stream(bytes.data(), bytes.size());
@@ -78,9 +94,10 @@ void CheckDimensions(const Ccp4& map, size_t fileBytes, const std::string& path)
         FailImport(path, "declares more grid points than this command can hold");
     const uint64_t needed = 4 * uint64_t(map.ccp4_header.size()) + values * uint64_t(BytesPerValue(map.header_i32(4), path));
     if (needed > fileBytes)
-        FailImport(path, "is truncated: its " + std::to_string(n[0]) + " x " + std::to_string(n[1]) + " x " +
-                             std::to_string(n[2]) + " values need " + std::to_string(needed) + " bytes, but the file has " +
-                             std::to_string(fileBytes));
+        FailImport(path, "is truncated: " + std::to_string(fileBytes) + " of " + std::to_string(needed) + " bytes (its " +
+                             std::to_string(n[0]) + " x " + std::to_string(n[1]) + " x " +
+                             std::to_string(n[2]) + " values after a header of " +
+                             std::to_string(4 * map.ccp4_header.size()) + " bytes)");
 }
 
 void CheckCell(const gemmi::UnitCell& cell, const std::string& path) {
@@ -159,6 +176,21 @@ void SetCell(MapDensity& density, const gemmi::UnitCell& cell, const std::array<
     density.sampling = sampling;
 }
 
+// The space group's operations with the identity first, as fractions.
+std::vector<SymmetryOperation> OperationsOf(const gemmi::SpaceGroup* group) {
+    std::vector<SymmetryOperation> out;
+    if (!group) return out;
+    for (const gemmi::Op& op : group->operations()) {
+        SymmetryOperation o;
+        for (size_t i = 0; i < 3; ++i) {
+            for (size_t j = 0; j < 3; ++j) o.rotation[i][j] = double(op.rot[i][j]) / gemmi::Op::DEN;
+            o.translation[i] = double(op.tran[i]) / gemmi::Op::DEN;
+        }
+        out.push_back(o);
+    }
+    return out;
+}
+
 void TakeData(MapDensity& density, Ccp4& map) {
     density.dataSize = {map.grid.nu, map.grid.nv, map.grid.nw};
     density.values = std::move(map.grid.data);
@@ -173,6 +205,7 @@ MapDensity ParseCcp4Map(std::string_view bytes, const std::string& path) {
     MapDensity density;
     const std::array<int, 3> sampling = map.header_3i32(8);
     SetCell(density, map.grid.unit_cell, sampling);
+    density.operations = OperationsOf(map.grid.spacegroup);
     const FileBox box = BoxOf(map);
     const Vec3d shift = OriginShift(map, box, density);
     density.wholeCell = MayFillCell(box, sampling, SymmetryOrder(map)) && ExpandToCell(map, bytes, path);

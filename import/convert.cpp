@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "import/import_error.h"
 #include "mapio/map_model.h"
@@ -47,22 +48,37 @@ double Step(const MapDensity& map, const ConversionOptions& options, const std::
     return step;
 }
 
-// Points along each axis that cover the region at this step.
-std::array<int, 3> Counts(const Region& region, double step, const ConversionOptions& options, const std::string& path) {
+// The region fits the limits at this step.
+bool Fits(const Region& region, double step, const ConversionOptions& options) {
+    double total = 1.0;
+    for (size_t a = 0; a < 3; ++a) {
+        const double points = std::ceil((region.high[a] - region.low[a]) / step - 1e-9) + 1;
+        if (!(points <= kMaxCount)) return false;
+        total *= points;
+    }
+    return total <= double(options.maxValues);
+}
+
+// Points along each axis that cover the region at this step. When a margin made the
+// region too large, the margin is named as the cause.
+std::array<int, 3> Counts(const Region& region, double step, const ConversionOptions& options, bool margin,
+                          const std::string& path) {
+    const std::string remedy = margin ? ": give a smaller --margin (" + ShortNumber(*options.margin) + " Å now)"
+                                      : ": give a larger --step";
     std::array<int, 3> n{};
     uint64_t total = 1;
     for (size_t a = 0; a < 3; ++a) {
         const double intervals = std::ceil((region.high[a] - region.low[a]) / step - 1e-9);
         if (!(intervals + 1 <= kMaxCount))
             FailImport(path, "covers " + ShortNumber(region.high[a] - region.low[a]) + " Å along " + "xyz"[a] + ", more than " +
-                                 "32767 points at a step of " + ShortNumber(step) + " Å: give a larger --step");
+                                 std::to_string(kMaxCount) + " points at a step of " + ShortNumber(step) + " Å" + remedy);
         n[a] = std::max(1, static_cast<int>(intervals) + 1);
         total *= uint64_t(n[a]);
     }
     if (total > options.maxValues)
         FailImport(path, "would need " + std::to_string(n[0]) + " x " + std::to_string(n[1]) + " x " +
                              std::to_string(n[2]) + " points at a step of " + ShortNumber(step) +
-                             " Å, more than can be written: give a larger --step");
+                             " Å, more than can be written" + remedy);
     return n;
 }
 
@@ -116,6 +132,18 @@ double RoundFactor(double limit) {
     return power;
 }
 
+// A scale that takes the map's values beyond what a float holds is named as the cause
+// before anything is resampled.
+void CheckScale(const MapDensity& map, double scale, const std::string& path) {
+    double largest = 0.0;
+    for (float v : map.values)
+        if (std::isfinite(v)) largest = std::max(largest, std::fabs(double(v)));
+    if (largest * std::fabs(scale) <= double(std::numeric_limits<float>::max())) return;
+    FailImport(path, "--scale " + ShortNumber(scale) + " takes its values beyond what a map file holds (the largest is " +
+                         ShortNumber(largest) + "): the viewer takes -10000 to 10000, so give --scale " +
+                         ShortNumber(RoundFactor(double(kValueLimit) / largest)));
+}
+
 void CheckValues(const DensityGrid& grid, double scale, const std::string& path) {
     float lowest = INFINITY, highest = -INFINITY;
     for (float v : grid.values()) {
@@ -156,8 +184,10 @@ Conversion ConvertMap(const MapDensity& map, const Model* model, const Conversio
                       const std::string& mapPath) {
     if (!(options.scale != 0.0) || !std::isfinite(options.scale)) FailImport(mapPath, "--scale must be a non-zero number");
     const Region region = options.margin && model ? AtomRegion(map, *model, *options.margin) : BoxRegion(map);
+    CheckScale(map, options.scale, mapPath);
     const double step = Step(map, options, mapPath);
-    const std::array<int, 3> n = Counts(region, step, options, mapPath);
+    const bool marginTooLarge = options.margin && model && Fits(AtomRegion(map, *model, 0.0), step, options);
+    const std::array<int, 3> n = Counts(region, step, options, marginTooLarge, mapPath);
     Conversion out;
     for (size_t a = 0; a < 3; ++a) out.cartesianCentre[a] = (region.low[a] + region.high[a]) / 2;
     out.fillValue = ScaledMinimum(map, options.scale);

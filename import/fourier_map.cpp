@@ -28,19 +28,20 @@ gemmi::UnitCell UsableCell(const std::array<double, 6>& p, const std::string& pa
 
 // The grid of at least kPointsPerDMin points per d-min along each cell edge, in
 // sizes that suit the FFT and the space group (gemmi's choice).
-std::array<int, 3> GridSize(const gemmi::AsuData<std::complex<float>>& data, double dMin, const std::string& path) {
+std::array<int, 3> GridSize(const gemmi::AsuData<std::complex<float>>& data, double dMin, unsigned long long maxPoints,
+                            const std::string& path) {
     std::array<int, 3> least{};
     const gemmi::UnitCell& cell = data.unit_cell();
     const double edges[3] = {cell.a, cell.b, cell.c};
     for (size_t a = 0; a < 3; ++a) {
         const double points = std::ceil(kPointsPerDMin * edges[a] / dMin);
-        if (!(points <= double(kMaxFftPoints)))
+        if (!(points <= double(maxPoints)))
             FailImport(path, "reaches " + ShortNumber(dMin) + " Å in a cell of " + ShortNumber(edges[a]) +
                                  " Å, too fine a grid for this command");
         least[a] = int(points);
     }
     const std::array<int, 3> size = gemmi::get_size_for_hkl(data, least, kPointsPerDMin);
-    if (double(size[0]) * size[1] * size[2] > double(kMaxFftPoints))
+    if (double(size[0]) * size[1] * size[2] > double(maxPoints))
         FailImport(path, "would need an FFT grid of " + std::to_string(size[0]) + " x " + std::to_string(size[1]) + " x " +
                              std::to_string(size[2]) + " points for its reflections to " + ShortNumber(dMin) +
                              " Å, more than this command can hold");
@@ -49,7 +50,8 @@ std::array<int, 3> GridSize(const gemmi::AsuData<std::complex<float>>& data, dou
 
 }  // namespace
 
-MapDensity FourierMap(const MapCoefficients& coefficients, const std::string& path, FourierSummary* summary) {
+MapDensity FourierMap(const MapCoefficients& coefficients, const std::string& path, FourierSummary* summary,
+                      unsigned long long maxPoints) {
     const gemmi::SpaceGroup* group = gemmi::find_spacegroup_by_name(coefficients.spaceGroup);
     if (!group) FailImport(path, "has the space group '" + coefficients.spaceGroup + "', which is not known");
     gemmi::AsuData<std::complex<float>> data;
@@ -65,7 +67,7 @@ MapDensity FourierMap(const MapCoefficients& coefficients, const std::string& pa
     }
     if (!(most1OverD2 > 0.0)) FailImport(path, "holds no reflections with map coefficients (other than 0 0 0)");
     const double dMin = 1.0 / std::sqrt(most1OverD2);
-    const std::array<int, 3> size = GridSize(data, dMin, path);
+    const std::array<int, 3> size = GridSize(data, dMin, maxPoints, path);
     gemmi::Grid<float> grid;
     try {
         grid = gemmi::transform_f_phi_grid_to_map(gemmi::get_f_phi_on_grid<float>(data, size, true));

@@ -1,22 +1,23 @@
 #include "import/import_command.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <ostream>
 
-#include "export/safe_write.h"
-#include "import/ccp4_reader.h"
-#include "import/convert.h"
-#include "import/file_bytes.h"
+#include "import/conversion.h"
 #include "import/import_error.h"
-#include "import/input_kind.h"
-#include "import/map_coefficients.h"
+#include "import/open_cache.h"
 
 namespace tivarel {
 
 const char* const kImportHelp =
     "Usage: tivarel-import INPUT [--model MODEL] [-o OUT.mt1] [--step Å] [--margin Å] [--scale F]\n"
-    "                            [--diff] [--f LABEL --phi LABEL]\n"
+    "                            [--diff] [--f LABEL --phi LABEL] [--open]\n"
     "\n"
     "Converts a density map, or the map computed from reflections, into an MT1 map that the\n"
     "Tivarel viewer opens. INPUT is told by its content (gzipped or not):\n"
@@ -37,7 +38,12 @@ const char* const kImportHelp =
     "by itself or through the symmetry of its space group, is resampled over one whole cell\n"
     "from its first grid point, periodically; any other map over its own box, and grid points\n"
     "that fall outside its data take the map's minimum. The viewer shows the map about the\n"
-    "centre of the resampled box.\n"
+    "centre of the resampled box. A model's atoms are moved, by the space group's operations\n"
+    "and whole cells, onto a box map's data (or as near it as they go).\n"
+    "\n"
+    "The grid step defaults to the map's finest spacing, made coarser when the levels the\n"
+    "viewer opens with would need more than the 400000 triangles it draws in a layer. The\n"
+    "command ends by telling the values' mean and rms and the levels at mean + 1, 2, 3 rms.\n"
     "\n"
     "  -o OUT.mt1      the output (default: the input's name with .mt1, -diff.mt1 with --diff);\n"
     "                  written whole or not at all\n"
@@ -50,6 +56,9 @@ const char* const kImportHelp =
     "  --diff          the difference map of a reflection file\n"
     "  --f LABEL       the amplitude column (MTZ) or tag (CIF) of the map coefficients\n"
     "  --phi LABEL     their phase column or tag, in degrees\n"
+    "  --open          convert into the cache folder ($XDG_CACHE_HOME/tivarel, else\n"
+    "                  ~/.cache/tivarel; reused while the files are unchanged) and show the\n"
+    "                  map in the viewer: what a double click on a map or MTZ file runs\n"
     "  -h, --help      show this text\n";
 
 namespace {
@@ -104,6 +113,7 @@ ImportArguments ParseImportArguments(const std::vector<std::string>& args) {
         else if (arg == "--f") a.amplitude = args[++i];
         else if (arg == "--phi") a.phase = args[++i];
         else if (arg == "--diff") a.difference = true;
+        else if (arg == "--open") a.open = true;
         else if (arg.size() > 1 && arg[0] == '-') Usage("unknown option " + arg);
         else if (a.mapPath.empty()) a.mapPath = arg;
         else Usage("one map at a time, not also " + arg);
@@ -113,108 +123,84 @@ ImportArguments ParseImportArguments(const std::vector<std::string>& args) {
     if (a.scale == 0.0) Usage("--scale must not be 0");
     if (a.amplitude.empty() != a.phase.empty()) Usage("--f and --phi go together");
     if (a.difference && !a.amplitude.empty()) Usage("--diff or --f/--phi, not both");
+    if (a.open && !a.outputPath.empty()) Usage("--open keeps its map in the cache folder; -o does not go with it");
     if (a.outputPath.empty()) a.outputPath = DefaultOutputPath(a.mapPath, a.difference);
     if (!EndsWithMt1(a.outputPath)) Usage("the viewer opens only names ending in mt1 or MT1, not " + a.outputPath);
     return a;
 }
 
+ImportEnvironment SystemEnvironment() {
+    ImportEnvironment environment;
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    environment.programFolder = error ? "." : self.parent_path().string();
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    const char* home = std::getenv("HOME");
+    const std::filesystem::path base = cache && *cache ? std::filesystem::path(cache)
+                                       : home && *home ? std::filesystem::path(home) / ".cache"
+                                                       : std::filesystem::temp_directory_path();
+    environment.cacheFolder = (base / "tivarel").string();
+    environment.startViewer = [](const std::string& viewer, const std::string& map) {
+        const char* argv[] = {viewer.c_str(), map.c_str(), nullptr};
+        execv(viewer.c_str(), const_cast<char* const*>(argv));
+        return std::string("cannot start the viewer ") + viewer + ": " + std::strerror(errno);
+    };
+    return environment;
+}
+
 namespace {
 
-constexpr const char* kPrefix = "tivarel-import: ";
-
-bool SameCell(const std::array<double, 6>& a, const std::array<double, 6>& b) {
-    for (size_t k = 0; k < 6; ++k)
-        if (std::fabs(a[k] - b[k]) > 0.01 * std::max(std::fabs(a[k]), 1.0)) return false;
-    return true;
+// The options that shape the map, as text: the cache keeps one map per source and options.
+std::string ShapingOptions(const ImportArguments& a) {
+    std::string text;
+    if (a.step) text += " --step " + ShortNumber(*a.step);
+    if (a.margin) text += " --margin " + ShortNumber(*a.margin);
+    if (a.scale != 1.0) text += " --scale " + ShortNumber(a.scale);
+    if (a.difference) text += " --diff";
+    if (!a.amplitude.empty()) text += " --f " + a.amplitude + " --phi " + a.phase;
+    return text;
 }
 
-// The density, and where its atoms come from when a structure's CIF held both.
-struct Density {
-    MapDensity map;
-    bool atomsInInput = false;
-};
-
-std::optional<Model> ReadModel(const std::string& path, const std::string& bytes, const MapDensity& map,
-                               std::ostream& err) {
-    if (path.empty()) return std::nullopt;
-    Model model = ParseModel(bytes, path, map.cell);
-    err << kPrefix << path << ": " << model.atoms.size() << " atoms\n";
-    if (model.cell && !SameCell(*model.cell, map.cell))
-        err << kPrefix << path << ": its cell differs from the map's; the atoms are placed in the map's cell\n";
-    return model;
-}
-
-Density MapFromReflections(const ImportArguments& a, InputKind kind, const std::string& bytes,
-                              const std::string& modelBytes, std::ostream& err) {
-    CoefficientChoice choice{a.difference, a.amplitude, a.phase};
-    std::optional<PhasingModel> phasing;
-    if (!a.modelPath.empty()) phasing = PhasingModel{a.modelPath, modelBytes};
-    const MapCoefficients coefficients =
-        kind == InputKind::Mtz   ? ReadMtzCoefficients(bytes, a.mapPath, choice)
-        : kind == InputKind::Cif ? ReadCifCoefficients(bytes, a.mapPath, choice, phasing)
-                                 : ReadShelxHklCoefficients(bytes, a.mapPath, choice, phasing);
-    FourierSummary summary;
-    MapDensity map = FourierMap(coefficients, a.mapPath, &summary);
-    err << kPrefix << a.mapPath << ": " << coefficients.used << ", " << summary.reflections << " reflections to "
-        << ShortNumber(summary.dMin) << " Å";
-    if (coefficients.scale)
-        err << ", |Fo| scaled to |Fc| by " << ShortNumber(*coefficients.scale) << ", R1 = " << ShortNumber(*coefficients.r1);
-    err << "; FFT grid " << summary.grid[0] << " x " << summary.grid[1] << " x " << summary.grid[2] << " in the space group "
-        << coefficients.spaceGroup << "\n";
-    return {std::move(map), coefficients.phasedByInput};
-}
-
-// The density of the input: a CCP4/MRC map as it is, or the map its reflections give.
-Density ReadDensity(const ImportArguments& a, const std::string& bytes, const std::string& modelBytes,
-                    std::ostream& err) {
-    const InputKind kind = KindOfInput(bytes);
-    if (kind == InputKind::Mtz || kind == InputKind::Cif || kind == InputKind::ShelxHkl)
-        return MapFromReflections(a, kind, bytes, modelBytes, err);
-    if (kind == InputKind::Pdb) FailImport(a.mapPath, "is a model, not a map or reflections; give it with --model");
-    MapDensity map = ParseCcp4Map(bytes, a.mapPath);
-    err << kPrefix << a.mapPath << ": " << (map.wholeCell ? "the whole cell, " : "a box of the cell, ")
-        << map.dataSize[0] << " x " << map.dataSize[1] << " x " << map.dataSize[2] << " points\n";
-    return {std::move(map)};
-}
-
-void Convert(const ImportArguments& a, std::ostream& err) {
-    const std::string modelBytes = a.modelPath.empty() ? std::string() : ReadPossiblyGzipped(a.modelPath);
-    const std::string bytes = ReadPossiblyGzipped(a.mapPath);
-    const Density density = ReadDensity(a, bytes, modelBytes, err);
-    const MapDensity& map = density.map;
-    const std::optional<Model> model = density.atomsInInput ? ReadModel(a.mapPath, bytes, map, err)
-                                                            : ReadModel(a.modelPath, modelBytes, map, err);
-    ConversionOptions options;
-    options.step = a.step;
-    options.margin = a.margin;
-    options.scale = a.scale;
-    options.progress = [&err](int percent) { err << kPrefix << "resampled " << percent << " %\n"; };
-    const Conversion result = ConvertMap(map, model ? &*model : nullptr, options, a.mapPath);
-    if (!map.wholeCell || result.outsidePoints > 0)
-        err << kPrefix << result.outsidePoints << " of " << result.mt1.grid.values().size()
-            << " grid points lie outside the map's data and take its minimum, " << result.fillValue << "\n";
-    if (const std::optional<std::string> problem = WriteFileAtomically(a.outputPath, Mt1Bytes(result.mt1)))
-        throw ImportError(*problem);
-    err << kPrefix << "wrote " << a.outputPath << ": " << GridSummary(result) << ", " << result.mt1.atoms.size()
-        << " atoms\n";
+// Converts into the cache unless a conversion of the same, unchanged files is there, then
+// starts the viewer on it.
+int OpenInViewer(ImportArguments a, const ImportEnvironment& environment, std::ostream& err) {
+    std::vector<std::string> sources{a.mapPath};
+    if (!a.modelPath.empty()) sources.push_back(a.modelPath);
+    const std::string options = ShapingOptions(a);
+    a.outputPath = CachedMapPath(environment.cacheFolder, sources, options);
+    const std::string stamp = SourceStamp(sources, options);
+    if (CacheIsFresh(a.outputPath, stamp)) {
+        err << kImportPrefix << "showing " << a.outputPath << ", converted before from the same files\n";
+    } else {
+        std::error_code error;
+        std::filesystem::create_directories(environment.cacheFolder, error);
+        if (error) FailImport(environment.cacheFolder, "cannot be made for the converted map: " + error.message());
+        ConvertFiles(a, environment.programFolder, err);
+        if (!WriteStamp(a.outputPath, stamp))
+            err << kImportPrefix << "cannot note the sources beside " << a.outputPath << "; the next --open converts again\n";
+    }
+    const std::string viewer = (std::filesystem::path(environment.programFolder) / "tivarel").string();
+    FailImport(viewer, environment.startViewer(viewer, a.outputPath));
 }
 
 }  // namespace
 
-int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              const ImportEnvironment& environment) {
     try {
         const ImportArguments a = ParseImportArguments(args);
         if (a.help) {
             out << kImportHelp;
             return 0;
         }
-        Convert(a, err);
+        if (a.open) return OpenInViewer(a, environment, err);
+        ConvertFiles(a, environment.programFolder, err);
         return 0;
     } catch (const ImportError& e) {
-        err << kPrefix << e.what() << "\n";
+        err << kImportPrefix << e.what() << "\n";
         return 1;
     } catch (const std::bad_alloc&) {
-        err << kPrefix << "out of memory\n";
+        err << kImportPrefix << "out of memory\n";
         return 1;
     }
 }

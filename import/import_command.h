@@ -1,5 +1,6 @@
 #pragma once
 // The tivarel-import command: arguments, the conversion, messages and the output file.
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -15,8 +16,20 @@ struct ImportArguments {
     double scale = 1.0;
     bool difference = false;              // --diff: the difference map of reflection files
     std::string amplitude, phase;         // --f, --phi: the coefficients named by the user
+    bool open = false;                    // --open: convert into the cache and start the viewer
     bool help = false;
 };
+
+// What the command takes from its surroundings; tests give their own.
+struct ImportEnvironment {
+    std::string programFolder;   // where the viewer and its side files (cell_table.dat) lie
+    std::string cacheFolder;     // where --open keeps its conversions
+    // Replaces the command by the viewer showing `map`; returns only with a problem.
+    std::function<std::string(const std::string& viewer, const std::string& map)> startViewer;
+};
+
+// The folder of the running program, $XDG_CACHE_HOME/tivarel (or ~/.cache/tivarel), and exec.
+ImportEnvironment SystemEnvironment();
 
 // Throws ImportError ("usage: ...") when the arguments do not make a command.
 ImportArguments ParseImportArguments(const std::vector<std::string>& args);
@@ -29,6 +42,7 @@ extern const char* const kImportHelp;
 
 // Runs the command; progress and errors go to `err`, help to `out`. Returns the exit
 // status: 0 when the map was written, 1 on any problem (and then no file is written).
-int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              const ImportEnvironment& environment = SystemEnvironment());
 
 }  // namespace tivarel

@@ -66,6 +66,7 @@ struct FourierSummary {
 // The density of one whole cell, in the units of the coefficients (e/Angstrom^3 for
 // coefficients in electrons), by gemmi's FFT on a grid of at least 3 points per d-min
 // along each axis, the reflections expanded by symmetry and Friedel's law.
-MapDensity FourierMap(const MapCoefficients& coefficients, const std::string& path, FourierSummary* summary = nullptr);
+MapDensity FourierMap(const MapCoefficients& coefficients, const std::string& path, FourierSummary* summary = nullptr,
+                      unsigned long long maxPoints = kMaxFftPoints);
 
 }  // namespace tivarel

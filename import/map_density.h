@@ -15,10 +15,17 @@ Vec3d Times(const Mat3d& m, const Vec3d& v);
 // Inverse by cofactors; the matrix must not be singular.
 Mat3d Inverse(const Mat3d& m);
 
+// A symmetry operation of the crystal on fractional coordinates: rotation * f + translation.
+struct SymmetryOperation {
+    Mat3d rotation{};
+    Vec3d translation{};
+};
+
 struct MapDensity {
     std::array<double, 6> cell{};   // a, b, c in Angstrom; alpha, beta, gamma in degrees
     Mat3d orthogonalisation{};      // fractional -> Cartesian: a along x, b in the x-y plane
     std::array<int, 3> sampling{};  // grid intervals along the cell edges a, b, c
+    std::vector<SymmetryOperation> operations;   // of the space group, the identity first; none: P 1
 
     // values[x + nx * (y + ny * z)] lies at grid coordinate dataStart + (x, y, z), where
     // grid coordinate g along an edge is the fractional coordinate g / sampling.

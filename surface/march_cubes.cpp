@@ -448,6 +448,18 @@ int ThreadCount(const MarchOptions& options, const LayerJob& job) {
 
 }  // namespace
 
+int64_t CountTriangles(const GridParams& g, const DensityGrid& grid, float level, const CaseTable& table) {
+    if (grid.nx() < 2 || grid.ny() < 2 || grid.nz() < 2) return 0;
+    const LayerJob job(g, grid, level, table);
+    SlabExtractor extractor(job);
+    int64_t total = 0;
+    for (int slab = 0; slab < job.slabCount(); ++slab) {
+        extractor.classify(slab);
+        total += extractor.triangleCount();
+    }
+    return total;
+}
+
 void MarchLayer(const GridParams& g, const DensityGrid& grid, float level, int layer,
                 TriangleStore& store, const CaseTable& table, ProgressSink* progress, MarchOptions options) {
     store.count(layer) = 0;

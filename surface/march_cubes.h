@@ -55,6 +55,10 @@ void MarchLayer(const GridParams& g, const DensityGrid& grid, float level, int l
                 TriangleStore& store, const CaseTable& table, ProgressSink* progress,
                 MarchOptions options = {});
 
+// How many triangles MarchLayer would store at `level`, beyond its limit too; nothing is
+// stored (one thread).
+int64_t CountTriangles(const GridParams& g, const DensityGrid& grid, float level, const CaseTable& table);
+
 }  // namespace tivarel
 
 namespace tivarel {

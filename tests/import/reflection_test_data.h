@@ -133,7 +133,7 @@ inline std::string MtzBytes(const Crystal& c, const std::vector<TestReflection>&
     for (const std::string& label : labels) mtz.add_column(label, label.rfind("PH", 0) == 0 ? 'P' : 'F', -1, -1, false);
     std::vector<float> data;
     for (size_t i = 0; i < map.size(); ++i) {
-        for (int a = 0; a < 3; ++a) data.push_back(float(map[i].hkl[a]));
+        for (size_t a = 0; a < 3; ++a) data.push_back(float(map[i].hkl[a]));
         data.push_back(float(std::abs(map[i].f)));
         data.push_back(float(Degrees(map[i].f)));
         if (!difference.empty()) {

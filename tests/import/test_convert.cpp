@@ -111,13 +111,14 @@ TEST(Ccp4Import, BoxMapIsResampledOverItsBoxWithTheFillOnlyOutsideTheData) {
     EXPECT_TRUE(c.outside >= outside && c.outside <= outside + unsure) << c.outside;
 }
 
-// The atoms of a small-molecule CIF (the command's test reads a PDB file), each labelled with
-// its element and placed in the grid frame.
+// The atoms of a small-molecule CIF as a database publishes it, a byte-order mark and comment
+// lines before its data block (the command's test reads a PDB file), each labelled with its
+// element and placed in the grid frame.
 TEST(Ccp4Import, ModelAtomsAreTheirElementsAtTheirPositions) {
     const std::pair<std::string, Vec3> atoms[] = {
         {"Fe", {0.1, 0.2, 0.3}}, {"O", {0.6, 0.45, 0.8}}, {"Cl", {0.35, 0.9, 0.55}}};
     const std::string cif =
-        "data_test\n_cell_length_a 7\n_cell_length_b 8\n_cell_length_c 9\n_cell_angle_alpha 90\n"
+        "\xEF\xBB\xBF#\\#CIF_1.1\n# written by the database\n\ndata_test\n_cell_length_a 7\n_cell_length_b 8\n_cell_length_c 9\n_cell_angle_alpha 90\n"
         "_cell_angle_beta 110\n_cell_angle_gamma 90\nloop_\n_atom_site_label\n_atom_site_type_symbol\n"
         "_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\nFe1 Fe 0.1 0.2 0.3\nO1 O 0.6 0.45 0.8\n"
         "Cl1 Cl 0.35 0.9 0.55\n";

@@ -180,7 +180,8 @@ TEST_F(ReflectionCommand, AnMtzBecomesAnMt1MapThatFollowsTheDensity) {
     const Crystal crystal = MonoclinicCrystal();
     const auto [status, err] = Import({Put("refined.mtz", MtzBytes(crystal, UniqueSet(crystal)))});
     ASSERT_EQ(status, 0) << err;
-    for (const char* said : {"columns FWT and PHWT", std::to_string(UniqueSet(crystal).size()).c_str(), "FFT grid", "P 1 21 1"})
+    for (const std::string& said : {std::string("columns FWT and PHWT"), std::to_string(UniqueSet(crystal).size()) + " reflections",
+                                   std::string("FFT grid"), std::string("P 1 21 1")})
         EXPECT_NE(err.find(said), std::string::npos) << said << "\n" << err;
     const DensityMap mt1 = ReadMt1Map((dir / "refined.mt1").string());
     const gemmi::UnitCell cell = CellOf(crystal);

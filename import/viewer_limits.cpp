@@ -1,0 +1,44 @@
+#include "import/viewer_limits.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "mapio/default_levels.h"
+#include "surface/march_cubes.h"
+
+namespace tivarel {
+
+ValueSummary SummariseValues(const std::vector<float>& values) {
+    ValueSummary s;
+    if (values.empty()) return s;
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    s.lowest = *low;
+    s.highest = *high;
+    double sum = 0.0;
+    for (float v : values) sum += v;
+    s.mean = sum / double(values.size());
+    double squares = 0.0;
+    for (float v : values) squares += (v - s.mean) * (v - s.mean);
+    s.rms = std::sqrt(squares / double(values.size()));
+    return s;
+}
+
+int64_t BusiestLayer(const Mt1Contents& mt1, const CaseTable& table) {
+    const ValueSummary values = SummariseValues(mt1.grid.values());
+    GridParams g;
+    g(1) = float(mt1.grid.nx());
+    g(2) = float(mt1.grid.ny());
+    g(3) = float(mt1.grid.nz());
+    for (int a = 0; a < 3; ++a) {
+        g(4 + a) = mt1.first[size_t(a)];
+        g(7 + a) = mt1.step[size_t(a)];
+    }
+    g(10) = values.lowest;
+    g(11) = values.highest;
+    int64_t busiest = 0;
+    for (float level : DefaultLevels(g.minValue(), DefaultUpperValue(g, false)))
+        busiest = std::max(busiest, CountTriangles(g, mt1.grid, level, table));
+    return busiest;
+}
+
+}  // namespace tivarel
