@@ -1,8 +1,10 @@
 #include "import/convert.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "import/import_error.h"
 #include "mapio/map_model.h"
@@ -96,33 +98,100 @@ void SetHeader(Mt1Contents& mt1, const MapDensity& map, const Vec3d& centre, dou
     mt1.grid.resize(n[0], n[1], n[2]);
 }
 
-// Each grid point's fractional position comes from the header as written, as the
-// viewer computes it: origin + CellMatrix^-1 * point.
-void Resample(Conversion& out, const MapDensity& map, const ConversionOptions& options) {
-    Mt1Contents& mt1 = out.mt1;
-    Mat3d matrix{};
-    for (size_t i = 0; i < 3; ++i)
-        for (size_t j = 0; j < 3; ++j) matrix[i][j] = mt1.cellMatrix.a[3 * i + j];
-    const Mat3d inverse = Inverse(matrix);
-    const Vec3d origin{mt1.mapOrigin.x, mt1.mapOrigin.y, mt1.mapOrigin.z};
-    DensityGrid& grid = mt1.grid;
-    const bool large = grid.values().size() >= kProgressPoints;
-    int reported = 0;
-    for (int z = 1; z <= grid.nz(); ++z) {
-        for (int y = 1; y <= grid.ny(); ++y)
-            for (int x = 1; x <= grid.nx(); ++x) {
-                const std::array<int, 3> k{x, y, z};
-                Vec3d p;
-                for (size_t a = 0; a < 3; ++a) p[a] = double(mt1.first[a]) + (k[a] - 1) * double(mt1.step[a]);
-                Vec3d f = Times(inverse, p);
-                for (size_t a = 0; a < 3; ++a) f[a] += origin[a];
-                const std::optional<double> v = map.valueAt(f);
-                if (!v) ++out.outsidePoints;
-                grid(x, y, z) = v ? float(*v * options.scale) : out.fillValue;
-            }
-        const int percent = 100 * z / grid.nz();
-        if (large && options.progress && percent / 10 > reported / 10) options.progress(reported = percent);
+// Resamples grid planes taken one at a time from a shared counter, on as many threads as
+// there are cores; each plane is computed the same way on any thread, so the values do not
+// depend on how many there are. Each grid point's fractional position comes from the header
+// as written, as the viewer computes it: origin + CellMatrix^-1 * point, summed per plane,
+// row and point; stencils that do not change along a row are found once per row.
+class Resampler {
+public:
+    Resampler(Conversion& out, const MapDensity& map, const ConversionOptions& options)
+        : out_(out), map_(map), scale_(options.scale), threads_(options.threads), grid_(out.mt1.grid) {
+        const Mt1Contents& mt1 = out.mt1;
+        Mat3d matrix{};
+        for (size_t i = 0; i < 3; ++i)
+            for (size_t j = 0; j < 3; ++j) matrix[i][j] = mt1.cellMatrix.a[3 * i + j];
+        inverse_ = Inverse(matrix);
+        origin_ = {mt1.mapOrigin.x, mt1.mapOrigin.y, mt1.mapOrigin.z};
+        const int n[3] = {grid_.nx(), grid_.ny(), grid_.nz()};
+        for (size_t a = 0; a < 3; ++a)
+            for (int k = 0; k < n[a]; ++k) point_[a].push_back(double(mt1.first[a]) + k * double(mt1.step[a]));
+        rowStencils_ = inverse_[1][0] == 0.0 && inverse_[2][0] == 0.0;
     }
+
+    void run(const std::function<void(int)>& progress) {
+        const int cores = int(std::thread::hardware_concurrency());
+        const int threads = std::clamp(threads_ > 0 ? threads_ : cores, 1, grid_.nz());
+        std::vector<std::jthread> workers;
+        for (int t = 1; t < threads; ++t) workers.emplace_back([this] { work(nullptr); });
+        work(&progress);
+        workers.clear();
+        out_.outsidePoints = outside_;
+    }
+
+private:
+    // Planes until none is left; the calling thread reports each tenth done.
+    void work(const std::function<void(int)>* progress) {
+        uint64_t outside = 0;
+        for (int z; (z = next_++) < grid_.nz();) {
+            outside += plane(z);
+            const int done = ++done_;
+            if (progress && *progress) {
+                const int percent = 100 * done / grid_.nz();
+                if (percent / 10 > reported_ / 10) (*progress)(reported_ = percent);
+            }
+        }
+        outside_ += outside;
+    }
+
+    uint64_t plane(int z) {
+        uint64_t outside = 0;
+        for (int y = 0; y < grid_.ny(); ++y) {
+            Vec3d row;
+            for (size_t i = 0; i < 3; ++i)
+                row[i] = origin_[i] + inverse_[i][2] * point_[2][size_t(z)] + inverse_[i][1] * point_[1][size_t(y)];
+            std::optional<AxisStencil> sy, sz;
+            if (rowStencils_) {
+                sy = map_.stencil(1, row[1]);
+                sz = map_.stencil(2, row[2]);
+            }
+            float* values = &grid_(1, y + 1, z + 1);
+            for (int x = 0; x < grid_.nx(); ++x) {
+                Vec3d f = row;
+                for (size_t i = 0; i < 3; ++i) f[i] += inverse_[i][0] * point_[0][size_t(x)];
+                if (!rowStencils_) {
+                    sy = map_.stencil(1, f[1]);
+                    sz = map_.stencil(2, f[2]);
+                }
+                const std::optional<AxisStencil> sx = sy && sz ? map_.stencil(0, f[0]) : std::nullopt;
+                if (sx) {
+                    values[x] = float(map_.interpolate(*sx, *sy, *sz) * scale_);
+                } else {
+                    values[x] = out_.fillValue;
+                    ++outside;
+                }
+            }
+        }
+        return outside;
+    }
+
+    Conversion& out_;
+    const MapDensity& map_;
+    const double scale_;
+    const int threads_;
+    DensityGrid& grid_;
+    Mat3d inverse_{};
+    Vec3d origin_{};
+    std::array<std::vector<double>, 3> point_;   // grid frame coordinate of each point along x, y, z
+    bool rowStencils_ = false;                   // y and z stencils are the same along a row
+    std::atomic<int> next_{0}, done_{0};
+    std::atomic<uint64_t> outside_{0};
+    int reported_ = 0;
+};
+
+void Resample(Conversion& out, const MapDensity& map, const ConversionOptions& options) {
+    const bool large = out.mt1.grid.values().size() >= kProgressPoints;
+    Resampler(out, map, options).run(large ? options.progress : std::function<void(int)>());
 }
 
 // A factor 1, 2 or 5 times a power of ten, at most `limit`.

@@ -25,6 +25,7 @@ struct ConversionOptions {
     std::optional<double> margin;   // Angstrom around the model's atoms; default: the map's box
     double scale = 1.0;             // every value is multiplied by it
     uint64_t maxValues = uint64_t{1} << 31;   // most grid points written
+    int threads = 0;                          // resampling threads; 0: one per core
     // Called at every tenth of the resampling of a grid of kProgressPoints or more.
     std::function<void(int percent)> progress;
 };

@@ -25,12 +25,6 @@ Mat3d Inverse(const Mat3d& m) {
 
 namespace {
 
-// Where a position falls between two data points along one axis.
-struct AxisStencil {
-    size_t low = 0, high = 0;   // data indices
-    double weight = 0.0;        // of the high point
-};
-
 // Periodic axis: n points per cell, the position wraps.
 AxisStencil WrappedStencil(double g, int n) {
     const double wrapped = g - std::floor(g / n) * n;
@@ -50,31 +44,35 @@ std::optional<AxisStencil> BoxStencil(double g, int n) {
 
 }  // namespace
 
+std::optional<AxisStencil> MapDensity::stencil(size_t axis, double fractional) const {
+    const double g = fractional * sampling[axis] - dataStart[axis];
+    if (wholeCell) return WrappedStencil(g, dataSize[axis]);
+    return BoxStencil(g, dataSize[axis]);
+}
+
+double MapDensity::interpolate(const AxisStencil& x, const AxisStencil& y, const AxisStencil& z) const {
+    const size_t nx = size_t(dataSize[0]), nxy = nx * size_t(dataSize[1]);
+    const float* row[4] = {&values[y.low * nx + z.low * nxy], &values[y.high * nx + z.low * nxy],
+                           &values[y.low * nx + z.high * nxy], &values[y.high * nx + z.high * nxy]};
+    const double wx[2] = {1.0 - x.weight, x.weight}, wy[2] = {1.0 - y.weight, y.weight}, wz[2] = {1.0 - z.weight, z.weight};
+    const size_t at[2] = {x.low, x.high};
+    double sum = 0.0;
+    // Corners of no weight are left out, so that a missing value there does not spoil the sum.
+    for (size_t corner = 0; corner < 8; ++corner) {
+        const double w = wx[corner & 1] * wy[(corner >> 1) & 1] * wz[corner >> 2];
+        if (w != 0.0) sum += w * double(row[corner >> 1][at[corner & 1]]);
+    }
+    return sum;
+}
+
 std::optional<double> MapDensity::valueAt(const Vec3d& fractional) const {
     std::array<AxisStencil, 3> s;
     for (size_t a = 0; a < 3; ++a) {
-        const double g = fractional[a] * sampling[a] - dataStart[a];
-        if (wholeCell) {
-            s[a] = WrappedStencil(g, dataSize[a]);
-        } else if (const std::optional<AxisStencil> box = BoxStencil(g, dataSize[a])) {
-            s[a] = *box;
-        } else {
-            return std::nullopt;
-        }
+        const std::optional<AxisStencil> along = stencil(a, fractional[a]);
+        if (!along) return std::nullopt;
+        s[a] = *along;
     }
-    const size_t nx = size_t(dataSize[0]), nxy = nx * size_t(dataSize[1]);
-    double sum = 0.0;
-    for (int corner = 0; corner < 8; ++corner) {
-        double weight = 1.0;
-        size_t index = 0;
-        for (size_t a = 0; a < 3; ++a) {
-            const bool high = (corner >> a) & 1;
-            weight *= high ? s[a].weight : 1.0 - s[a].weight;
-            index += (high ? s[a].high : s[a].low) * (a == 0 ? 1 : a == 1 ? nx : nxy);
-        }
-        if (weight != 0.0) sum += weight * double(values[index]);
-    }
-    return sum;
+    return interpolate(s[0], s[1], s[2]);
 }
 
 double MapDensity::finestSpacing() const {

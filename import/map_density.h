@@ -21,6 +21,12 @@ struct SymmetryOperation {
     Vec3d translation{};
 };
 
+// Where a position falls between two data points along one axis.
+struct AxisStencil {
+    size_t low = 0, high = 0;   // data indices along the axis
+    double weight = 0.0;        // of the high point
+};
+
 struct MapDensity {
     std::array<double, 6> cell{};   // a, b, c in Angstrom; alpha, beta, gamma in degrees
     Mat3d orthogonalisation{};      // fractional -> Cartesian: a along x, b in the x-y plane
@@ -41,6 +47,10 @@ struct MapDensity {
     // Trilinear interpolation between the 8 surrounding data points; nothing when the
     // position lies outside the data of a box.
     std::optional<double> valueAt(const Vec3d& fractional) const;
+    // The same in two steps: the stencil of a fractional coordinate along one axis (nothing
+    // outside a box's data), and the value the three stencils give.
+    std::optional<AxisStencil> stencil(size_t axis, double fractional) const;
+    double interpolate(const AxisStencil& x, const AxisStencil& y, const AxisStencil& z) const;
     // Finest distance between grid points along a cell edge (Angstrom).
     double finestSpacing() const;
 };

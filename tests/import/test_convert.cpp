@@ -111,6 +111,16 @@ TEST(Ccp4Import, BoxMapIsResampledOverItsBoxWithTheFillOnlyOutsideTheData) {
     EXPECT_TRUE(c.outside >= outside && c.outside <= outside + unsure) << c.outside;
 }
 
+// The resampling gives the same MT1 bytes on one thread as on several.
+TEST(Ccp4Import, TheSameBytesOnAnyNumberOfThreads) {
+    const MapDensity map = ParseCcp4Map(Ccp4Bytes(BoxFile({10, 5, 7}, {14, 12, 16})), "test.ccp4");
+    ConversionOptions one, three;
+    one.threads = 1;
+    three.threads = 3;
+    one.step = three.step = 0.11;
+    EXPECT_EQ(Mt1Bytes(ConvertMap(map, nullptr, one, "test.ccp4").mt1), Mt1Bytes(ConvertMap(map, nullptr, three, "test.ccp4").mt1));
+}
+
 // The atoms of a small-molecule CIF as a database publishes it, a byte-order mark and comment
 // lines before its data block (the command's test reads a PDB file), each labelled with its
 // element and placed in the grid frame.
