@@ -17,6 +17,7 @@
 #include "render/frame.h"
 #include "render/gl.h"
 #include "render/scene.h"
+#include "render/scene_buffers.h"
 #include "stereo/frustum.h"
 #include "view/start_zoom.h"
 
@@ -104,6 +105,8 @@ void MainWindow::createSurface() {
     container->setFocusPolicy(Qt::StrongFocus);
     setCentralWidget(container);
     if (!surface_->createContext(mode)) fatalError("Could not retrieve pixel format!");
+    QOpenGLContext* context = surface_->context();
+    sceneBuffers_ = render::SceneBuffers::Create([context](const char* name) { return context->getProcAddress(name); });
 }
 
 void MainWindow::fatalError(const std::string& message) {
@@ -129,7 +132,7 @@ bool MainWindow::drawFrame() {
     const render::Scene scene{s, program_.layers, program_.triangles, program_.segments, program_.map,
                               program_.bonds, program_.peaks.rows.data(), program_.peaks.count, pickPoint_};
     return render::DrawFrame(s.stereoMode, s.extentX, s.extentY, view_,
-                             [&] { render::DrawScene(scene, program_.state.listValid); });
+                             [&] { render::DrawScene(scene, sceneBuffers_.get(), program_.state.listValid); });
 }
 
 void MainWindow::paint() {
@@ -163,6 +166,9 @@ void MainWindow::closeProgram() {
         if (const std::optional<std::string> failure = program_.SavePeakFile())
             platform_.showMessage(WithNote(*failure, program_.RescuePeaks()));
     program_.state.isQuitting = true;
+    // The scene's buffer before the context it belongs to.
+    if (sceneBuffers_ && surface_ && surface_->makeCurrent()) sceneBuffers_->release();
+    sceneBuffers_.reset();
     if (surface_) surface_->releaseContext();
     unloadControlPanel();
     help_.reset();

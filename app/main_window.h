@@ -24,6 +24,9 @@ class GLSurface;
 class ControlPanel;
 class AboutWindow;
 class HelpWindow;
+namespace render {
+class SceneBuffers;
+}
 
 class MainWindow : public QMainWindow {
 public:
@@ -116,6 +119,7 @@ private:
     ViewState view_;
     Vec3f pickPoint_;
     GLSurface* surface_ = nullptr;
+    std::unique_ptr<render::SceneBuffers> sceneBuffers_;   // null where the context has no buffer objects
     QTimer idle_;
     std::array<Preset, 3> presets_{};
     std::string presetsProblem_;   // why the presets could not be read; empty when they were

@@ -1,6 +1,8 @@
 #pragma once
-// The scene display list: everything drawn in one frame, recorded once into
-// list 1 and replayed until something in the scene changes.
+// The scene: everything drawn in one frame. The lit solids (marker, peaks, atoms and
+// bonds) are recorded into display list 1, the lines (meshes, contour map, cell) written
+// into the scene's buffer object; both are kept and drawn again every frame until
+// something in the scene changes.
 #include <cstdint>
 
 #include "mapio/atoms.h"
@@ -11,6 +13,8 @@
 #include "view/program_state.h"
 
 namespace tivarel::render {
+
+class SceneBuffers;
 
 struct Scene {
     const ProgramState& state;
@@ -24,16 +28,12 @@ struct Scene {
     const Vec3f& pickPoint;
 };
 
-// Replays list 1, or records it anew (compile and execute) when listValid is 0.
-void DrawScene(const Scene& scene, uint8_t& listValid);
-// How often list 1 has been recorded during this run.
+// Draws the kept scene, or rebuilds it first when listValid is 0: list 1 is recorded
+// (compile and execute) and the lines written to `buffers`. Without buffers (a context
+// before GL 1.5) list 1 holds the lines too.
+void DrawScene(const Scene& scene, SceneBuffers* buffers, uint8_t& listValid);
+// How often the scene has been rebuilt during this run.
 int ListCompileCount();
-
-void SpiderGrid(const Scene& scene);
-void TriangleGrid(const Scene& scene);
-void DrawCell(const DensityMap& map);
-// The contour segments of the three layers and the frame of the map in that plane.
-void ContourMap(const Scene& scene);
 
 // Solid boxes of the picked-point marker.
 void DrawBox(double sx, double sy, double sz);

@@ -194,6 +194,10 @@ protected:
 
     FrameImage Frame() {
         EXPECT_TRUE(surface().makeCurrent() && window->drawFrame());
+        return BackBuffer();
+    }
+    // The back buffer as the last frame left it.
+    FrameImage BackBuffer() {
         FrameImage image{surface().pixelWidth(), surface().pixelHeight(), {}};
         image.rgb.resize(static_cast<size_t>(3 * image.width * image.height));
         glReadBuffer(GL_BACK);

@@ -1,0 +1,215 @@
+// The scene's lines are kept in a buffer object. The picture must be, pixel for pixel, the
+// one that drawing the whole scene in immediate mode gives, in the primitives, order,
+// colours and widths of a display list of it: on the sample map and on a dense map, in both
+// mesh styles and all three stereo modes, on the frame that rebuilds and on the next.
+#include <cmath>
+#include <initializer_list>
+
+#include "render/atoms.h"
+#include "render/frame.h"
+#include "render/scene.h"
+#include "window_fixture.h"
+
+namespace tivarel::testing {
+namespace {
+
+template <typename Point>
+void Vertices(std::initializer_list<Point> points) {
+    for (const Point& p : points) glVertex3f(p.x, p.y, p.z);
+}
+void Colour(const Rgb& c) { glColor3f(c[0], c[1], c[2]); }
+
+// The scene as the display list held it: the lit solids (drawn by the render layer, whose
+// solids stay in the list), then the meshes as line strips and loops, the contour map and
+// its frame, the cell.
+void ReferenceScene(const Program& p, const Vec3f& pickPoint) {
+    const ProgramState& s = p.state;
+    glEnable(GL_LIGHTING);
+    if (s.showMarker) {
+        glColor3f(1.0f, 1.0f, 1.0f);
+        glPushMatrix();
+        glTranslatef(pickPoint.x, pickPoint.y, pickPoint.z);
+        render::DrawCube(0.3);
+        glPopMatrix();
+    }
+    if (p.peaks.count > 0) render::DrawPeaks(p.peaks.rows.data(), p.peaks.count);
+    if (s.showAtoms) render::DrawAtomsAndBonds(p.map, p.bonds, s);
+    glDisable(GL_LIGHTING);
+
+    if (s.meshStyle == 1 || s.meshStyle == 2) {
+        glLineWidth(s.stereoMode == "StereoInterlaced" ? 2.0f : 1.0f);
+        for (int layer = 1; layer <= 3; ++layer) {
+            if (!p.layers.layerUsed(layer)) continue;
+            Colour(p.layers.meshColour(layer));
+            for (int32_t n = 1; n <= p.triangles.count(layer); ++n) {
+                const auto& t = p.triangles.at(layer, n).point;
+                if (s.meshStyle == 2) {
+                    glBegin(GL_LINE_LOOP);
+                    Vertices({t[0], t[1], t[2]});
+                    glEnd();
+                    continue;
+                }
+                const Point3 c{(t[0].x + t[1].x + t[2].x) / 3.0f, (t[0].y + t[1].y + t[2].y) / 3.0f,
+                               (t[0].z + t[1].z + t[2].z) / 3.0f};
+                glBegin(GL_LINE_STRIP);
+                Vertices({t[0], c, t[1]});
+                glEnd();
+                glBegin(GL_LINES);
+                Vertices({c, t[2]});
+                glEnd();
+            }
+        }
+    }
+    if (p.layers.showContourMap) {
+        glLineWidth(3.0f);
+        glBegin(GL_LINES);
+        for (int layer = 1; layer <= 3; ++layer) {
+            Colour(p.layers.contourColour(layer));
+            for (int32_t n = 1; n <= p.segments.count(layer); ++n)
+                Vertices({p.segments.at(layer, n).end1, p.segments.at(layer, n).end2});
+        }
+        glEnd();
+        const GridParams& g = p.map.gridParams;
+        const float z = float(p.layers.zSection - 1) * g.dz() + g.z0();
+        const float x1 = float(g.nx() - 1) * g.dx() + g.x0(), y1 = float(g.ny() - 1) * g.dy() + g.y0();
+        glColor3f(0.7f, 0.7f, 0.7f);
+        glLineWidth(2.0f);
+        glBegin(GL_LINE_LOOP);
+        Vertices<Vec3f>({{g.x0(), g.y0(), z}, {x1, g.y0(), z}, {x1, y1, z}, {g.x0(), y1, z}});
+        glEnd();
+    }
+    if (s.showCell) {
+        const auto& k = p.map.cellCorners;
+        glColor3f(0.5f, 0.5f, 0.5f);
+        glLineWidth(2.0f);
+        glBegin(GL_LINE_LOOP);
+        Vertices({k[0], k[1], k[2], k[3]});
+        glEnd();
+        glBegin(GL_LINE_LOOP);
+        Vertices({k[4], k[5], k[6], k[7]});
+        glEnd();
+        glBegin(GL_LINES);
+        for (size_t i = 0; i < 4; ++i) Vertices({k[i], k[i + 4]});
+        glEnd();
+    }
+}
+
+class ScenePictureTest : public WindowTest {
+protected:
+    // One frame of the stereo mode with `scene` as each eye's drawing, as the window draws
+    // its frames (a fresh row mask first in the interlaced mode).
+    FrameImage FrameOf(const std::function<void()>& scene) {
+        EXPECT_TRUE(surface().makeCurrent());
+        const ProgramState& s = program().state;
+        if (s.stereoMode == "StereoInterlaced")
+            render::BuildInterlaceMask(surface().pixelWidth(), surface().pixelHeight());
+        EXPECT_TRUE(render::DrawFrame(s.stereoMode, s.extentX, s.extentY, window->view(), scene));
+        return BackBuffer();
+    }
+    FrameImage ReferenceFrame() {
+        return FrameOf([this] { ReferenceScene(program(), window->pickPoint()); });
+    }
+    // The scene as the render layer draws it without a buffer object, all of it recorded
+    // into list 1, on the frame after the recording: the picture every replay shows.
+    // (While recording, Mesa draws small primitives with the colour per vertex, which
+    // rounds a colour halfway between two steps, such as the cell's 0.5, the other way.)
+    FrameImage FrameFromTheList() {
+        Program& p = program();
+        const render::Scene scene{p.state, p.layers, p.triangles, p.segments, p.map, p.bonds,
+                                  p.peaks.rows.data(), p.peaks.count, window->pickPoint()};
+        uint8_t listValid = 0;
+        FrameOf([&] { render::DrawScene(scene, nullptr, listValid); });
+        const FrameImage image = FrameOf([&] { render::DrawScene(scene, nullptr, listValid); });
+        p.state.listValid = 0;   // list 1 now holds the lines as well
+        return image;
+    }
+
+    // Everything the scene can show: the cell, a peak, the marker, atoms, the contours of
+    // the middle plane.
+    void ShowEverything(Quat view) {
+        Program& p = program();
+        p.layers.zSection = int16_t(p.map.grid.nz() / 2);
+        p.GenerateFields();
+        p.state.showCell = true;
+        p.state.showMarker = true;
+        window->pickPoint() = {1.0f, 1.5f, 0.5f};
+        platform.yesNoAnswers.push_back(true);
+        p.AddPeak({2.0f, 0.5f, 1.0f});
+        window->view().viewQuat = view;
+    }
+
+    // Both mesh styles: the frame that rebuilds the scene and the next one are the picture
+    // of the display list to the pixel, and the reference picture but for the rounding of
+    // colours halfway between two steps.
+    void ExpectTheListsPicture(int meshPixels, int contourPixels) {
+        for (const int16_t style : {int16_t{1}, int16_t{2}}) {
+            SCOPED_TRACE("mesh style " + std::to_string(style) + ", " + program().state.stereoMode);
+            program().state.meshStyle = style;
+            program().state.listValid = 0;
+            const int rebuilt = render::ListCompileCount();
+            const FrameImage first = Frame(), next = Frame();
+            EXPECT_EQ(render::ListCompileCount(), rebuilt + 1);
+            const FrameImage list = FrameFromTheList();
+            ExpectSame(first, list, 0, "the rebuilding frame");
+            ExpectSame(next, list, 0, "the next frame");
+            const FrameImage reference = ReferenceFrame();
+            ExpectSame(first, reference, 1, "the reference");
+            // Lines enough in the picture that a wrong colour, width or order would show.
+            int shown = 0;
+            for (const Rgb& c : program().layers.meshColours)
+                shown += reference.count(Colour8{c[0] * 255.0, c[1] * 255.0, c[2] * 255.0});
+            EXPECT_GT(shown, meshPixels);
+            int contours = 0;
+            for (const Rgb& c : program().layers.contourColours)
+                contours += reference.count(Colour8{c[0] * 255.0, c[1] * 255.0, c[2] * 255.0});
+            EXPECT_GT(contours, contourPixels);
+            EXPECT_GT(reference.count(Colour8{0.5 * 255, 0.5 * 255, 0.5 * 255}), 100);   // the cell
+            while (glGetError() != GL_NO_ERROR) {   // no right back buffer under Xvfb: not this test's concern
+            }
+        }
+    }
+
+    // Every pixel within `steps` on each channel.
+    static void ExpectSame(const FrameImage& image, const FrameImage& reference, int steps, const char* what) {
+        ASSERT_EQ(image.rgb.size(), reference.rgb.size()) << what;
+        int differ = 0, firstX = -1, firstY = -1;
+        for (int i = 0; i < image.width * image.height; ++i) {
+            bool same = true;
+            for (size_t c = 3 * size_t(i); c < 3 * size_t(i) + 3; ++c)
+                same &= std::abs(image.rgb[c] - reference.rgb[c]) <= steps;
+            if (!same && differ++ == 0) firstX = i % image.width, firstY = i / image.width;
+        }
+        EXPECT_EQ(differ, 0) << what << ": first at " << firstX << ", " << firstY;
+    }
+};
+
+const char* const kModes[] = {"", "-StereoHW ", "-StereoInterlaced "};
+
+TEST_F(ScenePictureTest, SampleMapInEveryModeAndStyle) {
+    for (const char* mode : kModes) {
+        Open(mode + kSampleMap);
+        ShowEverything({0.2f, -0.3f, 0.1f, std::sqrt(1.0f - 0.14f)});
+        ExpectTheListsPicture(2000, 50);
+    }
+}
+
+// A 32^3 map of overlapping waves: thousands of triangles per layer, lines
+// crossing lines at every depth.
+TEST_F(ScenePictureTest, DenseMapInEveryModeAndStyle) {
+    const std::string dense = WriteFou(
+        "dense.fou", {32, 32, 32}, {0, 0, 0},
+        [](double x, double y, double z) {
+            return std::sin(0.7 * x) * std::cos(0.6 * y) + std::sin(0.5 * z + 0.3 * x);
+        },
+        {}, "31 0 0 0 31 0 0 0 31 0 0 0");
+    for (const char* mode : kModes) {
+        Open(mode + dense);
+        ShowEverything({-0.25f, 0.35f, 0.05f, std::sqrt(1.0f - 0.185f)});
+        Look(0.35f, {-5.4f, -5.4f, -5.4f}, window->view().viewQuat);
+        ASSERT_GT(program().triangles.count(1), 4000);
+        ExpectTheListsPicture(20000, 300);
+    }
+}
+
+}  // namespace
+}  // namespace tivarel::testing
