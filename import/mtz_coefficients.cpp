@@ -106,8 +106,9 @@ gemmi::Mtz ReadMtz(std::string_view bytes, const std::string& path) {
         mtz.read_main_headers(stream);
         mtz.read_history_and_batch_headers(stream);
         mtz.setup_spacegroup();
-        mtz.read_raw_data(stream);
     });
+    if (mtz.columns.empty() || mtz.nreflections == 0) FailImport(path, "holds no reflections");
+    WithGemmi(path, [&] { mtz.read_raw_data(stream); });
     return mtz;
 }
 
