@@ -17,22 +17,6 @@ constexpr size_t kHeaderBytes = 1024;
 constexpr const char* kStoredAxes[3] = {"columns", "rows", "sections"};
 constexpr int kMaxGridIndex = 1 << 30;
 
-// gemmi's own faults, told with the file's name.
-template <typename Action>
-void WithGemmi(const std::string& path, Action action) {
-    try {
-        action();
-    } catch (const ImportError&) {
-        throw;
-    } catch (const std::exception& e) {
-        std::string what = e.what();
-        const std::string named = ": " + path;   // gemmi's way of naming the file: "Not a CCP4 map: path"
-        if (what.size() > named.size() && what.compare(what.size() - named.size(), named.size(), named) == 0)
-            what.resize(what.size() - named.size());
-        FailImport(path, what);
-    }
-}
-
 // Word `n` (from 1) of the header in the byte order its machine stamp gives (byte 213:
 // 0x11 big-endian, anything else little-endian, as gemmi reads it).
 uint32_t HeaderWord(std::string_view bytes, size_t n) {
@@ -55,7 +39,7 @@ Ccp4 ReadHeader(std::string_view bytes, const std::string& path) {
         FailImport(path, "is truncated: " + std::to_string(bytes.size()) + " of at least " +
                              std::to_string(kHeaderBytes + extended) + " bytes (its header and extended header)");
     Ccp4 map;
-    WithGemmi(path, [&] {
+    WithGemmi(path, "", [&] {
         gemmi::MemoryStream stream(bytes.data(), bytes.size());
         map.read_ccp4_header(stream, path);
     });
@@ -154,7 +138,7 @@ bool MayFillCell(const FileBox& box, const std::array<int, 3>& m, int order) {
 // left spent) when some of the cell stays without data.
 bool ExpandToCell(Ccp4& map, std::string_view bytes, const std::string& path) {
     const float kNoData = std::numeric_limits<float>::quiet_NaN();
-    WithGemmi(path, [&] {
+    WithGemmi(path, "", [&] {
         map.read_ccp4_from_memory(bytes.data(), bytes.size(), path);
         for (int w : {50, 51, 52}) map.set_header_float(w, 0.0f);   // placed by OriginShift, not by gemmi
         map.setup(kNoData, gemmi::MapSetup::Full);
@@ -163,7 +147,7 @@ bool ExpandToCell(Ccp4& map, std::string_view bytes, const std::string& path) {
 }
 
 void ReadBox(Ccp4& map, std::string_view bytes, const std::string& path) {
-    WithGemmi(path, [&] {
+    WithGemmi(path, "", [&] {
         map.read_ccp4_from_memory(bytes.data(), bytes.size(), path);
         map.setup(0.0f, gemmi::MapSetup::ReorderOnly);
     });

@@ -13,20 +13,6 @@
 
 namespace tivarel {
 
-// gemmi's faults as ImportError naming the file; lack of memory passes as it is.
-template <typename Action>
-auto WithGemmi(const std::string& path, const char* doing, Action action) {
-    try {
-        return action();
-    } catch (const ImportError&) {
-        throw;
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::exception& e) {
-        FailImport(path, std::string(doing) + e.what());
-    }
-}
-
 std::string Lower(std::string text);
 
 // The reflection loop of a block, "_refln." in mmCIF and "_refln_" in core CIF.

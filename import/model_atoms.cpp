@@ -13,17 +13,6 @@
 namespace tivarel {
 namespace {
 
-template <typename Action>
-auto WithGemmi(const std::string& path, Action action) {
-    try {
-        return action();
-    } catch (const ImportError&) {
-        throw;
-    } catch (const std::exception& e) {
-        FailImport(path, std::string("cannot be read as a model: ") + e.what());
-    }
-}
-
 std::string ElementLabel(gemmi::Element element, const std::string& atomName, const std::string& path) {
     if (element == gemmi::El::X) FailImport(path, "atom " + atomName + " has an unknown element");
     if (element == gemmi::El::D) return "H";
@@ -76,13 +65,18 @@ Model FromMacromolecule(const gemmi::Structure& st, const std::string& path, con
 
 Model FromCif(std::string_view bytes, const std::string& path, const std::array<double, 6>& mapCell) {
     bytes = WithoutByteOrderMark(bytes);
-    gemmi::cif::Document doc =
-        WithGemmi(path, [&] { return gemmi::cif::read_memory(bytes.data(), bytes.size(), path.c_str()); });
+    gemmi::cif::Document doc = WithGemmi(path, "cannot be read as a model: ", [&] {
+        return gemmi::cif::read_memory(bytes.data(), bytes.size(), path.c_str());
+    });
     for (gemmi::cif::Block& block : doc.blocks) {
         if (block.find_values("_atom_site.Cartn_x"))
-            return WithGemmi(path, [&] { return FromMacromolecule(gemmi::make_structure(doc), path, mapCell); });
+            return WithGemmi(path, "cannot be read as a model: ", [&] {
+                return FromMacromolecule(gemmi::make_structure(doc), path, mapCell);
+            });
         if (block.find_values("_atom_site_fract_x"))
-            return WithGemmi(path, [&] { return FromSmallMolecule(gemmi::make_small_structure_from_block(block), path); });
+            return WithGemmi(path, "cannot be read as a model: ", [&] {
+                return FromSmallMolecule(gemmi::make_small_structure_from_block(block), path);
+            });
     }
     FailImport(path, "is a CIF file without atom sites");
 }
@@ -90,11 +84,10 @@ Model FromCif(std::string_view bytes, const std::string& path, const std::array<
 }  // namespace
 
 Model ParseModel(std::string_view bytes, const std::string& path, const std::array<double, 6>& mapCell) {
-    Model model = IsCifText(bytes) ? FromCif(bytes, path, mapCell)
-                               : WithGemmi(path, [&] {
-                                     return FromMacromolecule(gemmi::read_pdb_from_memory(bytes.data(), bytes.size(), path),
-                                                              path, mapCell);
-                                 });
+    Model model =
+        IsCifText(bytes) ? FromCif(bytes, path, mapCell) : WithGemmi(path, "cannot be read as a model: ", [&] {
+            return FromMacromolecule(gemmi::read_pdb_from_memory(bytes.data(), bytes.size(), path), path, mapCell);
+        });
     if (model.atoms.empty()) FailImport(path, "holds no atoms (not a CIF, mmCIF or PDB model?)");
     return model;
 }

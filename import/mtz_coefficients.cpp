@@ -19,17 +19,6 @@ constexpr size_t kDataStart = 80;   // the reflections follow the first 80 bytes
 const std::vector<NamePair> kMapPairs = {{"FWT", "PHWT"}, {"2FOFCWT", "PH2FOFCWT"}, {"FWT", "PHIFWT"}};
 const std::vector<NamePair> kDifferencePairs = {{"DELFWT", "PHDELWT"}, {"FOFCWT", "PHFOFCWT"}, {"DELFWT", "PHIDELFWT"}};
 
-template <typename Action>
-void WithGemmi(const std::string& path, Action action) {
-    try {
-        action();
-    } catch (const ImportError&) {
-        throw;
-    } catch (const std::exception& e) {
-        FailImport(path, std::string("cannot be read as an MTZ file: ") + e.what());
-    }
-}
-
 // The numbers after a record's keyword (the first `skip` characters).
 std::vector<long long> RecordNumbers(std::string_view record, size_t skip, size_t count) {
     const std::string text(record.substr(skip));
@@ -96,19 +85,19 @@ gemmi::Mtz ReadMtz(std::string_view bytes, const std::string& path) {
         FailImport(path, "is truncated: " + std::to_string(bytes.size()) + " bytes, fewer than the 80 an MTZ file starts with");
     gemmi::Mtz mtz;
     gemmi::MemoryStream stream(bytes.data(), bytes.size());
-    WithGemmi(path, [&] { mtz.read_first_bytes(stream); });
+    WithGemmi(path, "cannot be read as an MTZ file: ", [&] { mtz.read_first_bytes(stream); });
     const long long headerStart = 4 * (mtz.header_offset - 1);
     if (mtz.header_offset < 1 || headerStart < (long long)kDataStart || headerStart >= (long long)bytes.size())
         FailImport(path, "is truncated: " + std::to_string(bytes.size()) + " bytes, but its header should start at byte " +
                              std::to_string(headerStart));
     CheckHeaderCounts(bytes, size_t(headerStart), path);
-    WithGemmi(path, [&] {
+    WithGemmi(path, "cannot be read as an MTZ file: ", [&] {
         mtz.read_main_headers(stream);
         mtz.read_history_and_batch_headers(stream);
         mtz.setup_spacegroup();
     });
     if (mtz.columns.empty() || mtz.nreflections == 0) FailImport(path, "holds no reflections");
-    WithGemmi(path, [&] { mtz.read_raw_data(stream); });
+    WithGemmi(path, "cannot be read as an MTZ file: ", [&] { mtz.read_raw_data(stream); });
     return mtz;
 }
 
