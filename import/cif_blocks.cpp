@@ -19,7 +19,9 @@ std::string Lower(std::string text) {
 
 std::vector<std::string> ReflectionLoop::names() const {
     std::vector<std::string> names;
-    for (const std::string& tag : loop->tags) names.push_back(tag.substr(7));   // after "_refln." or "_refln_"
+    const std::string prefix = mmcif ? "_refln." : "_refln_";
+    for (const std::string& tag : loop->tags)
+        names.push_back(Lower(tag.substr(0, prefix.size())) == prefix ? tag.substr(prefix.size()) : tag);
     return names;
 }
 

@@ -187,8 +187,10 @@ int OpenInViewer(ImportArguments a, const ImportEnvironment& environment, std::o
 
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
               const ImportEnvironment& environment) {
+    std::string input = "the input";
     try {
         const ImportArguments a = ParseImportArguments(args);
+        input = a.mapPath;
         if (a.help) {
             out << kImportHelp;
             return 0;
@@ -201,6 +203,9 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return 1;
     } catch (const std::bad_alloc&) {
         err << kImportPrefix << "out of memory\n";
+        return 1;
+    } catch (const std::exception& e) {   // a fault of this command; still an orderly end
+        err << kImportPrefix << "could not convert " << input << ": " << e.what() << "\n";
         return 1;
     }
 }
