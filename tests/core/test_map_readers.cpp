@@ -158,11 +158,11 @@ TEST(FouReader, SeveralThreadsReadWhatOneThreadReads) {
         big.lineEnd = comma ? "\n" : "\r\n";
         big.commaBeforeSkippedLines = comma;
         // Halvings give long decimals and exponents. Two marked values, in sections that
-        // two and three threads read on different threads (no other value ends in .125
-        // above 4096).
+        // two and three threads read on different threads, the first the largest value
+        // (no other value ends in .125 above 4096).
         big.value = [](int x, int y, int z) {
-            if (x == 5 && y == 7 && z == 100) return 4321.125f;
-            if (x == 9 && y == 3 && z == 250) return 4322.125f;
+            if (x == 5 && y == 7 && z == 100) return 9321.125f;
+            if (x == 9 && y == 3 && z == 250) return 4320.125f;
             return DefaultValue(x, y, z) / float(1 << (z % 24));
         };
         const std::string file = WriteFou(big);
@@ -172,9 +172,9 @@ TEST(FouReader, SeveralThreadsReadWhatOneThreadReads) {
             EXPECT_TRUE(MapBits(ParseFouMap(file, kFouPath, {threads})) == MapBits(one)) << threads << " threads";
 
         // The marked values, each in one place, and the lines they stand on, counted by line ends.
-        const size_t first = file.find("4321.125"), second = file.find("4322.125"), mark = 8;
-        ASSERT_EQ(file.rfind("4321.125"), first);
-        ASSERT_EQ(file.rfind("4322.125"), second);
+        const size_t first = file.find("9321.125"), second = file.find("4320.125"), mark = 8;
+        ASSERT_EQ(file.rfind("9321.125"), first);
+        ASSERT_EQ(file.rfind("4320.125"), second);
         const auto where = [&](size_t at) {
             const auto lineEnds = std::count(file.begin(), file.begin() + long(at), '\n');
             return " (the Z section values, line " + std::to_string(1 + lineEnds) + ").";
@@ -185,8 +185,8 @@ TEST(FouReader, SeveralThreadsReadWhatOneThreadReads) {
         };
         const std::string inFile = "The map file " + kFouPath + " ";
         const std::pair<std::string, std::string> cases[] = {
-            {marked("1", "43x2.125"), inFile + "holds \"43x2.125\" where a number belongs" + where(second)},
-            {marked("1", "4322.125,,"), inFile + "holds an empty item where a number belongs" + where(second)},
+            {marked("1", "43x0.125"), inFile + "holds \"43x0.125\" where a number belongs" + where(second)},
+            {marked("1", "4320.125,,"), inFile + "holds an empty item where a number belongs" + where(second)},
             {marked("1", "10000.5"), "Your input data looks strange, ZOL > 10000"},
             {marked("10000.5", "4x"), "Your input data looks strange, ZOL > 10000"},
             {marked("4x", "-10001"), inFile + "holds \"4x\" where a number belongs" + where(first)},
