@@ -1,6 +1,7 @@
 // The three kinds of read of the text map formats, and the lenient field rule.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -118,6 +119,47 @@ TEST(TextScannerSeparators, SkippedLineAfterANumber) {
             EXPECT_EQ(in.readTextLine("a label"), nextLine) << text;
         }
     }
+}
+
+// Finding where reads go without reading: past a skipped line and past an item lie the
+// places where the scanner stands after skipLine and after readFloat.
+TEST(TextScannerSkimming, PastLineAndPastItemStopWhereTheReadsStop) {
+    for (const std::string text : {"1.0  \r\nrest\r\nnext", "1.0 ,\rrest\n", "1.0,\ttail\nx", "2e5\t \n\n", "7"}) {
+        TextScanner in(text, kFile);
+        in.readFloat("v");
+        EXPECT_EQ(PastItem(text, 0), in.position()) << text;
+        const size_t afterItem = in.position();
+        if (in.atEnd()) continue;
+        in.skipLine("a line");
+        EXPECT_EQ(PastLine(text, afterItem), in.position()) << text;
+    }
+}
+
+// Item starts counted in blocks on several threads are those a plain walk finds: a byte
+// that is no blank, tab, comma or line end after one that is, or first in the text; also
+// across the blocks' edges, and with bytes such as NUL, VT and FF, which belong to items.
+TEST(TextScannerSkimming, NthItemStartFromAnyPlaceIsThePlainWalks) {
+    std::mt19937 random(7);
+    const std::string alphabet("  \t,\r\n\n1a.-\0\v\f", 14);
+    std::string text(3 * 4096 + 123, ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    text[0] = '5';
+    const auto separator = [](char c) { return c == ' ' || c == '\t' || c == ',' || c == '\r' || c == '\n'; };
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!separator(text[i]) && (i == 0 || separator(text[i - 1]))) starts.push_back(i);
+    for (const int threads : {1, 3})
+        for (const size_t from : {size_t{0}, size_t{17}}) {
+            const ItemStarts items(text, from, threads);
+            for (const size_t at : {from, size_t{4095}, size_t{4096}, size_t{4097}, size_t{8191}, text.size() - 3,
+                                    text.size()})
+                for (const uint64_t n : {1, 2, 50, 1000, 100000}) {
+                    const auto first = size_t(std::lower_bound(starts.begin(), starts.end(), at) - starts.begin());
+                    const size_t expected = first + n - 1 < starts.size() ? starts[first + n - 1] : text.size();
+                    EXPECT_EQ(items.nth(at, n), expected)
+                        << threads << " threads, from " << from << ", at " << at << ", n " << n;
+                }
+        }
 }
 
 TEST(TextScannerLineEnds, CrLfLoneCrAndLoneLfEachEndOneLineAlsoAfterANumber) {
