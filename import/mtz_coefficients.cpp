@@ -2,6 +2,7 @@
 // been checked against the file.
 #include <gemmi/mtz.hpp>
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -32,11 +33,20 @@ std::vector<long long> RecordNumbers(std::string_view record, size_t skip, size_
     return numbers;
 }
 
+// A record's keyword in capitals: gemmi takes keywords in any case.
+std::string Keyword(std::string_view record) {
+    std::string keyword(record.substr(0, 4));
+    for (char& c : keyword) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return keyword;
+}
+
 // gemmi reads the integers of these records into an int without a check: a run of ten
 // digits or more (not the decimals of a real number) is a damaged file.
 bool HasOverlongInteger(std::string_view record) {
-    for (std::string_view keyword : {"NCOL", "NDIF", "SYMI", "COLU", "PROJ", "CRYS", "DATA", "DCEL", "DWAV", "MTZH", "BH "}) {
-        if (record.substr(0, keyword.size()) != keyword) continue;
+    const std::string first = Keyword(record);
+    for (std::string_view keyword : {"NCOL", "NDIF", "SYMI", "SORT", "COLU", "PROJ", "CRYS", "DATA", "DCEL", "DWAV", "MTZH",
+                                     "BH "}) {
+        if (std::string_view(first).substr(0, keyword.size()) != keyword) continue;
         size_t run = 0;
         for (size_t i = 0; i < record.size(); ++i) {
             const bool digit = record[i] >= '0' && record[i] <= '9';
@@ -57,7 +67,8 @@ void CheckHeaderCounts(std::string_view bytes, size_t headerStart, const std::st
         const std::string_view record = bytes.substr(headerStart + r * kRecord, kRecord);
         if (HasOverlongInteger(record))
             FailImport(path, "is damaged: its header record '" + std::string(record.substr(0, 40)) + "' holds a number too large");
-        if (record.substr(0, 4) == "NCOL") {
+        const std::string keyword = Keyword(record);
+        if (keyword == "NCOL") {
             const std::vector<long long> n = RecordNumbers(record, 4, 3);   // columns, reflections, batches
             if (n[0] < 0 || n[1] < 0 || n[2] < 0 || n[2] > (long long)records)
                 FailImport(path, "is damaged: its NCOL record declares " + std::to_string(n[0]) + " columns, " +
@@ -67,11 +78,11 @@ void CheckHeaderCounts(std::string_view bytes, size_t headerStart, const std::st
                 FailImport(path, "is truncated: its " + std::to_string(n[1]) + " reflections of " + std::to_string(n[0]) +
                                      " columns need " + std::to_string(needed) +
                                      " bytes before its header, which starts at byte " + std::to_string(headerStart));
-        } else if (record.substr(0, 4) == "NDIF") {
+        } else if (keyword == "NDIF") {
             const long long datasets = RecordNumbers(record, 4, 1)[0];
             if (datasets < 0 || datasets > (long long)records)
                 FailImport(path, "is damaged: its NDIF record declares " + std::to_string(datasets) + " datasets");
-        } else if (record.substr(0, 3) == "BH ") {
+        } else if (keyword.substr(0, 3) == "BH ") {
             const std::vector<long long> n = RecordNumbers(record, 3, 4);   // number, words, integers, reals
             if (n[2] < 0 || n[3] < 0 || n[2] > 1000 || n[3] > 1000)
                 FailImport(path, "is damaged: a batch header declares " + std::to_string(n[2]) + " integers and " +
