@@ -1,14 +1,21 @@
 #pragma once
-// CCP4/MRC maps written word by word from the format's 1024-byte header, and the density they sample.
+// CCP4/MRC maps written word by word from the format's 1024-byte header, the density they
+// sample, and the import command run in the test's process on files in a folder of its own.
+#include <gtest/gtest.h>
+
 #include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <functional>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "../test_files.h"
+#include "import/import_command.h"
 
 namespace tivarel::test_support {
 
@@ -86,5 +93,28 @@ inline Ccp4File BoxFile(std::array<int, 3> start = {0, 0, 0}, std::array<int, 3>
     }
     return f;
 }
+
+// The command in this process, with the viewer's side files beside it, a cache folder of the
+// test's own and a viewer that is only noted.
+class ImportCommand : public ::testing::Test {
+protected:
+    std::string Put(const std::string& name, const std::string& bytes) const {
+        WriteFile(dir / name, bytes);
+        return (dir / name).string();
+    }
+    std::pair<int, std::string> Import(const std::vector<std::string>& args) const {
+        std::ostringstream out, err;
+        const int status = RunImport(args, out, err, environment);
+        return {status, err.str()};
+    }
+    const TempFolder folder;
+    const std::filesystem::path& dir = folder.path();
+    std::vector<std::string> viewerStarts;   // "viewer map" for each start
+    ImportEnvironment environment{TIVAREL_BIN_DIR, (folder.path() / "cache").string(),
+                                  [this](const std::string& viewer, const std::string& map) {
+                                      viewerStarts.push_back(viewer + " " + map);
+                                      return std::string("the test does not start it");
+                                  }};
+};
 
 }   // namespace tivarel::test_support

@@ -2,14 +2,13 @@
 // Reflection files made by the tests: a small crystal whose structure factors gemmi
 // computes from every atom of the cell written out (no symmetry expansion), written as
 // MTZ (by gemmi), structure-factor mmCIF and small-molecule CIF text; and the density
-// those structure factors give by a direct Fourier sum over the whole sphere.
-#define GEMMI_WRITE_IMPLEMENTATION
+// those structure factors give by a direct Fourier sum over the whole sphere. One test
+// file defines GEMMI_WRITE_IMPLEMENTATION before it, for gemmi's MTZ writer.
 #include <gemmi/it92.hpp>
 #include <gemmi/mtz.hpp>
 #include <gemmi/sfcalc.hpp>
 #include <gemmi/small.hpp>
 #include <gemmi/symmetry.hpp>
-#undef GEMMI_WRITE_IMPLEMENTATION
 
 #include <cmath>
 #include <complex>

@@ -1,22 +1,19 @@
 // Maps from reflections: MTZ, structure-factor mmCIF and small-molecule reflection CIFs,
 // each checked against a direct Fourier sum of the structure factors over the whole sphere.
+#define GEMMI_WRITE_IMPLEMENTATION   // gemmi's MTZ writer, for all the import tests
+#include "reflection_test_data.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 
-#include "../test_files.h"
-#include "import/import_command.h"
 #include "import/import_error.h"
 #include "import/map_coefficients.h"
 #include "import/shelx_hkl.h"
-#include "mapio/mt1_reader.h"
-#include "reflection_test_data.h"
 
 namespace tivarel {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace test_support;
 
 // The map's value at its own grid point (i, j, k) and there the direct sum: no interpolation,
@@ -156,120 +153,6 @@ TEST(MapsFromReflections, ShelxHklListsAreReadByTheirColumns) {
         ADD_FAILURE() << "a line of words was taken";
     } catch (const ImportError& e) {
         EXPECT_STREQ(e.what(), "x.hkl: line 2 is not a reflection (h k l F² σ): '1   2 three 4 5'");
-    }
-}
-
-class ReflectionCommand : public ::testing::Test {
-protected:
-    std::string Put(const std::string& name, const std::string& bytes) const {
-        WriteFile(dir / name, bytes);
-        return (dir / name).string();
-    }
-    std::pair<int, std::string> Import(const std::vector<std::string>& args) const {
-        std::ostringstream out, err;
-        const int status = RunImport(args, out, err);
-        return {status, err.str()};
-    }
-    const TempFolder folder;
-    const fs::path& dir = folder.path();
-};
-
-// The command turns an MTZ into an MT1 map beside it whose values, resampled onto the viewer's
-// grid, follow the direct sum (correlation at least 0.98); the summary tells what was used.
-TEST_F(ReflectionCommand, AnMtzBecomesAnMt1MapThatFollowsTheDensity) {
-    const Crystal crystal = MonoclinicCrystal();
-    const auto [status, err] = Import({Put("refined.mtz", MtzBytes(crystal, UniqueSet(crystal)))});
-    ASSERT_EQ(status, 0) << err;
-    for (const std::string& said : {std::string("columns FWT and PHWT"), std::to_string(UniqueSet(crystal).size()) + " reflections",
-                                   std::string("FFT grid"), std::string("P 1 21 1")})
-        EXPECT_NE(err.find(said), std::string::npos) << said << "\n" << err;
-    const DensityMap mt1 = ReadMt1Map((dir / "refined.mt1").string());
-    const gemmi::UnitCell cell = CellOf(crystal);
-    const std::vector<TestReflection> sphere = WholeSphere(crystal);
-    double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
-    int n = 0;
-    for (int z = 1; z <= mt1.grid.nz(); z += 3)
-        for (int y = 1; y <= mt1.grid.ny(); y += 3)
-            for (int x = 1; x <= mt1.grid.nx(); x += 3, ++n) {
-                // grid point -> fractional, as the viewer computes it: origin + CellMatrix^-1 point
-                const GridParams& g = mt1.gridParams;
-                const gemmi::Position p(g.x0() + (x - 1) * double(g.dx()), g.y0() + (y - 1) * double(g.dy()),
-                                        g.z0() + (z - 1) * double(g.dz()));
-                const gemmi::Fractional f = cell.fractionalize(p);
-                const double expected =
-                    DirectSum(sphere, cell, {f.x + mt1.mapOrigin.x, f.y + mt1.mapOrigin.y, f.z + mt1.mapOrigin.z});
-                const double got = mt1.grid(x, y, z);
-                sx += got, sy += expected, sxx += got * got, syy += expected * expected, sxy += got * expected;
-            }
-    const double correlation = (n * sxy - sx * sy) / std::sqrt((n * sxx - sx * sx) * (n * syy - sy * sy));
-    EXPECT_GT(correlation, 0.98);
-    EXPECT_GT(n, 200);
-}
-
-// A structure's CIF as SHELXL writes it, its reflections inside (_shelx_hkl_file) and comment
-// lines first: one file gives the Fo map, phased by its own atoms, which the map also shows.
-TEST_F(ReflectionCommand, AStructureCifWithItsReflectionsIsPhasedByItself) {
-    const Crystal crystal = MonoclinicCrystal();
-    std::string hkl;
-    for (const TestReflection& r : UniqueSet(crystal))
-        hkl += Format("%4.0f%4.0f%4.0f", r.hkl[0], r.hkl[1], r.hkl[2]) + Format("%8.2f%8.2f\n", std::norm(r.f), 1.0);
-    const std::string cif = StructureCif(crystal) + "_shelx_hkl_file\n;\n" + hkl + "   0   0   0    0.00    0.00\n;\n";
-    const auto [status, err] = Import({Put("structure.cif", cif)});
-    ASSERT_EQ(status, 0) << err;
-    EXPECT_NE(err.find("with phases from " + (dir / "structure.cif").string()), std::string::npos) << err;
-    const DensityMap mt1 = ReadMt1Map((dir / "structure.mt1").string());
-    ASSERT_EQ(mt1.atoms.size(), crystal.atoms.size());
-    EXPECT_EQ(mt1.atoms[0].name, "Fe  ");
-}
-
-// Every bad input ends with one message naming the file and what to do, status 1, and no output.
-TEST_F(ReflectionCommand, BadReflectionInputEndsWithAMessageAndWritesNothing) {
-    const Crystal crystal = MonoclinicCrystal();
-    const std::vector<TestReflection> unique = UniqueSet(crystal);
-    gemmi::Mtz noPhases(true);
-    noPhases.spacegroup = gemmi::find_spacegroup_by_name("P 1 21 1");
-    noPhases.set_cell_for_all(CellOf(crystal));
-    noPhases.add_dataset("x");
-    noPhases.add_column("FP", 'F', -1, -1, false);
-    noPhases.add_column("SIGFP", 'Q', -1, -1, false);
-    const float row[5] = {1, 2, 3, 10, 1};
-    noPhases.set_data(row, 5);
-    std::string noPhasesBytes;
-    noPhases.write_to_string(noPhasesBytes);
-    std::string otherPhase = MtzBytes(crystal, unique);
-    otherPhase.replace(otherPhase.find("PHWT "), 5, "PHIC ");
-    const std::string mtz = MtzBytes(crystal, unique), fcf = FcfBytes(crystal, unique, 1.0, false);
-    const std::string good = StructureCif(crystal), wider = StructureCif(crystal, 1.02);
-    const struct {
-        std::string input, model;
-        std::vector<std::string> options;
-        std::string problem;
-    } cases[] = {
-        {noPhasesBytes, "", {}, "in0: has no phases, so no map can be computed from it (its columns are H, K, L, FP and SIGFP)"},
-        {otherPhase, "", {}, "in1: has no columns FWT/PHWT or 2FOFCWT/PH2FOFCWT or FWT/PHIFWT; its amplitude columns are FWT and its phase "
-         "columns PHIC: choose a pair with --f LABEL --phi LABEL"},
-        {mtz, "", {"--diff"}, "in2: has no columns DELFWT/PHDELWT or FOFCWT/PHFOFCWT or DELFWT/PHIDELFWT"},
-        {mtz.substr(0, mtz.size() / 2), "", {}, "in3: is truncated"},
-        {fcf, "", {}, "in4: holds measured F_squared_meas without phases: give the structure they belong to with --model"},
-        {fcf, wider, {}, "model5: has the cell 7.14 8.16 9.18 Å, 90 110 90°, which differs from the cell of"},
-        {fcf, good, {"--f", "F_meas", "--phi", "phase_calc"}, "in6: has no tags F_meas/phase_calc"},
-        {"data_empty\n_cell.length_a 7\n_cell.length_b 8\n_cell.length_c 9\n_symmetry.space_group_name_H-M 'P 1'\n"
-         "loop_\n_refln.index_h\n_refln.index_k\n_refln.index_l\n_refln.pdbx_FWT\n_refln.pdbx_PHWT\n1 2 3 ? ?\n",
-         "", {}, "in7: holds no reflections with map coefficients"},
-        {good, "", {}, "in8: is a model, not a map or reflections; give it with --model"},
-        {"HEADER    A MODEL\nATOM      1  C   LIG A   1       1.000   2.000   3.000  1.00 20.00           C\n", "", {},
-         "in9: is a model, not a map or reflections; give it with --model"},
-    };
-    for (size_t k = 0; k < std::size(cases); ++k) {
-        const auto& c = cases[k];
-        std::vector<std::string> args{Put("in" + std::to_string(k), c.input)};
-        if (!c.model.empty()) args.insert(args.end(), {"--model", Put("model" + std::to_string(k), c.model)});
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        const auto [status, err] = Import(args);
-        EXPECT_EQ(status, 1) << c.problem;
-        EXPECT_NE(err.find((dir / c.problem).string()), std::string::npos) << err;
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-        EXPECT_FALSE(fs::exists(dir / ("in" + std::to_string(k) + ".mt1"))) << c.problem;
     }
 }
 
