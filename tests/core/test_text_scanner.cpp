@@ -153,7 +153,7 @@ TEST(TextScannerSkimming, NthItemStartFromAnyPlaceIsThePlainWalks) {
             const ItemStarts items(text, from, threads);
             for (const size_t at : {from, size_t{4095}, size_t{4096}, size_t{4097}, size_t{8191}, text.size() - 3,
                                     text.size()})
-                for (const uint64_t n : {1, 2, 50, 1000, 100000}) {
+                for (const uint64_t n : std::initializer_list<uint64_t>{1, 2, 50, 1000, 100000}) {
                     const auto first = size_t(std::lower_bound(starts.begin(), starts.end(), at) - starts.begin());
                     const size_t expected = first + n - 1 < starts.size() ? starts[first + n - 1] : text.size();
                     EXPECT_EQ(items.nth(at, n), expected)
