@@ -13,6 +13,6 @@ tests="$build/tests/core_tests --gtest_brief=1 --gtest_fail_fast"
 tests+=" && $build/tests/import_tests --gtest_brief=1 --gtest_fail_fast"
 tests+=" && xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' $build/tests/app_tests --gtest_brief=1 --gtest_fail_fast"
 # Test output may hold bytes that are not UTF-8; the checker reads it as text.
-exec python3 ../shared/tools/mutants.py tools/mutants.txt \
+exec python3 tools/mutants.py tools/mutants.txt \
     --build "flock /tmp/tivarel-build.lock cmake --build $build --target side_files core_tests import_tests app_tests" \
     --test "bash -o pipefail -c \"($tests) 2>&1 | iconv -c -f UTF-8 -t UTF-8\"" --timeout 900 "$@"
