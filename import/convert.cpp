@@ -117,6 +117,9 @@ public:
         for (size_t a = 0; a < 3; ++a)
             for (int k = 0; k < n[a]; ++k) point_[a].push_back(double(mt1.first[a]) + k * double(mt1.step[a]));
         rowStencils_ = inverse_[1][0] == 0.0 && inverse_[2][0] == 0.0;
+        // When x alone gives the fractional x (orthogonal cells), its stencils are found once.
+        if (inverse_[0][1] == 0.0 && inverse_[0][2] == 0.0)
+            for (const double px : point_[0]) columnStencils_.push_back(map_.stencil(0, origin_[0] + inverse_[0][0] * px));
     }
 
     void run(const std::function<void(int)>& progress) {
@@ -151,21 +154,29 @@ private:
             for (size_t i = 0; i < 3; ++i)
                 row[i] = origin_[i] + inverse_[i][2] * point_[2][size_t(z)] + inverse_[i][1] * point_[1][size_t(y)];
             std::optional<AxisStencil> sy, sz;
+            std::optional<MapDensity::RowBlend> rows;
             if (rowStencils_) {
                 sy = map_.stencil(1, row[1]);
                 sz = map_.stencil(2, row[2]);
+                if (sy && sz) rows = map_.blend(*sy, *sz);
             }
             float* values = &grid_(1, y + 1, z + 1);
             for (int x = 0; x < grid_.nx(); ++x) {
-                Vec3d f = row;
-                for (size_t i = 0; i < 3; ++i) f[i] += inverse_[i][0] * point_[0][size_t(x)];
-                if (!rowStencils_) {
-                    sy = map_.stencil(1, f[1]);
-                    sz = map_.stencil(2, f[2]);
+                std::optional<double> v;
+                if (rowStencils_) {
+                    if (rows) {
+                        const std::optional<AxisStencil> sx =
+                            columnStencils_.empty() ? map_.stencil(0, row[0] + inverse_[0][0] * point_[0][size_t(x)])
+                                                    : columnStencils_[size_t(x)];
+                        if (sx) v = MapDensity::Along(*rows, *sx);
+                    }
+                } else {
+                    Vec3d f = row;
+                    for (size_t i = 0; i < 3; ++i) f[i] += inverse_[i][0] * point_[0][size_t(x)];
+                    v = map_.valueAt(f);
                 }
-                const std::optional<AxisStencil> sx = sy && sz ? map_.stencil(0, f[0]) : std::nullopt;
-                if (sx) {
-                    values[x] = float(map_.interpolate(*sx, *sy, *sz) * scale_);
+                if (v) {
+                    values[x] = float(*v * scale_);
                 } else {
                     values[x] = out_.fillValue;
                     ++outside;
@@ -184,6 +195,7 @@ private:
     Vec3d origin_{};
     std::array<std::vector<double>, 3> point_;   // grid frame coordinate of each point along x, y, z
     bool rowStencils_ = false;                   // y and z stencils are the same along a row
+    std::vector<std::optional<AxisStencil>> columnStencils_;   // x stencil of each column, when it is one
     std::atomic<int> next_{0}, done_{0};
     std::atomic<uint64_t> outside_{0};
     int reported_ = 0;

@@ -50,19 +50,29 @@ std::optional<AxisStencil> MapDensity::stencil(size_t axis, double fractional) c
     return BoxStencil(g, dataSize[axis]);
 }
 
-double MapDensity::interpolate(const AxisStencil& x, const AxisStencil& y, const AxisStencil& z) const {
+MapDensity::RowBlend MapDensity::blend(const AxisStencil& y, const AxisStencil& z) const {
     const size_t nx = size_t(dataSize[0]), nxy = nx * size_t(dataSize[1]);
-    const float* row[4] = {&values[y.low * nx + z.low * nxy], &values[y.high * nx + z.low * nxy],
-                           &values[y.low * nx + z.high * nxy], &values[y.high * nx + z.high * nxy]};
-    const double wx[2] = {1.0 - x.weight, x.weight}, wy[2] = {1.0 - y.weight, y.weight}, wz[2] = {1.0 - z.weight, z.weight};
+    RowBlend rows;
+    rows.row = {&values[y.low * nx + z.low * nxy], &values[y.high * nx + z.low * nxy], &values[y.low * nx + z.high * nxy],
+                &values[y.high * nx + z.high * nxy]};
+    rows.weight = {(1.0 - y.weight) * (1.0 - z.weight), y.weight * (1.0 - z.weight), (1.0 - y.weight) * z.weight,
+                   y.weight * z.weight};
+    return rows;
+}
+
+double MapDensity::Along(const RowBlend& rows, const AxisStencil& x) {
+    const double wx[2] = {1.0 - x.weight, x.weight};
     const size_t at[2] = {x.low, x.high};
     double sum = 0.0;
     // Corners of no weight are left out, so that a missing value there does not spoil the sum.
-    for (size_t corner = 0; corner < 8; ++corner) {
-        const double w = wx[corner & 1] * wy[(corner >> 1) & 1] * wz[corner >> 2];
-        if (w != 0.0) sum += w * double(row[corner >> 1][at[corner & 1]]);
-    }
+    for (size_t r = 0; r < 4; ++r)
+        for (size_t k = 0; k < 2; ++k)
+            if (const double w = wx[k] * rows.weight[r]; w != 0.0) sum += w * double(rows.row[r][at[k]]);
     return sum;
+}
+
+double MapDensity::interpolate(const AxisStencil& x, const AxisStencil& y, const AxisStencil& z) const {
+    return Along(blend(y, z), x);
 }
 
 std::optional<double> MapDensity::valueAt(const Vec3d& fractional) const {

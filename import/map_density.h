@@ -51,6 +51,14 @@ struct MapDensity {
     // outside a box's data), and the value the three stencils give.
     std::optional<AxisStencil> stencil(size_t axis, double fractional) const;
     double interpolate(const AxisStencil& x, const AxisStencil& y, const AxisStencil& z) const;
+    // The four data rows along x, and their weights, that stencils along y and z pick; then
+    // a value along those rows. Together they are `interpolate`, for reuse along a row.
+    struct RowBlend {
+        std::array<const float*, 4> row{};
+        std::array<double, 4> weight{};
+    };
+    RowBlend blend(const AxisStencil& y, const AxisStencil& z) const;
+    static double Along(const RowBlend& rows, const AxisStencil& x);
     // Finest distance between grid points along a cell edge (Angstrom).
     double finestSpacing() const;
 };
