@@ -97,10 +97,15 @@ gemmi::Mtz ReadMtz(std::string_view bytes, const std::string& path) {
     gemmi::Mtz mtz;
     gemmi::MemoryStream stream(bytes.data(), bytes.size());
     WithGemmi(path, "cannot be read as an MTZ file: ", [&] { mtz.read_first_bytes(stream); });
-    const long long headerStart = 4 * (mtz.header_offset - 1);
-    if (mtz.header_offset < 1 || headerStart < (long long)kDataStart || headerStart >= (long long)bytes.size())
-        FailImport(path, "is truncated: " + std::to_string(bytes.size()) + " bytes, but its header should start at byte " +
-                             std::to_string(headerStart));
+    // The header's place, in words from 1; checked before it is turned into bytes.
+    const int64_t word = mtz.header_offset;
+    if (word < 1 || word > int64_t(bytes.size() / 4))
+        FailImport(path, "is truncated or damaged: " + std::to_string(bytes.size()) +
+                             " bytes, but its header should start at word " + std::to_string(word));
+    const long long headerStart = 4 * (word - 1);
+    if (headerStart < (long long)kDataStart)
+        FailImport(path, "is damaged: its header starts at byte " + std::to_string(headerStart) +
+                             ", inside the 80 bytes before the reflections");
     CheckHeaderCounts(bytes, size_t(headerStart), path);
     WithGemmi(path, "cannot be read as an MTZ file: ", [&] {
         mtz.read_main_headers(stream);
