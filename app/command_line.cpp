@@ -25,18 +25,20 @@ std::string ShellWord(const std::string& text) {
     return quoted + "'";
 }
 
-// If `text` starts with `flag`: sets the mode and drops the flag and one following character.
-void TakeSwitch(std::string& text, const std::string& flag, std::string& stereoMode) {
+// If the text starts with `flag`: sets the mode and drops the flag and one following character.
+void TakeSwitch(CommandLine& line, const std::string& flag, StereoMode mode) {
+    std::string& text = line.mapPath;
     if (text.compare(0, flag.size(), flag) != 0) return;
-    stereoMode = flag.substr(1);
+    line.stereoMode = mode;
     text = text.size() > flag.size() + 1 ? text.substr(flag.size() + 1) : std::string();
 }
 }  // namespace
 
-void ParseSwitches(std::string& text, std::string& stereoMode) {
-    TakeSwitch(text, "-StereoHW", stereoMode);
-    TakeSwitch(text, "-StereoInterlaced", stereoMode);
-    if (stereoMode == "Nothing") stereoMode = "NoStereo";
+CommandLine ParseCommandLine(const std::string& text) {
+    CommandLine line{StereoMode::None, text};
+    TakeSwitch(line, "-StereoHW", StereoMode::Hardware);
+    TakeSwitch(line, "-StereoInterlaced", StereoMode::Interlaced);
+    return line;
 }
 
 std::string ExtensionOf(const std::string& fileName) {

@@ -2,12 +2,19 @@
 // The command text: an optional stereo switch, one separator character, the map path.
 #include <string>
 
+#include "view/modes.h"
+
 namespace tivarel {
 
-// Strips "-StereoHW" and then "-StereoInterlaced" (each with the one character after it)
-// from the front of `text`, setting `stereoMode`; "Nothing" becomes "NoStereo".
-// What is left of `text` is the map path, verbatim.
-void ParseSwitches(std::string& text, std::string& stereoMode);
+struct CommandLine {
+    StereoMode stereoMode = StereoMode::None;
+    std::string mapPath;   // empty: the map is chosen in a dialog
+};
+
+// Takes "-StereoHW" and then "-StereoInterlaced" (each with the one character after it,
+// whatever it is) off the front of the text, compared exactly; both may match, the last
+// one wins. What is left is the map path, verbatim.
+CommandLine ParseCommandLine(const std::string& text);
 
 enum class MapFormat { Mt1, Fou, Grd, Unknown };
 

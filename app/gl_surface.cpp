@@ -51,10 +51,10 @@ bool DisplayHasStereo() {
     return b.stereo && b.doubleBuffer && b.depth >= 16;
 }
 
-QSurfaceFormat SurfaceFormatFor(const std::string& stereoMode) {
+QSurfaceFormat SurfaceFormatFor(StereoMode stereoMode) {
     QSurfaceFormat f = BaseFormat();
-    if (stereoMode == "StereoHW" && DisplayHasStereo()) f.setStereo(true);
-    if (stereoMode == "StereoInterlaced") f.setStencilBufferSize(1);
+    if (stereoMode == StereoMode::Hardware && DisplayHasStereo()) f.setStereo(true);
+    if (stereoMode == StereoMode::Interlaced) f.setStencilBufferSize(1);
     return f;
 }
 
@@ -63,13 +63,13 @@ GLSurface::GLSurface(const QSurfaceFormat& format, Handlers handlers) : handlers
     setFormat(format);
 }
 
-bool GLSurface::createContext(const std::string& stereoMode) {
+bool GLSurface::createContext(StereoMode stereoMode) {
     create();
     context_ = new QOpenGLContext(this);
     context_->setFormat(requestedFormat());
     if (!context_->create() || !context_->makeCurrent(this)) return false;
     const GrantedBits b = QueryBits();
-    return b.doubleBuffer && b.depth >= 16 && (stereoMode != "StereoInterlaced" || b.stencil >= 1);
+    return b.doubleBuffer && b.depth >= 16 && (stereoMode != StereoMode::Interlaced || b.stencil >= 1);
 }
 
 bool GLSurface::makeCurrent() { return context_ && context_->makeCurrent(this); }
@@ -88,7 +88,7 @@ void GLSurface::releaseContext() {
 int GLSurface::pixelWidth() const { return static_cast<int>(width() * devicePixelRatio() + 0.5); }
 int GLSurface::pixelHeight() const { return static_cast<int>(height() * devicePixelRatio() + 0.5); }
 
-void GLSurface::RunResize() {
+void GLSurface::runResize() {
     resizedTo_ = QSize(pixelWidth(), pixelHeight());
     handlers_.resize();
 }
@@ -97,12 +97,12 @@ void GLSurface::exposeEvent(QExposeEvent*) {
     if (!isExposed() || !context_) return;
     // The resize routine runs before the first paint and after any change of size
     // (or pixel ratio) that happened while the window was hidden; it paints itself.
-    if (resizedTo_ != QSize(pixelWidth(), pixelHeight())) RunResize();
+    if (resizedTo_ != QSize(pixelWidth(), pixelHeight())) runResize();
     else handlers_.paint();
 }
 
 void GLSurface::resizeEvent(QResizeEvent*) {
-    if (isExposed() && context_) RunResize();   // otherwise the next expose runs it
+    if (isExposed() && context_) runResize();   // otherwise the next expose runs it
 }
 
 }  // namespace tivarel

@@ -5,12 +5,13 @@
 #include <QWindow>
 
 #include <functional>
-#include <string>
+
+#include "view/modes.h"
 
 namespace tivarel {
 
 // What the stereo mode needs of the surface, and whether the display gives it.
-QSurfaceFormat SurfaceFormatFor(const std::string& stereoMode);
+QSurfaceFormat SurfaceFormatFor(StereoMode stereoMode);
 // True when the display grants a double-buffered stereo surface with depth.
 bool DisplayHasStereo();
 
@@ -27,7 +28,7 @@ public:
 
     // Creates the context once for the whole run; false when it cannot be had or lacks
     // the double buffer, depth or stencil bits that the mode needs.
-    bool createContext(const std::string& stereoMode);
+    bool createContext(StereoMode stereoMode);
     bool makeCurrent();
     void swapBuffers();
     void releaseContext();
@@ -40,13 +41,14 @@ public:
 protected:
     void exposeEvent(QExposeEvent*) override;
     void resizeEvent(QResizeEvent*) override;
-    void RunResize();
     void mousePressEvent(QMouseEvent* e) override { handlers_.mousePress(e); }
     void mouseReleaseEvent(QMouseEvent* e) override { handlers_.mouseRelease(e); }
     void mouseMoveEvent(QMouseEvent* e) override { handlers_.mouseMove(e); }
     void keyPressEvent(QKeyEvent* e) override { handlers_.keyPress(e); }
 
 private:
+    void runResize();
+
     Handlers handlers_;
     QOpenGLContext* context_ = nullptr;
     QSize resizedTo_;   // the pixel size the resize routine last ran for; empty before the first

@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/platform.h"
 #include "app/qt_platform.h"
@@ -16,6 +17,7 @@ int main(int argc, char* argv[]) {
         if (i > 1) commandText += ' ';
         commandText += argv[i];
     }
+    const tivarel::CommandLine commandLine = tivarel::ParseCommandLine(commandText);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tivarel");
     // Qt takes the user's locale; numbers in files, messages and text boxes use a decimal point.
@@ -25,7 +27,7 @@ int main(int argc, char* argv[]) {
     platform.setOwner(&window);
     // The start-up cannot go on from any failure: it ends the program with its message.
     try {
-        tivarel::RunOrStop(platform, [&] { window.start(commandText); });
+        tivarel::RunOrStop(platform, [&] { window.start(commandLine); });
     } catch (const std::exception& failure) {
         platform.endWithMessage(failure.what());
     }

@@ -26,31 +26,30 @@ namespace tivarel {
 namespace {
 constexpr int kInnerWidth = 564;
 constexpr int kInnerHeight = 494;
-constexpr int kKeyEscape = 27;
-constexpr int kKeyNone = 0;
 constexpr int kBlockedPollMs = 50;
 
-int ButtonCode(Qt::MouseButton b) {
+MouseButton ButtonOf(Qt::MouseButton b) {
     switch (b) {
-    case Qt::LeftButton: return 1;
-    case Qt::RightButton: return 2;
-    case Qt::MiddleButton: return 4;
-    default: return 0;
+    case Qt::LeftButton: return MouseButton::Left;
+    case Qt::RightButton: return MouseButton::Right;
+    case Qt::MiddleButton: return MouseButton::Middle;
+    default: return MouseButton::None;
     }
 }
 
-int ShiftState(Qt::KeyboardModifiers m) {
-    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+Modifiers ModifiersOf(Qt::KeyboardModifiers m) {
+    return {m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::ControlModifier), m.testFlag(Qt::AltModifier)};
 }
 
-int KeyCode(int qtKey) {
+// By the key, not by its code: punctuation shares its Qt codes with the arrows' numbers.
+Key KeyOf(int qtKey) {
     switch (qtKey) {
-    case Qt::Key_Left: return kKeyLeft;
-    case Qt::Key_Up: return kKeyUp;
-    case Qt::Key_Right: return kKeyRight;
-    case Qt::Key_Down: return kKeyDown;
-    case Qt::Key_Escape: return kKeyEscape;
-    default: return kKeyNone;   // a key the table does not name matches nothing
+    case Qt::Key_Left: return Key::Left;
+    case Qt::Key_Up: return Key::Up;
+    case Qt::Key_Right: return Key::Right;
+    case Qt::Key_Down: return Key::Down;
+    case Qt::Key_Escape: return Key::Escape;
+    default: return Key::None;
     }
 }
 }  // namespace
@@ -73,9 +72,9 @@ MainWindow::~MainWindow() {
     about_.reset();
 }
 
-void MainWindow::start(const std::string& commandText) {
-    program_.state.stereoMode = "Nothing";
-    program_.OpenMap(commandText);
+void MainWindow::start(const CommandLine& commandLine) {
+    program_.state.stereoMode = commandLine.stereoMode;
+    program_.OpenMap(commandLine.mapPath);
     ResetView();
     createSurface();
     render::InitDepth();
@@ -98,7 +97,7 @@ void MainWindow::createSurface() {
         },
         [this](QKeyEvent* e) { handle([this, e] { onKey(e); }); },
     };
-    const std::string& mode = program_.state.stereoMode;
+    const StereoMode mode = program_.state.stereoMode;
     surface_ = new GLSurface(SurfaceFormatFor(mode), std::move(handlers));
     QWidget* container = QWidget::createWindowContainer(surface_, this);
     container->setMinimumSize(1, 1);
@@ -120,9 +119,9 @@ std::pair<int, int> MainWindow::drawingSize() const {
     return {w, h};
 }
 
-bool MainWindow::drawFrame() {
+void MainWindow::drawFrame() {
     const ProgramState& s = program_.state;
-    if (s.stereoMode == "StereoInterlaced") {
+    if (s.stereoMode == StereoMode::Interlaced) {
         // The window system may reallocate the ancillary buffers some time after a
         // resize, which loses the stencil rows; drawing the mask costs little, so
         // every interlaced frame starts from a fresh one.
@@ -131,7 +130,7 @@ bool MainWindow::drawFrame() {
     }
     const render::Scene scene{s, program_.layers, program_.triangles, program_.segments, program_.map,
                               program_.bonds, program_.peaks.rows.data(), program_.peaks.count, pickPoint_};
-    return render::DrawFrame(s.stereoMode, s.extentX, s.extentY, view_,
+    render::DrawFrame(s.stereoMode, s.extentX, s.extentY, view_,
                              [&] { render::DrawScene(scene, sceneBuffers_.get(), program_.state.listValid); });
 }
 
@@ -142,7 +141,8 @@ void MainWindow::paint() {
     painting_ = true;
     const auto error = static_cast<int16_t>(glGetError());
     if (error != 0) platform_.showMessage("Warning: OpenGL error nuber:" + FormatNumber(error));
-    if (drawFrame()) surface_->swapBuffers();
+    drawFrame();
+    surface_->swapBuffers();
     painting_ = false;
 }
 
@@ -151,7 +151,7 @@ void MainWindow::resizeView() {
     const auto [w, h] = drawingSize();
     ProgramState& s = program_.state;
     s.extentX = s.extentY = 1.0f;
-    if (s.stereoMode == "StereoInterlaced") render::BuildInterlaceMask(w, h);
+    if (s.stereoMode == StereoMode::Interlaced) render::BuildInterlaceMask(w, h);
     glViewport(0, 0, w, h);
     std::tie(s.extentX, s.extentY) = WindowExtents(w, h);
     paint();
@@ -190,9 +190,9 @@ void MainWindow::ResetView() {
     s.showAtoms = true;
     s.showMarker = false;
     s.showCell = false;
-    s.pickMode = "3D";
+    s.pickMode = PickMode::Surface;
     program_.EmptyPeakList();
-    s.meshStyle = 1;
+    s.meshStyle = MeshStyle::Web;
     // Only the preset buttons need the presets: without them the program still starts,
     // and a button tells what is wrong when it is pressed.
     try {
@@ -214,7 +214,7 @@ void MainWindow::ResetView() {
 void MainWindow::showControlPanel() {
     if (!panel_) {
         ControlPanel::Host host{
-            [this](const std::string& direction) { handle([this, &direction] { SetView(direction); }); },
+            [this](ViewAxis axis) { handle([this, axis] { SetView(axis); }); },
             [this] { handle([this] { paint(); }); },
         };
         panel_ = std::make_unique<ControlPanel>(program_, presets_, presetsProblem_, std::move(host));
@@ -230,16 +230,16 @@ void MainWindow::unloadControlPanel() {
     panel_.reset();
 }
 
-void MainWindow::SetView(const std::string& direction) {
-    SetViewQuat(view_, direction);
+void MainWindow::SetView(ViewAxis axis) {
+    SetViewQuat(view_, axis);
     updateIdleLoop();
     paint();
 }
 
-void MainWindow::mouseDown(int button, int shift, float x, float y) {
-    tivarel::MouseDown(view_, button, shift, x, y);
+void MainWindow::mouseDown(MouseButton button, Modifiers modifiers, float x, float y) {
+    tivarel::MouseDown(view_, button, modifiers, x, y);
     updateIdleLoop();
-    if (button == kRightButton) PickPeak(x, y);
+    if (button == MouseButton::Right) PickPeak(x, y);
 }
 
 void MainWindow::PickPeak(float x, float y) {
@@ -250,13 +250,13 @@ void MainWindow::PickPeak(float x, float y) {
     const ProgramState& s = program_.state;
     const picking::PickCamera camera{s.extentX, s.extentY, view_};
     bool found = false;
-    if (s.pickMode == "2D") {
+    if (s.pickMode == PickMode::Plane) {
         const GridParams& g = program_.map.gridParams;
         const float z = static_cast<float>(program_.layers.zSection - 1) * g.dz() + g.z0();
         const float xmax = static_cast<float>(g.nx() - 1) * g.dx() + g.x0();
         const float ymax = static_cast<float>(g.ny() - 1) * g.dy() + g.y0();
         found = picking::Pick2D(X, Y, g.x0(), xmax, g.y0(), ymax, z, camera, pickPoint_);
-    } else if (s.pickMode == "3D") {
+    } else {
         const auto result = picking::Pick3D(X, Y, program_.triangles, program_.layers.used, camera, pickPoint_);
         if (result == picking::Pick3DResult::NotOneLayer)
             platform_.showMessage("Exactly 1 layer must be used for 3D ZOL map picking  !!");
@@ -281,7 +281,7 @@ void MainWindow::clearPeaks() {
     paint();
 }
 
-void MainWindow::mouseUp(int button) { tivarel::MouseUp(view_, button); }
+void MainWindow::mouseUp(MouseButton button) { tivarel::MouseUp(view_, button); }
 
 void MainWindow::mouseMove(float x, float y) {
     const int w = static_cast<int>(std::nearbyint(surface_ ? surface_->width() : 1));
@@ -290,10 +290,10 @@ void MainWindow::mouseMove(float x, float y) {
     updateIdleLoop();
 }
 
-void MainWindow::keyDown(int keyCode) {
-    KeyDownMove(view_, keyCode);
+void MainWindow::keyDown(Key key) {
+    KeyDownMove(view_, key);
     updateIdleLoop();
-    if (keyCode == kKeyEscape) closeProgram();
+    if (key == Key::Escape) closeProgram();
     paint();
 }
 
@@ -303,9 +303,9 @@ void MainWindow::keyPress(char character) {
     switch (character) {
     case 'h': showControlPanel(); break;
     case 'q': closeProgram(); return;
-    case 'x': SetView("X"); break;
-    case 'y': SetView("Y"); break;
-    case 'z': SetView("Z"); break;
+    case 'x': SetView(ViewAxis::X); break;
+    case 'y': SetView(ViewAxis::Y); break;
+    case 'z': SetView(ViewAxis::Z); break;
     case '-': stepSection(-1); break;
     case '+': stepSection(+1); break;
     default: break;
@@ -345,15 +345,14 @@ void MainWindow::updateIdleLoop() {
 }
 
 void MainWindow::onMousePress(QMouseEvent* e) {
-    const int button = ButtonCode(e->button());
-    mouseDown(button, ShiftState(e->modifiers()), static_cast<float>(e->position().x()),
+    mouseDown(ButtonOf(e->button()), ModifiersOf(e->modifiers()), static_cast<float>(e->position().x()),
               static_cast<float>(e->position().y()));
 }
 
-void MainWindow::onMouseRelease(QMouseEvent* e) { mouseUp(ButtonCode(e->button())); }
+void MainWindow::onMouseRelease(QMouseEvent* e) { mouseUp(ButtonOf(e->button())); }
 
 void MainWindow::onKey(QKeyEvent* e) {
-    keyDown(KeyCode(e->key()));
+    keyDown(KeyOf(e->key()));
     // Every key with a character raises the key-press handler too; characters the
     // handler does not know (non-ASCII among them) come as 0 and only repaint.
     const QString text = e->text();

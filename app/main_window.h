@@ -8,6 +8,7 @@
 #include <utility>
 #include <memory>
 
+#include "app/command_line.h"
 #include "app/platform.h"
 #include "app/program.h"
 #include "app/progress_window.h"
@@ -35,24 +36,24 @@ public:
 
     // The start-up: opens the map named by the command text (or chosen in a dialog),
     // resets the view, creates the GL surface and shows the window.
-    void start(const std::string& commandText);
+    void start(const CommandLine& commandLine);
 
     // The frame cycle.
     void paint();
-    // Draws the frame into the back buffer without swapping; false for an unknown mode.
-    bool drawFrame();
+    // Draws the frame into the back buffer without swapping.
+    void drawFrame();
     void resizeView();
     // Offers the peaks for saving, releases the context and the other windows, ends the program.
     void closeProgram();
     [[noreturn]] void fatalError(const std::string& message);
 
     // Navigation.
-    void mouseDown(int button, int shift, float x, float y);
-    void mouseUp(int button);
+    void mouseDown(MouseButton button, Modifiers modifiers, float x, float y);
+    void mouseUp(MouseButton button);
     void mouseMove(float x, float y);
-    void keyDown(int keyCode);
+    void keyDown(Key key);
     void keyPress(char character);
-    void SetView(const std::string& direction);
+    void SetView(ViewAxis axis);
     // A right click: picks in the contour plane or in the used surface, then offers the peak.
     void PickPeak(float x, float y);
     void ResetView();

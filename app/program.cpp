@@ -29,8 +29,8 @@ std::string TimeStamp() {
 const char* const kMapFilter = "ZOL map files (*.mt1,*.fou,*.grd)|*.mt1;*.fou;*.grd|All files (*.*)|*.*";
 }
 
-void SetLayerDefaults(LayerSettings& layers, int16_t& meshStyle, float lower, float upper) {
-    meshStyle = 1;
+void SetLayerDefaults(LayerSettings& layers, MeshStyle& meshStyle, float lower, float upper) {
+    meshStyle = MeshStyle::Web;
     for (int layer = 1; layer <= 3; ++layer) layers.layerUsed(layer) = true;
     layers.zSection = 1;
     layers.showContourMap = true;
@@ -47,9 +47,8 @@ Program::Program(Platform& platform, ProgressSink* progress) : platform_(platfor
 
 Program::~Program() { platform_.setRescue(nullptr); }
 
-bool Program::OpenMap(const std::string& commandText) {
-    std::string path = commandText;
-    ParseSwitches(path, state.stereoMode);
+bool Program::OpenMap(const std::string& mapPath) {
+    std::string path = mapPath;
     if (path.empty()) {
         std::optional<std::string> chosen = platform_.openFileDialog(dialogFileName, kMapFilter);
         if (!chosen && hasMap_) return false;   // a cancel from the menu keeps the map shown

@@ -23,7 +23,7 @@ namespace tivarel {
 class Platform;
 
 // Levels at 10, 30 and 50 % of [lower, upper], all layers used, plane 1, web style.
-void SetLayerDefaults(LayerSettings& layers, int16_t& meshStyle, float lower, float upper);
+void SetLayerDefaults(LayerSettings& layers, MeshStyle& meshStyle, float lower, float upper);
 
 // Confirmed peaks, in the grid frame; rows past `count` are stale and never read.
 struct PeakTable {
@@ -40,9 +40,10 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // Chooses, reads and prepares a map; on any failure the program ends.
-    // Returns false only when the open dialog was cancelled while a map is shown.
-    bool OpenMap(const std::string& commandText);
+    // Reads and prepares the map at the path, or one chosen in the open dialog when the
+    // path is empty; on any failure the program ends. Returns false only when the open
+    // dialog was cancelled while a map is shown.
+    bool OpenMap(const std::string& mapPath);
     // Rebuilds the surfaces of the used layers and the contour map.
     void GenerateFields();
     // Asks whether to add the picked point; the 201st peak ends the program.

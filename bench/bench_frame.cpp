@@ -89,15 +89,15 @@ double SpinStepsPerSecond(MainWindow& window) {
 }
 
 void Report(const char* scene, MainWindow& window) {
-    for (int style : {1, 2}) {
-        window.program().state.meshStyle = static_cast<int16_t>(style);
+    for (const MeshStyle style : {MeshStyle::Web, MeshStyle::Triangle}) {
+        window.program().state.meshStyle = style;
         const FrameCost c = Measure(window);
         std::printf("%-22s %-9s rebuild and frame %7.1f ms (worst %7.1f)   frame %7.1f ms (worst %7.1f)   "
                     "ratio of the best %4.2f\n",
-                    scene, style == 1 ? "web" : "triangle", c.rebuild.best, c.rebuild.worst, c.frame.best, c.frame.worst,
+                    scene, style == MeshStyle::Web ? "web" : "triangle", c.rebuild.best, c.rebuild.worst, c.frame.best, c.frame.worst,
                     c.rebuild.best / c.frame.best);
     }
-    window.program().state.meshStyle = 1;
+    window.program().state.meshStyle = MeshStyle::Web;
     Measure(window);
     std::printf("%-22s spin      %8.1f steps per second\n", scene, SpinStepsPerSecond(window));
 }
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     tivarel::QtPlatform platform;
     tivarel::MainWindow window(platform);
-    window.start(TIVAREL_SOURCE_DIR "/data/sample.fou");
+    window.start({tivarel::StereoMode::None, TIVAREL_SOURCE_DIR "/data/sample.fou"});
     while (!window.surface()->isExposed()) QApplication::processEvents();
     window.surface()->makeCurrent();
     std::printf("GL renderer: %s, %s\n", glGetString(GL_RENDERER), glGetString(GL_VERSION));

@@ -101,7 +101,7 @@ void ReportSteps(const std::string& path) {
     }
     start = Clock::now();
     LayerSettings layers;
-    int16_t meshStyle = 0;
+    MeshStyle meshStyle = MeshStyle::Triangle;
     SetLayerDefaults(layers, meshStyle, map.gridParams.minValue(), DefaultUpperValue(map.gridParams, false));
     const double levels = Ms(start);
     start = Clock::now();
@@ -147,7 +147,7 @@ void ReportFirstFrame(const std::string& path, const Clock::time_point* programS
     MainWindow window(platform);
     platform.setOwner(&window);
     const auto opening = Clock::now();
-    window.start(path);
+    window.start({StereoMode::None, path});
     const double load = Ms(opening);
     while (window.program().state.listValid == 0) QApplication::processEvents(QEventLoop::AllEvents, 5);
     window.surface()->makeCurrent();

@@ -104,18 +104,17 @@ void WriteAtomsAndBonds(SceneWriter& w, const PovScene& s) {
     w.line("}");
 }
 
-// Web style: spokes from the centre to the corners; triangle style: the three edges;
-// any other style writes nothing, as nothing is drawn on screen for it.
-void WriteTriangle(SceneWriter& w, const TriangleRecord& t, int meshStyle) {
+// Web style: spokes from the centre to the corners; triangle style: the three edges.
+void WriteTriangle(SceneWriter& w, const TriangleRecord& t, MeshStyle meshStyle) {
     const Point3& a = t.point[0];
     const Point3& b = t.point[1];
     const Point3& c = t.point[2];
-    if (meshStyle == 1) {
+    if (meshStyle == MeshStyle::Web) {
         const Point3 m = TriangleCenter(a, b, c);
         w.cylinder(a, m, "cylRadius");
         w.cylinder(m, b, "cylRadius");
         w.cylinder(m, c, "cylRadius");
-    } else if (meshStyle == 2) {
+    } else {
         w.cylinder(a, b, "cylRadius");
         w.cylinder(b, c, "cylRadius");
         w.cylinder(c, a, "cylRadius");

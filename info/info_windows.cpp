@@ -23,6 +23,15 @@ QLabel* AddLabel(QGridLayout* grid, const char* name, const QString& text, int r
 }
 }  // namespace
 
+std::string StereoModeName(StereoMode mode) {
+    switch (mode) {
+    case StereoMode::None: return "NoStereo";
+    case StereoMode::Hardware: return "StereoHW";
+    case StereoMode::Interlaced: return "StereoInterlaced";
+    }
+    return {};
+}
+
 AboutWindow::AboutWindow(const AboutFacts& facts) : QWidget(nullptr, Qt::Window) {
     setWindowTitle("About");
     auto* grid = new QGridLayout(this);
@@ -36,7 +45,7 @@ AboutWindow::AboutWindow(const AboutFacts& facts) : QWidget(nullptr, Qt::Window)
     driversCaption = AddLabel(grid, "driversCaption", "Active OpenGL drivers:", 2, 0);
     driversLabel = AddLabel(grid, "driversLabel", QString::fromStdString(facts.glVendor + " " + facts.glVersion), 2, 1);
     modeCaption = AddLabel(grid, "modeCaption", "Graphic Display Mode:", 3, 0);
-    modeLabel = AddLabel(grid, "modeLabel", QString::fromStdString(facts.stereoMode), 3, 1);
+    modeLabel = AddLabel(grid, "modeLabel", QString::fromStdString(StereoModeName(facts.stereoMode)), 3, 1);
     trianglesCaption = AddLabel(grid, "trianglesCaption", "Actual number of TVR  triangles:", 4, 0);
     trianglesLabel = AddLabel(grid, "trianglesLabel", QString::fromStdString(FormatNumber(facts.usedTriangles)), 4, 1);
 }

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "view/modes.h"
+
 class QLabel;
 class QPlainTextEdit;
 
@@ -13,7 +15,7 @@ namespace tivarel {
 // What the About window shows.
 struct AboutFacts {
     std::string glVendor, glVersion;
-    std::string stereoMode;
+    StereoMode stereoMode = StereoMode::None;
     int32_t usedTriangles = 0;
 };
 
@@ -25,6 +27,9 @@ public:
     // Captions and the values filled at load: OpenGL driver, display mode, triangle count.
     QLabel *driversCaption, *driversLabel, *modeCaption, *modeLabel, *trianglesCaption, *trianglesLabel;
 };
+
+// The stereo mode as the About window names it.
+std::string StereoModeName(StereoMode mode);
 
 // The help text: every line of the file followed by a line end, also the last one.
 std::string HelpText(const std::string& fileBytes);

@@ -143,8 +143,8 @@ void ControlPanel::buildStyleFrame() {
     SetIcon(atomsBox, BallsIcon());
     SetIcon(cellBox, CellBoxIcon());
     ProgramState& s = program_.state;
-    connect(webStyleButton, &QRadioButton::clicked, this, [&s] { s.meshStyle = 1; });
-    connect(triangleStyleButton, &QRadioButton::clicked, this, [&s] { s.meshStyle = 2; });
+    connect(webStyleButton, &QRadioButton::clicked, this, [&s] { s.meshStyle = MeshStyle::Web; });
+    connect(triangleStyleButton, &QRadioButton::clicked, this, [&s] { s.meshStyle = MeshStyle::Triangle; });
     connect(atomsBox, &QCheckBox::clicked, this, [&s] { s.showAtoms = !s.showAtoms; });
     connect(contourMapBox, &QCheckBox::clicked, this,
             [this] { program_.layers.showContourMap = !program_.layers.showContourMap; });
@@ -158,8 +158,8 @@ void ControlPanel::buildPickingFrame() {
     pick2DButton = Place<QRadioButton>(pickingFrame, "pick2DButton", Twips(1800, 240, 1215, kRowHeight), "2D",
                                        "Set 2D picking mode");
     ProgramState& s = program_.state;
-    connect(pick3DButton, &QRadioButton::clicked, this, [&s] { s.pickMode = "3D"; });
-    connect(pick2DButton, &QRadioButton::clicked, this, [&s] { s.pickMode = "2D"; });
+    connect(pick3DButton, &QRadioButton::clicked, this, [&s] { s.pickMode = PickMode::Surface; });
+    connect(pick2DButton, &QRadioButton::clicked, this, [&s] { s.pickMode = PickMode::Plane; });
 }
 
 void ControlPanel::buildSectionFrame() {
@@ -180,13 +180,13 @@ void ControlPanel::buildSectionFrame() {
 
 void ControlPanel::buildViewAndPresetFrames() {
     axisFrame = Frame(this, "axisFrame", "Force axis view", 0, 6480, 1455, 615);
-    const char* axes[3] = {"X", "Y", "Z"};
+    const ViewAxis axes[3] = {ViewAxis::X, ViewAxis::Y, ViewAxis::Z};
     for (int n = 0; n < 3; ++n) {
-        const QString axis = axes[n];
+        const QString name(QChar('X' + n));
         axisButtons[n] =
-            Place<QPushButton>(axisFrame, axis.toLower() + "AxisButton", Twips(120 + 480 * n, 240, 435, 330), axis,
-                               "Force viewing along " + axis + " axes");
-        connect(axisButtons[n], &QPushButton::clicked, this, [this, axis] { host_.setView(axis.toStdString()); });
+            Place<QPushButton>(axisFrame, name.toLower() + "AxisButton", Twips(120 + 480 * n, 240, 435, 330), name,
+                               "Force viewing along " + name + " axes");
+        connect(axisButtons[n], &QPushButton::clicked, this, [this, axis = axes[n]] { host_.setView(axis); });
     }
     presetFrame = Frame(this, "presetFrame", "User layer setting", 1560, 6480, 1575, 615);
     for (int n = 0; n < 3; ++n) {
@@ -222,8 +222,8 @@ void ControlPanel::loadFields() {
     atomsBox->setChecked(program_.state.showAtoms);
     contourMapBox->setChecked(program_.layers.showContourMap);
     cellBox->setChecked(program_.state.showCell);
-    (program_.state.meshStyle == 1 ? webStyleButton : triangleStyleButton)->setChecked(true);
-    (program_.state.pickMode == "3D" ? pick3DButton : pick2DButton)->setChecked(true);
+    (program_.state.meshStyle == MeshStyle::Web ? webStyleButton : triangleStyleButton)->setChecked(true);
+    (program_.state.pickMode == PickMode::Surface ? pick3DButton : pick2DButton)->setChecked(true);
 }
 
 void ControlPanel::LevelToScroll() {

@@ -25,7 +25,7 @@ class ControlPanel : public QWidget {
 public:
     // What the panel asks of the main window.
     struct Host {
-        std::function<void(const std::string&)> setView;
+        std::function<void(ViewAxis)> setView;
         std::function<void()> redraw;        // repaint the main window
     };
 

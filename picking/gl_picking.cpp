@@ -21,7 +21,7 @@ void BeginSelection(float X, float Y, const PickCamera& camera, std::vector<GLui
     glPushMatrix();
     glLoadIdentity();
     gluPickMatrix(X, static_cast<double>(vp[3]) - Y, 1.0, 1.0, vp);
-    render::SetEyeProjection("CentralEyePicking", camera.extentX, camera.extentY);
+    render::SetEyeProjection(Eye::CentralPicking, camera.extentX, camera.extentY);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     render::recalcModelView(camera.view);

@@ -62,7 +62,7 @@ void DrawAtomsAndBonds(const DensityMap& map, const BondList& bonds, const Progr
     }
     glColor3f(0.7f, 0.7f, 0.7f);
     glDisable(GL_LIGHTING);
-    glLineWidth(LineWidthFor(state));
+    glLineWidth(LineWidthFor(state.stereoMode));
     glBegin(GL_LINES);
     for (const Bond& bond : bonds.bonds) {
         Vertex(map.atoms[static_cast<size_t>(bond.first - 1)].position);

@@ -35,11 +35,10 @@ void SetEyeFrustum(const EyeFrustum& f) {
     MultEyeFrustum(f);
 }
 
-void SetEyeProjection(const std::string& eyeName, float extentX, float extentY) {
-    const std::optional<EyeFrustum> f = EyeFrustumFor(eyeName, extentX, extentY);
-    if (!f) return;
-    if (eyeName == "CentralEyePicking") MultEyeFrustum(*f);
-    else SetEyeFrustum(*f);
+void SetEyeProjection(Eye eye, float extentX, float extentY) {
+    const EyeFrustum f = EyeFrustumFor(eye, extentX, extentY);
+    if (eye == Eye::CentralPicking) MultEyeFrustum(f);
+    else SetEyeFrustum(f);
 }
 
 void recalcModelView(const ViewState& view) {
@@ -86,7 +85,7 @@ void BuildInterlaceMask(int w, int h) {
 }
 
 namespace {
-void DrawEye(const std::string& eye, float extentX, float extentY, const ViewState& view,
+void DrawEye(Eye eye, float extentX, float extentY, const ViewState& view,
              const std::function<void()>& drawScene) {
     SetEyeProjection(eye, extentX, extentY);
     glMatrixMode(GL_MODELVIEW);
@@ -95,32 +94,33 @@ void DrawEye(const std::string& eye, float extentX, float extentY, const ViewSta
 }
 }  // namespace
 
-bool DrawFrame(const std::string& stereoMode, float extentX, float extentY, const ViewState& view,
+void DrawFrame(StereoMode stereoMode, float extentX, float extentY, const ViewState& view,
                const std::function<void()>& drawScene) {
     glEnable(GL_DEPTH_TEST);
-    if (stereoMode == "NoStereo") {
+    switch (stereoMode) {
+    case StereoMode::None:
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        DrawEye("CentralEye", extentX, extentY, view, drawScene);
-    } else if (stereoMode == "StereoHW") {
+        DrawEye(Eye::Central, extentX, extentY, view, drawScene);
+        break;
+    case StereoMode::Hardware:
         glDrawBuffer(GL_BACK_LEFT);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        DrawEye("LeftEye", extentX, extentY, view, drawScene);
+        DrawEye(Eye::Left, extentX, extentY, view, drawScene);
         glDrawBuffer(GL_BACK_RIGHT);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        DrawEye("RightEye", extentX, extentY, view, drawScene);
-    } else if (stereoMode == "StereoInterlaced") {
+        DrawEye(Eye::Right, extentX, extentY, view, drawScene);
+        break;
+    case StereoMode::Interlaced:
         glEnable(GL_STENCIL_TEST);
         // The stencil buffer keeps the row mask: clear colour and depth only.
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glStencilFunc(GL_NOTEQUAL, 1, 1);
-        DrawEye("LeftEye", extentX, extentY, view, drawScene);
+        DrawEye(Eye::Left, extentX, extentY, view, drawScene);
         glStencilFunc(GL_EQUAL, 1, 1);
-        DrawEye("RightEye", extentX, extentY, view, drawScene);
-    } else {
-        return false;
+        DrawEye(Eye::Right, extentX, extentY, view, drawScene);
+        break;
     }
     glFlush();
-    return true;
 }
 
 }  // namespace tivarel::render

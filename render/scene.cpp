@@ -27,7 +27,7 @@ void DrawSolids(const Scene& scene) {
 }
 }  // namespace
 
-float LineWidthFor(const ProgramState& state) { return state.stereoMode == "StereoInterlaced" ? 2.0f : 1.0f; }
+float LineWidthFor(StereoMode stereoMode) { return stereoMode == StereoMode::Interlaced ? 2.0f : 1.0f; }
 
 void DrawBox(double sx, double sy, double sz) {
     const double x = sx, y = sy, z = sz;

@@ -41,6 +41,6 @@ void DrawCenteredBox(double sx, double sy, double sz);
 void DrawCube(double size);
 
 // Mesh and bond lines are wider on interlaced stereo displays.
-float LineWidthFor(const ProgramState& state);
+float LineWidthFor(StereoMode stereoMode);
 
 }  // namespace tivarel::render

@@ -31,7 +31,7 @@ void Vertex(Lines& out, const Point& p) {
 // they stand for.
 template <typename Lines, typename Segments>
 void DrawLayers(const Scene& scene, Lines& out, Segments segments) {
-    out.width(LineWidthFor(scene.state));
+    out.width(LineWidthFor(scene.state.stereoMode));
     for (int layer = 1; layer <= kLayerCount; ++layer) {
         if (!scene.layers.layerUsed(layer)) continue;
         out.colour(scene.layers.meshColour(layer));
@@ -43,7 +43,7 @@ void DrawLayers(const Scene& scene, Lines& out, Segments segments) {
 
 // Web style: three spokes from the centre to the corners: p0-c-p1, c-p2.
 template <typename Lines>
-void SpiderGrid(const Scene& scene, Lines& out) {
+void WebGrid(const Scene& scene, Lines& out) {
     DrawLayers(scene, out, [&out](const std::array<Point3, 3>& p) {
         const Point3 c = TriangleCenter(p[0], p[1], p[2]);
         Vertex(out, p[0]); Vertex(out, c);
@@ -112,8 +112,8 @@ void ContourMap(const Scene& scene, Lines& out) {
 // Everything drawn after the lighting is off.
 template <typename Lines>
 void DrawSceneLines(const Scene& scene, Lines& out) {
-    if (scene.state.meshStyle == 1) SpiderGrid(scene, out);
-    else if (scene.state.meshStyle == 2) TriangleGrid(scene, out);
+    if (scene.state.meshStyle == MeshStyle::Web) WebGrid(scene, out);
+    else TriangleGrid(scene, out);
     if (scene.layers.showContourMap) ContourMap(scene, out);
     if (scene.state.showCell) DrawCell(scene.map, out);
 }

@@ -20,15 +20,8 @@ EyeFrustum ComputeEyeFrustum(float left, float right, float bottom, float top, f
                       -xmid - eyeOffset, -ymid, -zeroPlane - distance};
 }
 
-std::optional<EyeFrustum> EyeFrustumFor(const std::string& eyeName, float extentX, float extentY) {
-    float offset = 0.0f;
-    if (eyeName == "LeftEye") {
-        offset = -kEyeOffset;
-    } else if (eyeName == "RightEye") {
-        offset = kEyeOffset;
-    } else if (eyeName != "CentralEye" && eyeName != "CentralEyePicking") {
-        return std::nullopt;
-    }
+EyeFrustum EyeFrustumFor(Eye eye, float extentX, float extentY) {
+    const float offset = eye == Eye::Left ? -kEyeOffset : eye == Eye::Right ? kEyeOffset : 0.0f;
     const float halfX = kViewHalfWidth * extentX;
     const float halfY = kViewHalfWidth * extentY;
     return ComputeEyeFrustum(-halfX, halfX, -halfY, halfY, kNearValue, kFarValue, kZeroPlane,

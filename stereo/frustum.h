@@ -2,8 +2,7 @@
 // Off-axis stereo projection numbers (StereoProjection) and the window extents,
 // without GL: the app hands these values to glFrustum and glTranslatef.
 #include <array>
-#include <optional>
-#include <string>
+#include <cstddef>
 #include <utility>
 
 #include "view/trackball.h"
@@ -28,9 +27,9 @@ inline constexpr float kEyeOffset = 0.31f;
 // nearV and farV are positions from the zero plane towards the viewer.
 EyeFrustum ComputeEyeFrustum(float left, float right, float bottom, float top, float nearV,
                              float farV, float zeroPlane, float distance, float eyeOffset);
-// The frustum SetEyeProjection sets for "CentralEye", "LeftEye", "RightEye" or
-// "CentralEyePicking"; any other name sets none.
-std::optional<EyeFrustum> EyeFrustumFor(const std::string& eyeName, float extentX, float extentY);
+// The frustum of an eye: the central ones look from the middle, the left and right
+// ones from kEyeOffset to that side.
+EyeFrustum EyeFrustumFor(Eye eye, float extentX, float extentY);
 // (extentX, extentY) for a window of w x h pixels: the shorter side spans -6..6.
 std::pair<float, float> WindowExtents(int w, int h);
 // Window position (pixels, origin bottom left) of model point (x, y, z) in a

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <string>
 
+#include "view/modes.h"
+
 namespace tivarel {
 
 struct ProgramState {
-    std::string stereoMode = "Nothing";   // "NoStereo", "StereoHW" or "StereoInterlaced" once parsed
+    StereoMode stereoMode = StereoMode::None;
     std::string mapFileName;
     bool isQuitting = false;
     uint8_t listValid = 0;                  // 1: the scene display list may be replayed
@@ -18,8 +20,8 @@ struct ProgramState {
     bool showAtoms = true;
     bool showCell = false;
     bool showMarker = false;
-    std::string pickMode = "3D";   // which picking a right click runs: "3D" or "2D"
-    int16_t meshStyle = 1;         // 1 = web grid, 2 = triangle grid
+    PickMode pickMode = PickMode::Surface;
+    MeshStyle meshStyle = MeshStyle::Web;
 };
 
 }   // namespace tivarel

@@ -15,8 +15,6 @@ float ToFloat(double v) { return static_cast<float>(v); }
 
 // ---------------------------------------------------------------- vectors
 
-void Vec3Zero(Vec4& v) { v[0] = v[1] = v[2] = 0.0f; }
-
 void Vec3Set(Vec4& v, float x, float y, float z) {
     v[0] = x;
     v[1] = y;
@@ -240,16 +238,16 @@ void ResetViewState(ViewState& view) {
 
 void SpinStep(ViewState& view) { QuatCompose(view.dragQuat, view.viewQuat, view.viewQuat); }
 
-void MouseDown(ViewState& view, int button, int shift, float x, float y) {
-    if (button != kLeftButton) return;
+void MouseDown(ViewState& view, MouseButton button, Modifiers modifiers, float x, float y) {
+    if (button != MouseButton::Left) return;
     view.isSpinning = false;
     view.isRotating = true;
     RememberPoint(view, x, y);
-    view.isZooming = (shift == kShiftOnly);
+    view.isZooming = modifiers.shiftOnly();
 }
 
-void MouseUp(ViewState& view, int button) {
-    if (button != kLeftButton) return;
+void MouseUp(ViewState& view, MouseButton button) {
+    if (button != MouseButton::Left) return;
     view.isRotating = false;
     view.isZooming = false;
 }
@@ -270,12 +268,12 @@ bool MouseMove(ViewState& view, float x, float y, int width, int height) {
     return false;
 }
 
-void KeyDownMove(ViewState& view, int keyCode) {
+void KeyDownMove(ViewState& view, Key key) {
     const Mat4 b = ScreenAxes(view);
-    if (keyCode == kKeyUp) ShiftAlong(view, b, 1, -kKeyStep);
-    if (keyCode == kKeyDown) ShiftAlong(view, b, 1, kKeyStep);
-    if (keyCode == kKeyRight) ShiftAlong(view, b, 0, -kKeyStep);
-    if (keyCode == kKeyLeft) ShiftAlong(view, b, 0, kKeyStep);
+    if (key == Key::Up) ShiftAlong(view, b, 1, -kKeyStep);
+    if (key == Key::Down) ShiftAlong(view, b, 1, kKeyStep);
+    if (key == Key::Right) ShiftAlong(view, b, 0, -kKeyStep);
+    if (key == Key::Left) ShiftAlong(view, b, 0, kKeyStep);
 }
 
 void KeyPressMove(ViewState& view, char character) {
@@ -288,12 +286,14 @@ void KeyPressMove(ViewState& view, char character) {
     }
 }
 
-void SetViewQuat(ViewState& view, const std::string& direction) {
+void SetViewQuat(ViewState& view, ViewAxis axis) {
     view.isRotating = view.isZooming = view.isSpinning = false;
     const float s = ToFloat(std::sqrt(0.5));
-    if (direction == "X") view.viewQuat = {0.0f, s, s, 0.0f};
-    if (direction == "Y") view.viewQuat = {s, 0.0f, s, 0.0f};
-    if (direction == "Z") view.viewQuat = {s, s, 0.0f, 0.0f};
+    switch (axis) {
+    case ViewAxis::X: view.viewQuat = {0.0f, s, s, 0.0f}; break;
+    case ViewAxis::Y: view.viewQuat = {s, 0.0f, s, 0.0f}; break;
+    case ViewAxis::Z: view.viewQuat = {s, s, 0.0f, 0.0f}; break;
+    }
     view.modelShift = {};
 }
 

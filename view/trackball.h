@@ -6,7 +6,7 @@
 // only removes rounding, and every named quantity is rounded back to float.
 #include <array>
 #include <cstdint>
-#include <string>
+#include "view/modes.h"
 
 namespace tivarel {
 
@@ -24,7 +24,6 @@ inline constexpr double kAngleDivisor = 1.6;
 inline constexpr double kPi = 3.14159265358979;
 
 // ---------------------------------------------------------------- vectors
-void Vec3Zero(Vec4& v);
 void Vec3Set(Vec4& v, float x, float y, float z);
 void Vec3Sub(const Vec4& a, const Vec4& b, Vec4& dst);  // dst = a - b
 void Vec3Copy(const Vec4& src, Vec4& dst);              // all four elements
@@ -65,33 +64,26 @@ struct ViewState {
     int16_t lastX = 0, lastY = 0;
 };
 
-inline constexpr int kLeftButton = 1;
-inline constexpr int kRightButton = 2;
-inline constexpr int kShiftOnly = 1;
-inline constexpr int kKeyLeft = 37;
-inline constexpr int kKeyUp = 38;
-inline constexpr int kKeyRight = 39;
-inline constexpr int kKeyDown = 40;
 inline constexpr double kKeyStep = 0.3;
 
 // The view part of ResetView: identity orientation, no shift, the start zoom, idle.
 void ResetViewState(ViewState& view);
 // One spin increment: the last drag rotation applied after the current orientation.
 void SpinStep(ViewState& view);
-// Only the left button changes the state (the right one picks, in the caller).
-void MouseDown(ViewState& view, int button, int shift, float x, float y);
-void MouseUp(ViewState& view, int button);
+// Only the left button changes the state (the right one picks, in the caller); with
+// Shift alone held it zooms, otherwise it turns.
+void MouseDown(ViewState& view, MouseButton button, Modifiers modifiers, float x, float y);
+void MouseUp(ViewState& view, MouseButton button);
 // Applies a zoom or rotate drag step; true when the window must repaint now
 // (zoom); a rotate step is painted by the following spin steps.
 bool MouseMove(ViewState& view, float x, float y, int width, int height);
-// Arrow keys move the model along the screen axes; other codes only stop the spin.
-void KeyDownMove(ViewState& view, int keyCode);
+// Arrow keys move the model along the screen axes; other keys only stop the spin.
+void KeyDownMove(ViewState& view, Key key);
 // "a"/"s" move along the depth axis, "c" clears the shift and sets the start zoom; every
 // character stops the spin.
 void KeyPressMove(ViewState& view, char character);
-// "X", "Y", "Z" look along that axis; any text clears the drag states, the
-// spin and the shift; the zoom stays.
-void SetViewQuat(ViewState& view, const std::string& direction);
+// Looks along the axis; clears the drag states, the spin and the shift; the zoom stays.
+void SetViewQuat(ViewState& view, ViewAxis axis);
 // R * T * S: rotation, then modelShift, then zoomScale, as recalcModelView loads it.
 Mat4 ModelViewMatrix(const ViewState& view);
 

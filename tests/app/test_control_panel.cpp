@@ -51,8 +51,8 @@ protected:
         std::string s;
         const bool bits[2][10] = {
             {p.layers.used[0], p.layers.used[1], p.layers.used[2], p.state.showAtoms, p.layers.showContourMap,
-             p.state.showCell, p.state.meshStyle == 1, p.state.meshStyle == 2, p.state.pickMode == "3D",
-             p.state.pickMode == "2D"},
+             p.state.showCell, p.state.meshStyle == MeshStyle::Web, p.state.meshStyle == MeshStyle::Triangle,
+             p.state.pickMode == PickMode::Surface, p.state.pickMode == PickMode::Plane},
             {c.layerBoxes[0]->isChecked(), c.layerBoxes[1]->isChecked(), c.layerBoxes[2]->isChecked(),
              c.atomsBox->isChecked(), c.contourMapBox->isChecked(), c.cellBox->isChecked(),
              c.webStyleButton->isChecked(), c.triangleStyleButton->isChecked(), c.pick3DButton->isChecked(),

@@ -45,7 +45,7 @@ class Pick2DTest : public PickingTest {
 protected:
     void SetUp() override {
         Open(WriteFou("plane.fou", {101, 101, 3}, {0, 0, 0}, [](double, double, double) { return 0.0; }));
-        program().state.pickMode = "2D";
+        program().state.pickMode = PickMode::Plane;
         platform.events.clear();
     }
 };
@@ -201,7 +201,7 @@ TEST_F(PickingTest, AClickThroughABlobGivesAPointNearItsCentreWithExactlyOneLaye
         RightClickOn(c);
         const Vec3f q = window->pickPoint();
         EXPECT_EQ(std::hypot(q.x - c.x, q.y - c.y, q.z - c.z) < 1.0, used[1] && !used[0]) << q.x << ", " << q.y;
-        window->SetView("X");
+        window->SetView(ViewAxis::X);
     }
     window->PickPeak(2, 2);   // even a click on nothing at all is refused first
     const std::string refused = "message: Exactly 1 layer must be used for 3D ZOL map picking  !!";

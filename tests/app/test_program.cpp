@@ -8,20 +8,19 @@ namespace tivarel::testing {
 namespace {
 
 TEST(CommandLine, ASwitchAndTheOneCharacterAfterItAreTakenOffTheFront) {
-    const std::array<std::string, 3> cases[] = {
-        {"", "NoStereo", ""},
-        {"map.fou", "NoStereo", "map.fou"},
-        {"-StereoHW", "StereoHW", ""},
-        {"-StereoHWxmap.mt1", "StereoHW", "map.mt1"},
-        {"-StereoInterlaced -StereoHW map.mt1", "StereoInterlaced", "-StereoHW map.mt1"},
-        {"-StereoHW -StereoInterlaced p.grd", "StereoInterlaced", "p.grd"},
-        {"-stereohw map.mt1", "NoStereo", "-stereohw map.mt1"},
-        {" map.fou", "NoStereo", " map.fou"}};
+    const std::tuple<std::string, StereoMode, std::string> cases[] = {
+        {"", StereoMode::None, ""},
+        {"map.fou", StereoMode::None, "map.fou"},
+        {"-StereoHW", StereoMode::Hardware, ""},
+        {"-StereoHWxmap.mt1", StereoMode::Hardware, "map.mt1"},
+        {"-StereoInterlaced -StereoHW map.mt1", StereoMode::Interlaced, "-StereoHW map.mt1"},
+        {"-StereoHW -StereoInterlaced p.grd", StereoMode::Interlaced, "p.grd"},
+        {"-stereohw map.mt1", StereoMode::None, "-stereohw map.mt1"},
+        {" map.fou", StereoMode::None, " map.fou"}};
     for (const auto& [text, mode, path] : cases) {
-        std::string rest = text, parsed = "Nothing";
-        ParseSwitches(rest, parsed);
-        EXPECT_EQ(parsed, mode) << text;
-        EXPECT_EQ(rest, path) << text;
+        const CommandLine line = ParseCommandLine(text);
+        EXPECT_EQ(line.stereoMode, mode) << text;
+        EXPECT_EQ(line.mapPath, path) << text;
     }
 }
 
@@ -32,7 +31,7 @@ TEST(LayerDefaults, LevelsAtTenThirtyAndFiftyPercentUpToTheGrdUpperValue) {
     g(11) = 1000.0f;
     EXPECT_EQ(DefaultUpperValue(g, true), 0.0f);
     LayerSettings layers;
-    int16_t style = 2;
+    MeshStyle style = MeshStyle::Triangle;
     layers.zSection = 7;
     SetLayerDefaults(layers, style, -2.0f, 0.0f);
     EXPECT_EQ(layers.zSection, 1);
@@ -78,7 +77,7 @@ TEST(ImportHint, MapsAndReflectionsNameTheImportCommandAndOtherNamesNothing) {
 TEST_F(OpenMapTest, AMapForTheImportCommandIsToldOnStandardErrorAboveTheTwoBoxes) {
     const std::string map = Scratch("emd 1.map");
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(Open("-StereoHW " + map), 1);
+    EXPECT_EQ(Open(map), 1);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "tivarel: " + map + ": convert it first with: tivarel-import '" +
                                                             map + "'\nStrange file extension !!!\nmap\n");
     EXPECT_EQ(platform.events,

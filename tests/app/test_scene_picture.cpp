@@ -36,14 +36,14 @@ void ReferenceScene(const Program& p, const Vec3f& pickPoint) {
     if (s.showAtoms) render::DrawAtomsAndBonds(p.map, p.bonds, s);
     glDisable(GL_LIGHTING);
 
-    if (s.meshStyle == 1 || s.meshStyle == 2) {
-        glLineWidth(s.stereoMode == "StereoInterlaced" ? 2.0f : 1.0f);
+    {
+        glLineWidth(s.stereoMode == StereoMode::Interlaced ? 2.0f : 1.0f);
         for (int layer = 1; layer <= 3; ++layer) {
             if (!p.layers.layerUsed(layer)) continue;
             Colour(p.layers.meshColour(layer));
             for (int32_t n = 1; n <= p.triangles.count(layer); ++n) {
                 const auto& t = p.triangles.at(layer, n).point;
-                if (s.meshStyle == 2) {
+                if (s.meshStyle == MeshStyle::Triangle) {
                     glBegin(GL_LINE_LOOP);
                     Vertices({t[0], t[1], t[2]});
                     glEnd();
@@ -101,9 +101,9 @@ protected:
     FrameImage FrameOf(const std::function<void()>& scene) {
         EXPECT_TRUE(surface().makeCurrent());
         const ProgramState& s = program().state;
-        if (s.stereoMode == "StereoInterlaced")
+        if (s.stereoMode == StereoMode::Interlaced)
             render::BuildInterlaceMask(surface().pixelWidth(), surface().pixelHeight());
-        EXPECT_TRUE(render::DrawFrame(s.stereoMode, s.extentX, s.extentY, window->view(), scene));
+        render::DrawFrame(s.stereoMode, s.extentX, s.extentY, window->view(), scene);
         return BackBuffer();
     }
     FrameImage ReferenceFrame() {
@@ -142,8 +142,9 @@ protected:
     // of the display list to the pixel, and the reference picture but for the rounding of
     // colours halfway between two steps.
     void ExpectTheListsPicture(int meshPixels, int contourPixels) {
-        for (const int16_t style : {int16_t{1}, int16_t{2}}) {
-            SCOPED_TRACE("mesh style " + std::to_string(style) + ", " + program().state.stereoMode);
+        for (const MeshStyle style : {MeshStyle::Web, MeshStyle::Triangle}) {
+            SCOPED_TRACE(std::string(style == MeshStyle::Web ? "web, " : "triangles, ") +
+                         std::to_string(static_cast<int>(program().state.stereoMode)));
             program().state.meshStyle = style;
             program().state.listValid = 0;
             const int rebuilt = render::ListCompileCount();

@@ -49,16 +49,17 @@ TEST_F(WindowTest, TheLastTriangleOfEachLayerIsDrawnInBothStyles) {
         for (int n = 1; n < layer; ++n) p.triangles.at(layer, n).point = {Point3{99, 99, 0}, {99, 98, 0}, {98, 99, 0}};
         p.triangles.at(layer, layer).point = {Point3{cx - 1.5f, 0, 0}, {cx + 1.5f, 0, 0}, {cx, 3, 0}};
     }
-    for (const int16_t style : {int16_t{1}, int16_t{2}}) {
+    for (const MeshStyle style : {MeshStyle::Web, MeshStyle::Triangle}) {
         p.state.meshStyle = style;
         p.state.listValid = 0;
         const FrameImage image = Frame();
         for (int layer = 1; layer <= 3; ++layer) {
             const float cx = -4.0f + 4.0f * float(layer - 1);
-            SCOPED_TRACE("layer " + std::to_string(layer) + ", style " + std::to_string(style));
-            EXPECT_EQ(image.around(Project({cx, 1, 0}), kMesh[layer - 1]), style == 1);
-            EXPECT_EQ(image.around(Project({cx, 0, 0}), kMesh[layer - 1]), style == 2);
-            EXPECT_TRUE(image.around(Project({cx + 0.75f, style == 1 ? 0.5f : 1.5f, 0}), kMesh[layer - 1]));
+            const bool web = style == MeshStyle::Web;
+            SCOPED_TRACE("layer " + std::to_string(layer) + (web ? ", web" : ", triangles"));
+            EXPECT_EQ(image.around(Project({cx, 1, 0}), kMesh[layer - 1]), web);
+            EXPECT_EQ(image.around(Project({cx, 0, 0}), kMesh[layer - 1]), !web);
+            EXPECT_TRUE(image.around(Project({cx + 0.75f, web ? 0.5f : 1.5f, 0}), kMesh[layer - 1]));
         }
     }
 }
@@ -101,7 +102,7 @@ TEST_F(WindowTest, DragsSpinTheModelTheWayOfTheMouseExceptWhileADialogIsOpen) {
     EXPECT_FALSE(window->isIdleLoopActive());
 }
 
-// An OpenGL error pending at a paint is told once, in the legacy words.
+// An OpenGL error pending at a paint is told once, in the program's own words.
 TEST_F(WindowTest, AGLErrorIsToldAtTheNextPaint) {
     Open(kSampleMap);
     surface().makeCurrent();
@@ -132,13 +133,13 @@ TEST_F(WindowTest, InterlacedMaskAlternatesRowsAndRoutesTheEyes) {
     const FrameImage image = Frame();
     EXPECT_NEAR(CentroidOf(image, Bright, [](int y) { return y % 2 == 1; }).x, Project(p, -0.31)[0], 1.5);
     EXPECT_NEAR(CentroidOf(image, Bright, [](int y) { return y % 2 == 0; }).x, Project(p, 0.31)[0], 1.5);
-    EXPECT_EQ(render::LineWidthFor(program().state), 2.0f);   // mesh lines twice as wide
+    EXPECT_EQ(render::LineWidthFor(program().state.stereoMode), 2.0f);   // mesh lines twice as wide
     // Without stencil bits (as a request for none gets here) the surface is refused for this mode.
-    GLSurface plain(SurfaceFormatFor("NoStereo"), {}), interlaced(SurfaceFormatFor("NoStereo"), {});
-    ASSERT_TRUE(plain.createContext("NoStereo"));
+    GLSurface plain(SurfaceFormatFor(StereoMode::None), {}), interlaced(SurfaceFormatFor(StereoMode::None), {});
+    ASSERT_TRUE(plain.createContext(StereoMode::None));
     GLint bits = 0;
     glGetIntegerv(GL_STENCIL_BITS, &bits);
-    EXPECT_EQ(interlaced.createContext("StereoInterlaced"), bits >= 1);
+    EXPECT_EQ(interlaced.createContext(StereoMode::Interlaced), bits >= 1);
 }
 
 // q and Escape end the program normally, asking nothing when there are no peaks, after
@@ -148,7 +149,7 @@ TEST_F(WindowTest, QAndEscapeEndTheProgramAndAFatalErrorEndsItWithItsBox) {
     EXPECT_EQ(EndStatus([&] { window->keyPress('q'); }), 0);
     EXPECT_EQ(platform.events, (std::vector<std::string>{"end: 0"}));
     EXPECT_EQ(surface().context(), nullptr);
-    EXPECT_EQ(EndStatus([&] { window->keyDown(27); }), 0);
+    EXPECT_EQ(EndStatus([&] { window->keyDown(Key::Escape); }), 0);
     EXPECT_EQ(EndStatus([&] { window->fatalError("Could not retrieve pixel format!"); }), 1);
     EXPECT_EQ(platform.messages.back(), "Fatal Error: Could not retrieve pixel format!");
     EXPECT_EQ(platform.lastTitle, "Fatal Error In Tivarel");

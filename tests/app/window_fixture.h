@@ -185,7 +185,7 @@ protected:
     void Open(const std::string& commandText) {
         window.reset();   // a window's end unhooks it from the platform
         window = std::make_unique<MainWindow>(platform);
-        window->start(commandText);
+        window->start(ParseCommandLine(commandText));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window->surface()));
         QTest::qWait(50);
     }
@@ -193,7 +193,8 @@ protected:
     Program& program() { return window->program(); }
 
     FrameImage Frame() {
-        EXPECT_TRUE(surface().makeCurrent() && window->drawFrame());
+        EXPECT_TRUE(surface().makeCurrent());
+        window->drawFrame();
         return BackBuffer();
     }
     // The back buffer as the last frame left it.

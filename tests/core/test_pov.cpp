@@ -72,13 +72,13 @@ TEST_F(PovSceneTest, UsedLayersInWebAndTriangleStyle) {
                                       tiny = {{{o, o, o}}, {{o, o, limit}}, {{o, below, o}}};
     triangles = {two, one, tiny};
     layers.used = {false, true, true};
-    state.meshStyle = 2;
+    state.meshStyle = MeshStyle::Triangle;
     EXPECT_EQ(Export().text,
               Scene("union {\ncylinder{< 0 , 0 , 0 >,< 3 , 0 , 0 >,cylRadius}\ncylinder{< 3 , 0 , 0 >,< 0 , 3 "
                     ", 0 >,cylRadius}\ncylinder{< 0 , 3 , 0 >,< 0 , 0 , 0 >,cylRadius}\npigment { color "
                     "Level2Color }\n}\nunion {\ncylinder{< 0 , 0 , 0 >,< .0001 , 0 , 0 >,cylRadius}\ncylinder{< .0001 , "
                     "0 , 0 >,< 0 , 0 , 0 >,cylRadius}\npigment { color Level3Color }\n}\n"));
-    state.meshStyle = 1;
+    state.meshStyle = MeshStyle::Web;
     triangles[2] = {};
     EXPECT_EQ(Export().text,
               Scene("union {\ncylinder{< 0 , 0 , 0 >,< 1 , 1 , 0 >,cylRadius}\ncylinder{< 1 , 1 , 0 >,< 3 , 0 "

@@ -65,7 +65,7 @@ TEST(StartZoom, LargeMapsFitTheSphereAboutTheOriginHoldingTheirBox) {
 TEST(StartZoom, TheWholeBoxIsInViewInEveryOrientation) {
     const int w = 800, h = 600;
     const auto [ex, ey] = WindowExtents(w, h);
-    const EyeFrustum frustum = *EyeFrustumFor("CentralEye", ex, ey);
+    const EyeFrustum frustum = EyeFrustumFor(Eye::Central, ex, ey);
     const GridParams boxes[] = {Box({229, 229, 229}, {-114, -114, -114}, {1, 1, 1}),
                                 Box({101, 11, 11}, {0, 0, 0}, {1, 1, 1}),
                                 Box({41, 3, 3}, {-30, -1, -1}, {1.5f, 1, 1})};
@@ -112,7 +112,7 @@ TEST(StartZoom, ResetAndTheCKeySetTheStartZoom) {
     v.modelShift = {1, 2, 3};
     ResetViewState(v);
     EXPECT_EQ(v.zoomScale, 0.25f);
-    MouseDown(v, kLeftButton, kShiftOnly, 10.0f, 400.0f);
+    MouseDown(v, MouseButton::Left, {.shift = true}, 10.0f, 400.0f);
     MouseMove(v, 10.0f, 0.0f, 640, 400);   // up by the whole height: twice
     EXPECT_EQ(v.zoomScale, 0.5f);
     KeyPressMove(v, 'a');

@@ -52,7 +52,7 @@ inline void WholeWay(DensityMap& map, std::string_view input) {
     (void)PeakRecoveryText(map.cellMatrix, map.mapOrigin, peaks, "fuzz");
     ProgramState state;
     state.showCell = true;
-    state.meshStyle = static_cast<int16_t>(1 + TailByte(input, 2) % 2);
+    state.meshStyle = TailByte(input, 2) % 2 == 0 ? MeshStyle::Web : MeshStyle::Triangle;
     LayerSettings layers;
     layers.used = {false, true, false};
     layers.zSection = static_cast<int16_t>(zSection);

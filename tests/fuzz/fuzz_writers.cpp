@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (Vec3f& c : map.cellCorners) c = in.vec();
     ProgramState state;
     state.showCell = true;
-    state.meshStyle = static_cast<int16_t>(in.next<uint8_t>() % 3);
+    state.meshStyle = in.next<uint8_t>() % 2 == 0 ? MeshStyle::Web : MeshStyle::Triangle;
     LayerSettings layers;
     layers.used = {true, true, true};
     layers.zSection = in.next<int16_t>();
