@@ -12,25 +12,14 @@ fail() { echo "$*"; exit 1; }
 
 start_program() { "$program" "$@" 2>"$work/stderr" & pid=$!; }
 
-# Runs the program as an ordinary user even when the tests run as root, for whom no
-# folder is read-only; its home and the display's key lie in $work too.
-start_program_as_user() {
-    if [ "$(id -u)" -ne 0 ]; then start_program "$@"; return; fi
-    cp "${XAUTHORITY:-/dev/null}" "$work/xauth"
-    chown -R nobody:nogroup "$work"
-    setpriv --reuid=nobody --regid=nogroup --clear-groups -- \
-        env HOME="$work" XAUTHORITY="$work/xauth" "$program" "$@" 2>"$work/stderr" &
-    pid=$!
-}
-
 # Runs a command every 20 ms until it succeeds, for at most 10 s.
 wait_until() {
     for _ in $(seq 500); do "$@" && return 0; sleep 0.02; done
     fail "gave up waiting until $*; standard error: $(cat "$work/stderr")"
 }
 window_up() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
-window_gone() { ! window_up "$1"; }
-focus() { xdotool search --onlyvisible --name "^$1\$" windowfocus --sync >/dev/null 2>&1; }   # for the keys to come
+# Some window holds the keyboard: the display started with it following the pointer (1).
+keyboard_taken() { [ "$(xdotool getwindowfocus -f 2>/dev/null)" -gt 1 ] 2>/dev/null; }
 
 # The program's exit status and standard error (exactly these lines, or none).
 expect_exit() {
@@ -43,8 +32,11 @@ expect_stderr() {
     diff "$work/want" "$work/stderr" || fail "standard error differs"
 }
 
-# Clicks the middle of the window named $1 (the keyboard goes there) and presses $2.
+# Clicks the middle of the window named $1, waits until the program has taken the keyboard
+# and presses $2.
 click_and_press() {
     eval "$(xdotool search --onlyvisible --name "^$1\$" getwindowgeometry --shell)"
-    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1 sleep 0.3 key "$2"
+    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+    wait_until keyboard_taken
+    xdotool key "$2"
 }
