@@ -7,7 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
-#include "app/platform.h"
+#include "session/platform.h"
 #include "app/qt_platform.h"
 
 int main(int argc, char* argv[]) {

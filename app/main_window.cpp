@@ -8,7 +8,6 @@
 #include <cmath>
 
 #include "app/gl_surface.h"
-#include "app/platform.h"
 #include "export/number_format.h"
 #include "mapio/side_files.h"
 #include "info/info_windows.h"
@@ -54,10 +53,9 @@ Key KeyOf(int qtKey) {
 }
 }  // namespace
 
-MainWindow::MainWindow(Platform& platform) : platform_(platform), program_(platform, &progress_) {
-    setWindowTitle(QString::fromStdString(program_.windowCaption));
+MainWindow::MainWindow(Platform& platform) : platform_(platform), session_(platform, &progress_) {
+    setWindowTitle("Marching cube map of studied function");
     createMenus();
-    program_.captionChanged = [this](const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); };
     idle_.setInterval(0);
     connect(&idle_, &QTimer::timeout, this, [this] { handle([this] { idlePass(); }); });
     // A message never hides behind the progress window.
@@ -73,15 +71,24 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::start(const CommandLine& commandLine) {
-    program_.state.stereoMode = commandLine.stereoMode;
-    program_.OpenMap(commandLine.mapPath);
-    ResetView();
+    stereoMode_ = commandLine.stereoMode;
+    const std::string path =
+        commandLine.mapPath.empty() ? session_.askMapName().value_or(std::string()) : commandLine.mapPath;
+    if (!path.empty()) setWindowTitle(QString::fromStdString("Visualized file: " + path));
+    session_.openMap(path);
+    showNewMap();
     createSurface();
     render::InitDepth();
     render::InitLighting();
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     resize(kInnerWidth, kInnerHeight + menuBar()->sizeHint().height());
     show();
+}
+
+void MainWindow::showNewMap() {
+    resetView();
+    readPresets();
+    reloadControlPanel();
 }
 
 void MainWindow::createSurface() {
@@ -97,15 +104,14 @@ void MainWindow::createSurface() {
         },
         [this](QKeyEvent* e) { handle([this, e] { onKey(e); }); },
     };
-    const StereoMode mode = program_.state.stereoMode;
-    surface_ = new GLSurface(SurfaceFormatFor(mode), std::move(handlers));
+    surface_ = new GLSurface(SurfaceFormatFor(stereoMode_), std::move(handlers));
     QWidget* container = QWidget::createWindowContainer(surface_, this);
     container->setMinimumSize(1, 1);
     container->setFocusPolicy(Qt::StrongFocus);
     setCentralWidget(container);
-    if (!surface_->createContext(mode)) fatalError("Could not retrieve pixel format!");
+    if (!surface_->createContext(stereoMode_)) fatalError("Could not retrieve pixel format!");
     QOpenGLContext* context = surface_->context();
-    sceneBuffers_ = render::SceneBuffers::Create([context](const char* name) { return context->getProcAddress(name); });
+    scene_ = std::make_unique<render::SceneDrawing>([context](const char* name) { return context->getProcAddress(name); });
 }
 
 void MainWindow::fatalError(const std::string& message) {
@@ -120,24 +126,24 @@ std::pair<int, int> MainWindow::drawingSize() const {
 }
 
 void MainWindow::drawFrame() {
-    const ProgramState& s = program_.state;
-    if (s.stereoMode == StereoMode::Interlaced) {
+    if (stereoMode_ == StereoMode::Interlaced) {
         // The window system may reallocate the ancillary buffers some time after a
         // resize, which loses the stencil rows; drawing the mask costs little, so
         // every interlaced frame starts from a fresh one.
         const auto [w, h] = drawingSize();
         render::BuildInterlaceMask(w, h);
     }
-    const render::Scene scene{s, program_.layers, program_.triangles, program_.segments, program_.map,
-                              program_.bonds, program_.peaks.rows.data(), program_.peaks.count, pickPoint_};
-    render::DrawFrame(s.stereoMode, s.extentX, s.extentY, view_,
-                             [&] { render::DrawScene(scene, sceneBuffers_.get(), program_.state.listValid); });
+    const Session& s = session_;
+    const render::Scene scene{stereoMode_,  s.state(), s.layers(), s.triangles(), s.segments(),
+                              s.map(),      s.bonds(), s.peaks(),  s.pickPoint()};
+    render::DrawFrame(stereoMode_, extentX_, extentY_, view_,
+                      [&] { scene_->draw(scene, session_.sceneRevision()); });
 }
 
 void MainWindow::paint() {
     // Paints never nest (a message box shown here must not start another one), and
     // none draws from the stores while a rebuild rewrites them.
-    if (painting_ || program_.isBuilding() || !surface_ || !surface_->makeCurrent()) return;
+    if (painting_ || session_.isBuilding() || !surface_ || !surface_->makeCurrent()) return;
     painting_ = true;
     const auto error = static_cast<int16_t>(glGetError());
     if (error != 0) platform_.showMessage("Warning: OpenGL error nuber:" + FormatNumber(error));
@@ -149,11 +155,9 @@ void MainWindow::paint() {
 void MainWindow::resizeView() {
     if (!surface_ || !surface_->makeCurrent()) return;
     const auto [w, h] = drawingSize();
-    ProgramState& s = program_.state;
-    s.extentX = s.extentY = 1.0f;
-    if (s.stereoMode == StereoMode::Interlaced) render::BuildInterlaceMask(w, h);
+    if (stereoMode_ == StereoMode::Interlaced) render::BuildInterlaceMask(w, h);
     glViewport(0, 0, w, h);
-    std::tie(s.extentX, s.extentY) = WindowExtents(w, h);
+    std::tie(extentX_, extentY_) = WindowExtents(w, h);
     paint();
 }
 
@@ -162,13 +166,12 @@ void MainWindow::closeProgram() {
     updateIdleLoop();
     // The peaks are offered for saving before anything is released; closing goes on
     // whatever the answer, and peaks that were not saved go to a recovery file.
-    if (program_.peaks.count > 0)
-        if (const std::optional<std::string> failure = program_.SavePeakFile())
-            platform_.showMessage(WithNote(*failure, program_.RescuePeaks()));
-    program_.state.isQuitting = true;
+    if (!session_.peaks().empty())
+        if (const std::optional<std::string> failure = session_.savePeakFile())
+            platform_.showMessage(WithNote(*failure, session_.rescuePeaks()));
     // The scene's buffer before the context it belongs to.
-    if (sceneBuffers_ && surface_ && surface_->makeCurrent()) sceneBuffers_->release();
-    sceneBuffers_.reset();
+    if (scene_ && surface_ && surface_->makeCurrent()) scene_->release();
+    scene_.reset();
     if (surface_) surface_->releaseContext();
     unloadControlPanel();
     help_.reset();
@@ -182,17 +185,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     handle([this] { closeProgram(); });
 }
 
-void MainWindow::ResetView() {
-    ProgramState& s = program_.state;
-    view_.isRotating = view_.isZooming = view_.isSpinning = false;
-    s.extentX = s.extentY = 1.0f;
-    s.isQuitting = false;
-    s.showAtoms = true;
-    s.showMarker = false;
-    s.showCell = false;
-    s.pickMode = PickMode::Surface;
-    program_.EmptyPeakList();
-    s.meshStyle = MeshStyle::Web;
+void MainWindow::resetView() {
+    extentX_ = extentY_ = 1.0f;
+    // A large map starts zoomed out far enough to show its whole box; any other at 1.0.
+    view_.startZoom = StartZoom(session_.map().gridParams);
+    ResetViewState(view_);
+    updateIdleLoop();
+}
+
+void MainWindow::readPresets() {
     // Only the preset buttons need the presets: without them the program still starts,
     // and a button tells what is wrong when it is pressed.
     try {
@@ -202,11 +203,9 @@ void MainWindow::ResetView() {
         presets_ = {};
         presetsProblem_ = problem.what();
     }
-    // A large map starts zoomed out far enough to show its whole box; any other at 1.0.
-    view_.startZoom = StartZoom(program_.map.gridParams);
-    ResetViewState(view_);
-    updateIdleLoop();
-    s.listValid = 0;
+}
+
+void MainWindow::reloadControlPanel() {
     unloadControlPanel();
     showControlPanel();
 }
@@ -214,10 +213,10 @@ void MainWindow::ResetView() {
 void MainWindow::showControlPanel() {
     if (!panel_) {
         ControlPanel::Host host{
-            [this](ViewAxis axis) { handle([this, axis] { SetView(axis); }); },
+            [this](ViewAxis axis) { handle([this, axis] { setView(axis); }); },
             [this] { handle([this] { paint(); }); },
         };
-        panel_ = std::make_unique<ControlPanel>(program_, presets_, presetsProblem_, std::move(host));
+        panel_ = std::make_unique<ControlPanel>(session_, presets_, presetsProblem_, std::move(host));
         unloadOnClose(panel_);
     }
     panel_->show();
@@ -230,63 +229,61 @@ void MainWindow::unloadControlPanel() {
     panel_.reset();
 }
 
-void MainWindow::SetView(ViewAxis axis) {
+void MainWindow::setView(ViewAxis axis) {
     SetViewQuat(view_, axis);
     updateIdleLoop();
     paint();
 }
 
 void MainWindow::mouseDown(MouseButton button, Modifiers modifiers, float x, float y) {
-    tivarel::MouseDown(view_, button, modifiers, x, y);
+    MouseDown(view_, button, modifiers, x, y);
     updateIdleLoop();
-    if (button == MouseButton::Right) PickPeak(x, y);
+    if (button == MouseButton::Right) pickPeak(x, y);
 }
 
-void MainWindow::PickPeak(float x, float y) {
+void MainWindow::pickPeak(float x, float y) {
     if (!surface_ || !surface_->makeCurrent()) return;
     // GL counts device pixels; the mouse comes in logical ones.
     const float ratio = static_cast<float>(surface_->devicePixelRatio());
     const float X = x * ratio, Y = y * ratio;
-    const ProgramState& s = program_.state;
-    const picking::PickCamera camera{s.extentX, s.extentY, view_};
+    const picking::PickCamera camera{extentX_, extentY_, view_};
+    Vec3f point = session_.pickPoint();
     bool found = false;
-    if (s.pickMode == PickMode::Plane) {
-        const GridParams& g = program_.map.gridParams;
-        const float z = static_cast<float>(program_.layers.zSection - 1) * g.dz() + g.z0();
+    if (session_.state().pickMode == PickMode::Plane) {
+        const GridParams& g = session_.map().gridParams;
+        const float z = static_cast<float>(session_.layers().zSection - 1) * g.dz() + g.z0();
         const float xmax = static_cast<float>(g.nx() - 1) * g.dx() + g.x0();
         const float ymax = static_cast<float>(g.ny() - 1) * g.dy() + g.y0();
-        found = picking::Pick2D(X, Y, g.x0(), xmax, g.y0(), ymax, z, camera, pickPoint_);
+        found = picking::Pick2D(X, Y, g.x0(), xmax, g.y0(), ymax, z, camera, point);
     } else {
-        const auto result = picking::Pick3D(X, Y, program_.triangles, program_.layers.used, camera, pickPoint_);
+        const auto result =
+            picking::Pick3D(X, Y, session_.triangles(), session_.layers().used, camera, point);
         if (result == picking::Pick3DResult::NotOneLayer)
             platform_.showMessage("Exactly 1 layer must be used for 3D ZOL map picking  !!");
         found = result == picking::Pick3DResult::Found;
     }
     if (!found) return;
-    program_.state.listValid = 0;
-    program_.state.showMarker = true;
+    session_.showMarker(point);
     paint();
     platform_.beep();
     paint();
-    program_.AddPeak(pickPoint_);
-    program_.state.showMarker = false;
-    program_.state.listValid = 0;
+    session_.addPeak(point);
+    session_.hideMarker();
     paint();
 }
 
 void MainWindow::clearPeaks() {
     // The user's own choice: peaks never saved are kept, but out of the map's folder.
-    program_.EmptyPeakList(Program::RescueTo::DataFolderOnly);
-    program_.state.listValid = 0;
+    session_.clearPeaks(Session::RescueTo::DataFolderOnly);
     paint();
 }
 
-void MainWindow::mouseUp(MouseButton button) { tivarel::MouseUp(view_, button); }
+void MainWindow::mouseUp(MouseButton button) { MouseUp(view_, button); }
 
 void MainWindow::mouseMove(float x, float y) {
     const int w = static_cast<int>(std::nearbyint(surface_ ? surface_->width() : 1));
     const int h = static_cast<int>(std::nearbyint(surface_ ? surface_->height() : 1));
-    if (tivarel::MouseMove(view_, x, y, w, h)) paint();
+    if (MouseMove(view_, x, y, w, h)) paint();
     updateIdleLoop();
 }
 
@@ -303,9 +300,9 @@ void MainWindow::keyPress(char character) {
     switch (character) {
     case 'h': showControlPanel(); break;
     case 'q': closeProgram(); return;
-    case 'x': SetView(ViewAxis::X); break;
-    case 'y': SetView(ViewAxis::Y); break;
-    case 'z': SetView(ViewAxis::Z); break;
+    case 'x': setView(ViewAxis::X); break;
+    case 'y': setView(ViewAxis::Y); break;
+    case 'z': setView(ViewAxis::Z); break;
     case '-': stepSection(-1); break;
     case '+': stepSection(+1); break;
     default: break;
@@ -314,14 +311,9 @@ void MainWindow::keyPress(char character) {
 }
 
 void MainWindow::stepSection(int delta) {
-    LayerSettings& layers = program_.layers;
-    const int nz = program_.map.gridParams.nz();
-    int section = layers.zSection + delta;
-    if (section < 1) section = 1;
-    if (section > nz) section = nz;
-    layers.zSection = static_cast<int16_t>(section);
-    if (panel_) panel_->showSection(section);
-    program_.GenerateFields();
+    session_.moveSection(delta);
+    if (panel_) panel_->showSection();
+    session_.generateFields();
 }
 
 void MainWindow::idlePass() {
@@ -331,7 +323,7 @@ void MainWindow::idlePass() {
     }
     // Modal boxes, dialogs and the progress window run event loops of their own:
     // the model waits for them, polling slowly instead of turning unseen.
-    const bool blocked = platform_.dialogOpen() || program_.isBuilding();
+    const bool blocked = platform_.dialogOpen() || session_.isBuilding();
     idle_.setInterval(blocked ? kBlockedPollMs : 0);
     if (blocked) return;
     SpinStep(view_);

@@ -1,18 +1,19 @@
 #pragma once
-// MainWindow: the main window. It owns the program state, the view state and the
-// GL surface, runs the start-up, the frame cycle and the navigation events.
+// MainWindow: the main window. It holds the session, the view state and the GL surface,
+// runs the start-up, the frame cycle and the navigation events.
 #include <QMainWindow>
 #include <QTimer>
 
 #include <array>
-#include <utility>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "app/command_line.h"
-#include "app/platform.h"
-#include "app/program.h"
 #include "app/progress_window.h"
 #include "mapio/presets.h"
+#include "session/platform.h"
+#include "session/session.h"
 #include "view/trackball.h"
 
 class QMouseEvent;
@@ -20,13 +21,12 @@ class QKeyEvent;
 
 namespace tivarel {
 
-class Platform;
 class GLSurface;
 class ControlPanel;
 class AboutWindow;
 class HelpWindow;
 namespace render {
-class SceneBuffers;
+class SceneDrawing;
 }
 
 class MainWindow : public QMainWindow {
@@ -34,7 +34,7 @@ public:
     explicit MainWindow(Platform& platform);
     ~MainWindow() override;
 
-    // The start-up: opens the map named by the command text (or chosen in a dialog),
+    // The start-up: opens the map named on the command line (or chosen in a dialog),
     // resets the view, creates the GL surface and shows the window.
     void start(const CommandLine& commandLine);
 
@@ -53,16 +53,16 @@ public:
     void mouseMove(float x, float y);
     void keyDown(Key key);
     void keyPress(char character);
-    void SetView(ViewAxis axis);
+    void setView(ViewAxis axis);
     // A right click: picks in the contour plane or in the used surface, then offers the peak.
-    void PickPeak(float x, float y);
-    void ResetView();
+    void pickPeak(float x, float y);
+    // The view as a map opens: no turn, shift or spin, the map's start zoom.
+    void resetView();
     // One pass of the idle loop while spinning.
     void idlePass();
     ControlPanel* controlPanel() { return panel_.get(); }
     AboutWindow* aboutWindow() { return about_.get(); }
     HelpWindow* helpWindow() { return help_.get(); }
-    const std::array<Preset, 3>& presets() const { return presets_; }
 
     // Menu commands ("&Exit" is closeProgram).
     void openMap();
@@ -71,18 +71,17 @@ public:
     void exportPovScene();
     void saveImage();
     void clearPeaks();
-    // Shows the control panel, loading it from the program state when it is not loaded.
+    // Shows the control panel, loading it from the session when it is not loaded.
     void showControlPanel();
     void chooseBackgroundColour();
     void showHelp();
     void showAbout();
     // Writes the current picture as a TGA file of the drawing area's size.
-    void SaveTGA(const std::string& fileName);
+    void saveTga(const std::string& fileName);
 
-    Program& program() { return program_; }
-    ProgramState& state() { return program_.state; }
+    Session& session() { return session_; }
     ViewState& view() { return view_; }
-    Vec3f& pickPoint() { return pickPoint_; }
+    StereoMode stereoMode() const { return stereoMode_; }
     GLSurface* surface() { return surface_; }
     ProgressWindow& progressWindow() { return progress_; }
     bool isIdleLoopActive() const { return idle_.isActive(); }
@@ -92,6 +91,9 @@ protected:
 
 private:
     void createSurface();
+    // The steps after a map is opened: the view reset, the presets read, the panel loaded.
+    void showNewMap();
+    void readPresets();
     // The drawing area in device pixels, 1 x 1 when it has no width or height.
     std::pair<int, int> drawingSize() const;
     void createMenus();
@@ -102,6 +104,7 @@ private:
         window->setAttribute(Qt::WA_DeleteOnClose);
         connect(window.get(), &QObject::destroyed, this, [&window] { (void)window.release(); });
     }
+    void reloadControlPanel();
     void unloadControlPanel();
     void stepSection(int delta);
     void updateIdleLoop();
@@ -116,11 +119,12 @@ private:
 
     Platform& platform_;
     ProgressWindow progress_;
-    Program program_;
+    Session session_;
     ViewState view_;
-    Vec3f pickPoint_;
+    StereoMode stereoMode_ = StereoMode::None;
+    float extentX_ = 1.0f, extentY_ = 1.0f;   // the window's longer side widens the view
     GLSurface* surface_ = nullptr;
-    std::unique_ptr<render::SceneBuffers> sceneBuffers_;   // null where the context has no buffer objects
+    std::unique_ptr<render::SceneDrawing> scene_;
     QTimer idle_;
     std::array<Preset, 3> presets_{};
     std::string presetsProblem_;   // why the presets could not be read; empty when they were

@@ -6,7 +6,6 @@
 
 #include "app/gl_surface.h"
 #include "app/main_window.h"
-#include "app/platform.h"
 #include "export/peak_file.h"
 #include "export/pov_scene.h"
 #include "export/safe_write.h"
@@ -66,23 +65,26 @@ void MainWindow::createMenus() {
 }
 
 void MainWindow::openMap() {
-    if (!program_.OpenMap("")) return;   // the dialog was cancelled: the map shown stays
-    ResetView();
+    const std::optional<std::string> path = session_.askMapName();
+    if (!path) return;   // the dialog was cancelled: the map shown stays
+    setWindowTitle(QString::fromStdString("Visualized file: " + *path));
+    session_.openMap(*path);
+    showNewMap();
     resizeView();
     paint();
 }
 
 void MainWindow::savePeakList() {
-    if (program_.peaks.count == 0) {
+    if (session_.peaks().empty()) {
         platform_.showMessage("You do not have any peaks");
         return;
     }
-    if (const std::optional<std::string> failure = program_.SavePeakFile()) platform_.showMessage(*failure);
+    if (const std::optional<std::string> failure = session_.savePeakFile()) platform_.showMessage(*failure);
 }
 
 void MainWindow::exportPovScene() {
     const std::optional<std::string> path =
-        program_.AskSaveName("TVR_pov.pov", "POVRAY files (*.pov)|*.pov|All files (*.*)|*.*");
+        session_.askSaveName("TVR_pov.pov", "POVRAY files (*.pov)|*.pov|All files (*.*)|*.*");
     if (!path) return;
     if (!surface_ || !surface_->makeCurrent()) {
         platform_.showMessage(NoDrawingSurface(*path));
@@ -91,11 +93,11 @@ void MainWindow::exportPovScene() {
     render::recalcModelView(view_);
     std::array<float, 16> modelView{};
     glGetFloatv(GL_MODELVIEW_MATRIX, modelView.data());
-    PovScene scene{program_.map, program_.state, program_.layers, std::span<const Bond>(program_.bonds.bonds),
-                   {}, {}, modelView};
+    const Session& s = session_;
+    PovScene scene{s.map(), s.state(), s.layers(), std::span<const Bond>(s.bonds().bonds), {}, {}, modelView};
     for (int layer = 1; layer <= kLayerCount; ++layer) {
-        scene.triangles[static_cast<size_t>(layer - 1)] = program_.triangles.layer(layer);
-        scene.segments[static_cast<size_t>(layer - 1)] = program_.segments.layer(layer);
+        scene.triangles[static_cast<size_t>(layer - 1)] = s.triangles().layer(layer);
+        scene.segments[static_cast<size_t>(layer - 1)] = s.segments().layer(layer);
     }
     const std::string headPath = SideFilePath(platform_.programDirectory(), "ZOLmap_POVray_head.def");
     const PovSceneResult result = PovSceneText(scene, ReadOptionalFile(headPath));
@@ -112,11 +114,11 @@ void MainWindow::exportPovScene() {
 }
 
 void MainWindow::saveImage() {
-    const std::optional<std::string> path = program_.AskSaveName("ZOL_picture.tga", "TGA pictures (*.tga)|*.tga");
-    if (path) SaveTGA(*path);
+    const std::optional<std::string> path = session_.askSaveName("ZOL_picture.tga", "TGA pictures (*.tga)|*.tga");
+    if (path) saveTga(*path);
 }
 
-void MainWindow::SaveTGA(const std::string& fileName) {
+void MainWindow::saveTga(const std::string& fileName) {
     if (!surface_ || !surface_->makeCurrent()) {
         platform_.showMessage(NoDrawingSurface(fileName));
         return;
@@ -143,13 +145,9 @@ void MainWindow::SaveTGA(const std::string& fileName) {
 void MainWindow::chooseBackgroundColour() {
     // A cancel keeps the dialog's colour, so the current background is applied again.
     if (const std::optional<uint32_t> chosen = platform_.colourDialog(dialogColour_)) dialogColour_ = *chosen;
-    const uint32_t c = dialogColour_;
-    auto& rgb = program_.state.backgroundRGB;
-    rgb[0] = static_cast<float>(c & 255);
-    rgb[1] = static_cast<float>((c / 256) & 255);
-    rgb[2] = static_cast<float>((c / 65536) & 255);
+    session_.setBackground(dialogColour_);
+    const auto& rgb = session_.background();
     if (surface_ && surface_->makeCurrent()) glClearColor(rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f, 0.0f);
-    program_.state.listValid = 0;
     paint();
 }
 
@@ -173,9 +171,9 @@ void MainWindow::showAbout() {
             facts.glVendor = text(GL_VENDOR);
             facts.glVersion = text(GL_VERSION);
         }
-        facts.stereoMode = program_.state.stereoMode;
+        facts.stereoMode = stereoMode_;
         for (int layer = 1; layer <= kLayerCount; ++layer)
-            if (program_.layers.layerUsed(layer)) facts.usedTriangles += program_.triangles.count(layer);
+            if (session_.layers().layerUsed(layer)) facts.usedTriangles += session_.triangles().count(layer);
         about_ = std::make_unique<AboutWindow>(facts);
         unloadOnClose(about_);
     }

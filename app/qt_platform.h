@@ -2,7 +2,7 @@
 // The platform services on Qt: message boxes, dialogs, beep, program end.
 #include <QString>
 
-#include "app/platform.h"
+#include "session/platform.h"
 
 class QWidget;
 

@@ -15,7 +15,8 @@
 #include "app/gl_surface.h"
 #include "app/main_window.h"
 #include "app/progress_window.h"
-#include "app/program.h"
+#include "mapio/default_levels.h"
+#include "session/session.h"
 #include "app/qt_platform.h"
 #include "mapio/fou_reader.h"
 #include "mapio/side_files.h"
@@ -78,10 +79,10 @@ void ReportSteps(const std::string& path) {
     {
         QtPlatform platform;
         ProgressWindow progress;
-        Program program(platform, &progress);
+        Session session(platform, &progress);
         const auto opening = Clock::now();
-        program.OpenMap(path);
-        std::printf("  OpenMap with its progress window, no main window: %.0f ms\n", Ms(opening));
+        session.openMap(path);
+        std::printf("  openMap with its progress window, no main window: %.0f ms\n", Ms(opening));
     }
     auto start = Clock::now();
     DensityMap map = ReadFouMap(path);
@@ -101,8 +102,7 @@ void ReportSteps(const std::string& path) {
     }
     start = Clock::now();
     LayerSettings layers;
-    MeshStyle meshStyle = MeshStyle::Triangle;
-    SetLayerDefaults(layers, meshStyle, map.gridParams.minValue(), DefaultUpperValue(map.gridParams, false));
+    SetLayerDefaults(layers, map.gridParams.minValue(), DefaultUpperValue(map.gridParams, false));
     const double levels = Ms(start);
     start = Clock::now();
     BondList bonds;
@@ -149,12 +149,13 @@ void ReportFirstFrame(const std::string& path, const Clock::time_point* programS
     const auto opening = Clock::now();
     window.start({StereoMode::None, path});
     const double load = Ms(opening);
-    while (window.program().state.listValid == 0) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    // The first expose runs the resize routine, which paints.
+    while (!window.surface()->isExposed()) QApplication::processEvents(QEventLoop::AllEvents, 5);
     window.surface()->makeCurrent();
     glFinish();
     const double firstFrame = Ms(opening);
     if (programStart) std::printf("  first frame %.0f ms after program start\n", Ms(*programStart));
-    window.program().state.listValid = 0;
+    window.session().hideMarker();   // a change of the scene: the next frame records it anew
     auto start = Clock::now();
     window.paint();
     glFinish();

@@ -10,7 +10,7 @@
 
 #include "export/number_format.h"
 #include "mapio/side_files.h"
-#include "panel/icons.h"
+#include "icons/icons.h"
 
 namespace tivarel {
 

@@ -1,15 +1,15 @@
 #pragma once
-// ControlPanel: the modeless second window that edits the layer levels,
-// switches, mesh style, picking mode, contour plane, axis views and presets.
-// It keeps no state of its own: every value lives in the program state.
+// ControlPanel: the modeless second window that edits the layer levels, switches,
+// mesh style, picking mode, contour plane, axis views and presets. It keeps no state
+// of its own: every change goes to the session, and the controls show what it holds.
 #include <QWidget>
 
 #include <array>
 #include <functional>
 #include <string>
 
-#include "app/program.h"
 #include "mapio/presets.h"
+#include "session/session.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -26,22 +26,19 @@ public:
     // What the panel asks of the main window.
     struct Host {
         std::function<void(ViewAxis)> setView;
-        std::function<void()> redraw;        // repaint the main window
+        std::function<void()> redraw;   // repaint the main window
     };
 
-    // Builds the controls and runs the load step from the program state. When the
-    // presets could not be read, `presetsProblem` says why and the preset buttons tell it.
-    ControlPanel(Program& program, const std::array<Preset, 3>& presets, const std::string& presetsProblem,
+    // Builds the controls and loads them from the session. When the presets could not be
+    // read, `presetsProblem` says why and the preset buttons tell it.
+    ControlPanel(Session& session, const std::array<Preset, 3>& presets, const std::string& presetsProblem,
                  Host host);
 
-    void LevelToScroll();
-    float ClampLevel(float x) const;
-    void ApplyLevels(float l1, float l2, float l3);
-    // The "-" and "+" keys of the main window show the plane here.
-    void showSection(int section);
+    // The contour plane as the session holds it (the main window's "-" and "+" keys move it).
+    void showSection();
 
-    // The controls; each one's object name is its member name (layer boxes, level
-    // edits and bars, axis and preset buttons get a number from 1: "levelEdit2").
+    // The controls; each one's object name is its member name (layer boxes, level edits
+    // and bars, axis and preset buttons get their number: "level2Edit", "yAxisButton").
     QGroupBox *layerFrame, *styleFrame, *sectionFrame, *pickingFrame, *axisFrame, *presetFrame;
     QLabel *minLabel, *maxLabel, *visibleLabel, *valueLabel, *rangeLabel;
     QLineEdit *minValueEdit, *maxValueEdit, *sectionEdit;
@@ -63,11 +60,14 @@ private:
     void buildSectionFrame();
     void buildViewAndPresetFrames();
     void loadFields();
+    // The levels as the session holds them, in the text boxes and on the bars.
+    void showLevels();
+    void levelToScroll();
     void scrollMoved(int layer, int position);
-    void stepSection(int delta);
+    void applyLevels(const std::array<float, 3>& levels);
     void apply();
 
-    Program& program_;
+    Session& session_;
     const std::array<Preset, 3>& presets_;
     const std::string& presetsProblem_;
     Host host_;

@@ -51,7 +51,7 @@ void AtomColour(const std::string& name) {
 
 void DrawSphere(GLUquadric* quadric, float radius, int n) { gluSphere(quadric, radius, n, n); }
 
-void DrawAtomsAndBonds(const DensityMap& map, const BondList& bonds, const ProgramState& state) {
+void DrawAtomsAndBonds(const DensityMap& map, const BondList& bonds, StereoMode stereoMode) {
     const Quadric quadric = MakeQuadric();
     for (const AtomRecord& atom : map.atoms) {
         glPushMatrix();
@@ -62,7 +62,7 @@ void DrawAtomsAndBonds(const DensityMap& map, const BondList& bonds, const Progr
     }
     glColor3f(0.7f, 0.7f, 0.7f);
     glDisable(GL_LIGHTING);
-    glLineWidth(LineWidthFor(state.stereoMode));
+    glLineWidth(LineWidthFor(stereoMode));
     glBegin(GL_LINES);
     for (const Bond& bond : bonds.bonds) {
         Vertex(map.atoms[static_cast<size_t>(bond.first - 1)].position);
@@ -71,12 +71,12 @@ void DrawAtomsAndBonds(const DensityMap& map, const BondList& bonds, const Progr
     glEnd();
 }
 
-void DrawPeaks(const Vec3f* peaks, int count) {
+void DrawPeaks(std::span<const Vec3f> peaks) {
     const Quadric quadric = MakeQuadric();
-    for (int p = 0; p < count; ++p) {
+    for (const Vec3f& peak : peaks) {
         glPushMatrix();
         glColor3f(1.0f, 0.6f, 0.1f);
-        glTranslatef(peaks[p].x, peaks[p].y, peaks[p].z);
+        glTranslatef(peak.x, peak.y, peak.z);
         DrawSphere(quadric.get(), 0.25f, 8);
         glPopMatrix();
     }

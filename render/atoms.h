@@ -2,12 +2,13 @@
 // Atoms as lit spheres coloured and sized by name, bonds as grey lines, and
 // the peaks of the peak list as orange spheres.
 #include <array>
+#include <span>
 #include <string>
 
 #include "mapio/atoms.h"
 #include "mapio/map_model.h"
 #include "surface/layer_settings.h"
-#include "view/program_state.h"
+#include "view/modes.h"
 
 class GLUquadric;
 
@@ -20,7 +21,7 @@ float AtomRadius(const std::string& name);
 void AtomColour(const std::string& name);
 void DrawSphere(GLUquadric* quadric, float radius, int n);
 
-void DrawAtomsAndBonds(const DensityMap& map, const BondList& bonds, const ProgramState& state);
-void DrawPeaks(const Vec3f* peaks, int count);
+void DrawAtomsAndBonds(const DensityMap& map, const BondList& bonds, StereoMode stereoMode);
+void DrawPeaks(std::span<const Vec3f> peaks);
 
 }  // namespace tivarel::render

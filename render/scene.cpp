@@ -9,7 +9,6 @@ namespace tivarel::render {
 
 namespace {
 constexpr GLuint kSceneList = 1;
-int compileCount = 0;
 
 // The lit solids: the marker, the peaks, the atoms and bonds; the lighting is off after them.
 void DrawSolids(const Scene& scene) {
@@ -21,8 +20,8 @@ void DrawSolids(const Scene& scene) {
         DrawCube(0.3);
         glPopMatrix();
     }
-    if (scene.peakCount > 0) DrawPeaks(scene.peaks, scene.peakCount);
-    if (scene.state.showAtoms) DrawAtomsAndBonds(scene.map, scene.bonds, scene.state);
+    if (!scene.peaks.empty()) DrawPeaks(scene.peaks);
+    if (scene.state.showAtoms) DrawAtomsAndBonds(scene.map, scene.bonds, scene.stereoMode);
     glDisable(GL_LIGHTING);
 }
 }  // namespace
@@ -60,27 +59,32 @@ void DrawCenteredBox(double sx, double sy, double sz) {
 
 void DrawCube(double size) { DrawCenteredBox(size, size, size); }
 
-int ListCompileCount() { return compileCount; }
+SceneDrawing::SceneDrawing(const GlFunctionLookup& lookup) : buffers_(SceneBuffers::Create(lookup)) {}
 
-void DrawScene(const Scene& scene, SceneBuffers* buffers, uint8_t& listValid) {
-    if (listValid == 1) {
+void SceneDrawing::draw(const Scene& scene, uint64_t revision) {
+    if (builtRevision_ == revision) {
         glCallList(kSceneList);
-        if (buffers) buffers->draw();
+        if (buffers_) buffers_->draw();
         return;
     }
-    ++compileCount;
     glNewList(kSceneList, GL_COMPILE_AND_EXECUTE);
     DrawSolids(scene);
-    if (!buffers) {
+    if (!buffers_) {
         ImmediateLines lines;
         DrawSceneLines(scene, lines);
     }
     glEndList();
-    if (buffers) {
-        buffers->write(scene);
-        buffers->draw();
+    if (buffers_) {
+        buffers_->write(scene);
+        buffers_->draw();
     }
-    listValid = 1;
+    builtRevision_ = revision;
+}
+
+void SceneDrawing::release() {
+    if (buffers_) buffers_->release();
+    buffers_.reset();
+    builtRevision_.reset();
 }
 
 }  // namespace tivarel::render

@@ -1,12 +1,16 @@
 #pragma once
 // The scene: everything drawn in one frame. The lit solids (marker, peaks, atoms and
 // bonds) are recorded into display list 1, the lines (meshes, contour map, cell) written
-// into the scene's buffer object; both are kept and drawn again every frame until
-// something in the scene changes.
+// into the scene's buffer object; both are kept and drawn again every frame until the
+// scene's revision changes.
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
 
 #include "mapio/atoms.h"
 #include "mapio/map_model.h"
+#include "render/scene_buffers.h"
 #include "surface/layer_settings.h"
 #include "surface/march_cubes.h"
 #include "surface/march_squares.h"
@@ -14,26 +18,34 @@
 
 namespace tivarel::render {
 
-class SceneBuffers;
-
 struct Scene {
+    StereoMode stereoMode;
     const ProgramState& state;
     const LayerSettings& layers;
     const TriangleStore& triangles;
     const SegmentStore& segments;
     const DensityMap& map;
     const BondList& bonds;
-    const Vec3f* peaks;     // the peak list's first `peakCount` rows
-    int peakCount;
+    std::span<const Vec3f> peaks;
     const Vec3f& pickPoint;
 };
 
-// Draws the kept scene, or rebuilds it first when listValid is 0: list 1 is recorded
-// (compile and execute) and the lines written to `buffers`. Without buffers (a context
-// before GL 1.5) list 1 holds the lines too.
-void DrawScene(const Scene& scene, SceneBuffers* buffers, uint8_t& listValid);
-// How often the scene has been rebuilt during this run.
-int ListCompileCount();
+// The scene as kept in the context: display list 1 and the lines' buffer object.
+class SceneDrawing {
+public:
+    // For the current context; without buffer objects (a context before GL 1.5, or a
+    // lookup that finds none) list 1 holds the lines too.
+    explicit SceneDrawing(const GlFunctionLookup& lookup);
+    // Draws the kept scene, or records it anew first when it was built for another
+    // revision: list 1 is compiled and executed, the lines written to the buffer.
+    void draw(const Scene& scene, uint64_t revision);
+    // Frees the buffer; the context must be current. The list goes with the context.
+    void release();
+
+private:
+    std::unique_ptr<SceneBuffers> buffers_;
+    std::optional<uint64_t> builtRevision_;
+};
 
 // Solid boxes of the picked-point marker.
 void DrawBox(double sx, double sy, double sz);

@@ -31,7 +31,7 @@ void Vertex(Lines& out, const Point& p) {
 // they stand for.
 template <typename Lines, typename Segments>
 void DrawLayers(const Scene& scene, Lines& out, Segments segments) {
-    out.width(LineWidthFor(scene.state.stereoMode));
+    out.width(LineWidthFor(scene.stereoMode));
     for (int layer = 1; layer <= kLayerCount; ++layer) {
         if (!scene.layers.layerUsed(layer)) continue;
         out.colour(scene.layers.meshColour(layer));

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "panel/icons.h"
+#include "icons/icons.h"
 
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);

@@ -1,9 +1,7 @@
 #pragma once
-// What the program shows and how: the stereo mode, the map's name, the scene
-// flags and the background. Plain values, shared by the windows, the scene
-// drawing and the exports.
-#include <array>
-#include <cstdint>
+// What the scene shows besides the map's own data: the map's name, the scene's switches,
+// the mesh style and the picking mode. Plain values, read by the scene drawing and the
+// exports; the session owns them.
 #include <string>
 
 #include "view/modes.h"
@@ -11,12 +9,7 @@
 namespace tivarel {
 
 struct ProgramState {
-    StereoMode stereoMode = StereoMode::None;
     std::string mapFileName;
-    bool isQuitting = false;
-    uint8_t listValid = 0;                  // 1: the scene display list may be replayed
-    float extentX = 1.0f, extentY = 1.0f;   // the window's longer side widens the view
-    std::array<float, 3> backgroundRGB{};   // 0..255 each
     bool showAtoms = true;
     bool showCell = false;
     bool showMarker = false;

@@ -11,7 +11,6 @@
 #include <tuple>
 
 #include "panel/control_panel.h"
-#include "render/scene.h"
 #include "window_fixture.h"
 
 namespace tivarel::testing {
@@ -41,18 +40,20 @@ protected:
         return t;
     }
     std::array<int32_t, 3> Triangles() {
-        return {program().triangles.count(1), program().triangles.count(2), program().triangles.count(3)};
+        const TriangleStore& t = session().triangles();
+        return {t.count(1), t.count(2), t.count(3)};
     }
     // Layers 1..3 used, atoms, contour map, cell, web style, triangle style, 3D and 2D picking:
     // as the program holds them, or as the panel's boxes and buttons show them.
     std::string Flags(bool shown = false) {
-        const Program& p = program();
+        const LayerSettings& l = session().layers();
+        const ProgramState& p = session().state();
         const ControlPanel& c = panel();
         std::string s;
         const bool bits[2][10] = {
-            {p.layers.used[0], p.layers.used[1], p.layers.used[2], p.state.showAtoms, p.layers.showContourMap,
-             p.state.showCell, p.state.meshStyle == MeshStyle::Web, p.state.meshStyle == MeshStyle::Triangle,
-             p.state.pickMode == PickMode::Surface, p.state.pickMode == PickMode::Plane},
+            {l.used[0], l.used[1], l.used[2], p.showAtoms, l.showContourMap, p.showCell,
+             p.meshStyle == MeshStyle::Web, p.meshStyle == MeshStyle::Triangle, p.pickMode == PickMode::Surface,
+             p.pickMode == PickMode::Plane},
             {c.layerBoxes[0]->isChecked(), c.layerBoxes[1]->isChecked(), c.layerBoxes[2]->isChecked(),
              c.atomsBox->isChecked(), c.contourMapBox->isChecked(), c.cellBox->isChecked(),
              c.webStyleButton->isChecked(), c.triangleStyleButton->isChecked(), c.pick3DButton->isChecked(),
@@ -77,18 +78,17 @@ TEST_F(ControlPanelTest, LoadShowsTheRangeTheDefaultsOnTheirBarsAndThePresetName
     // A bar moved by the user sets its level and text at once, without a rebuild.
     const auto triangles = Triangles();
     p.levelBars[1]->setValue(10000);
-    EXPECT_EQ(program().layers.layerLimit(2), static_cast<float>(10000.0 / 32767.0));
+    EXPECT_EQ(session().layers().layerLimit(2), static_cast<float>(10000.0 / 32767.0));
     EXPECT_EQ(p.levelEdits[1]->text().toStdString(), "0.3051851");
     EXPECT_EQ(Triangles(), triangles);
 }
 
-// Clicks set the flags at once, without rebuild or redraw; the panel loaded again shows them.
+// Clicks set the flags at once, without rebuild or a new scene; the panel loaded again shows them.
 TEST_F(ControlPanelTest, ClicksSetTheFlagsAndAReopenedPanelShowsThem) {
     OpenBall(1);
     ControlPanel& p = panel();
-    program().triangles.count(1) = 0;
-    program().state.listValid = 0;
-    const int compiled = render::ListCompileCount();
+    const auto triangles = Triangles();
+    const uint64_t scene = session().sceneRevision();
     const std::pair<QAbstractButton*, const char*> clicks[] = {
         {p.atomsBox, "1110101010"},      {p.contourMapBox, "1110001010"},       {p.cellBox, "1110011010"},
         {p.layerBoxes[1], "1010011010"}, {p.triangleStyleButton, "1010010110"}, {p.webStyleButton, "1010011010"},
@@ -98,10 +98,9 @@ TEST_F(ControlPanelTest, ClicksSetTheFlagsAndAReopenedPanelShowsThem) {
         button->click();
         EXPECT_EQ(Flags(), flags) << "after " << button->toolTip().toStdString();
     }
-    EXPECT_EQ(program().triangles.count(1), 0);
-    EXPECT_EQ(program().state.listValid, 0);
-    EXPECT_EQ(render::ListCompileCount(), compiled);
-    program().layers.zSection = 5;
+    EXPECT_EQ(Triangles(), triangles);
+    EXPECT_EQ(session().sceneRevision(), scene);
+    session().setSection(5);
     p.close();   // unloads it
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->controlPanel() == nullptr; }));
     window->showControlPanel();
@@ -123,40 +122,39 @@ TEST_F(ControlPanelTest, TypedLevelsAreClampedAndRoundedToTheirBarsOnApply) {
         {{"0.009765625", "0.013671875", "0.025390625"}, {2, 4, 6}, {0.0078125f, 0.015625f, 0.0234375f}},
     };
     for (const auto& step : steps) {
-        const auto before = program().layers.limits;
+        const auto before = session().layers().limits;
         for (int n = 0; n < 3; ++n) Type(panel().levelEdits[n], step.typed[size_t(n)]);
         Type(panel().minValueEdit, "25");   // the range boxes can be edited, but nothing reads them back
-        EXPECT_EQ(program().layers.limits, before);
+        EXPECT_EQ(session().layers().limits, before);
         Apply();
         EXPECT_EQ(Bars(), step.bars) << step.typed[1];
-        EXPECT_EQ(program().layers.limits, step.levels) << step.typed[1];
+        EXPECT_EQ(session().layers().limits, step.levels) << step.typed[1];
     }
     EXPECT_EQ(Texts(), (std::array<std::string, 3>{"0.0078125", "0.015625", "0.0234375"}));
 }
 
 // The presets' levels (Low 5, 15, 30; High 30, 50, 70) show at once but wait for Apply,
-// which rebuilds the surfaces and draws them once.
+// which rebuilds the surfaces, a new scene.
 TEST_F(ControlPanelTest, PresetsWaitForApplyWhichRebuildsAndRedrawsOnce) {
     OpenBall(32767.0 / 256);
     const auto triangles = Triangles();
     panel().presetButtons[0]->click();
-    EXPECT_EQ(program().layers.limits, (std::array<float, 3>{5, 15, 30}));
+    EXPECT_EQ(session().layers().limits, (std::array<float, 3>{5, 15, 30}));
     EXPECT_EQ(Bars(), (std::array<int, 3>{1280, 3840, 7680}));
     panel().presetButtons[2]->click();
     EXPECT_EQ(Texts(), (std::array<std::string, 3>{"30", "50", "70"}));
     EXPECT_EQ(Bars(), (std::array<int, 3>{7680, 12800, 17920}));
     EXPECT_EQ(Triangles(), triangles);
-    window->paint();
-    const int compiled = render::ListCompileCount();
+    const uint64_t scene = session().sceneRevision();
     Apply();
-    EXPECT_EQ(program().layers.limits, (std::array<float, 3>{30, 50, 70}));
+    EXPECT_EQ(session().layers().limits, (std::array<float, 3>{30, 50, 70}));
     EXPECT_NE(Triangles(), triangles);
-    EXPECT_EQ(render::ListCompileCount(), compiled + 1);
+    EXPECT_EQ(session().sceneRevision(), scene + 1);
 }
 
 // The plane typed and applied is rounded and kept in 1..7, and rebuilt: planes 2 to 6 cut
-// the ball at level 0.1. The buttons step it without rebuild or redraw, the main window's
-// keys with both; either steps from the plane shown, not from an unapplied typed one.
+// the ball at level 0.1. The buttons step it without rebuild, the main window's keys with
+// one; either steps from the plane shown, not from an unapplied typed one.
 TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapWhetherTypedOrStepped) {
     OpenBall(1);
     ControlPanel& p = panel();
@@ -167,11 +165,9 @@ TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapWhetherTypedOrStepped) {
         {"-", 7, 6},   {"key +", 4, 5}, {"key -", 5, 4}, {"key -", 1, 1}, {"key +", 7, 7}};
     for (const auto& [how, from, want] : steps) {
         SCOPED_TRACE(how + " from " + std::to_string(from));
-        program().layers.zSection = static_cast<int16_t>(from);
+        session().setSection(from);
         Type(p.sectionEdit, "3");
-        program().triangles.count(1) = 0;   // a rebuild refills it
-        program().state.listValid = 0;      // a redraw records the scene list
-        const int compiled = render::ListCompileCount();
+        const uint64_t scene = session().sceneRevision();
         const bool rebuilt = how != "+" && how != "-";
         if (!rebuilt)
             (how == "+" ? p.sectionUpButton : p.sectionDownButton)->click();
@@ -179,11 +175,10 @@ TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapWhetherTypedOrStepped) {
             QTest::keyClick(&surface(), how[4]);
         else
             Type(p.sectionEdit, how), Apply();
-        EXPECT_EQ(program().layers.zSection, want);
+        EXPECT_EQ(session().layers().zSection, want);
         EXPECT_EQ(p.sectionEdit->text().toStdString(), std::to_string(want));
-        EXPECT_EQ(program().triangles.count(1) > 0, rebuilt);
-        EXPECT_EQ(render::ListCompileCount() > compiled, rebuilt);
-        EXPECT_TRUE(!rebuilt || (program().segments.count(1) > 0) == (want >= 2 && want <= 6));
+        EXPECT_EQ(session().sceneRevision(), scene + (rebuilt ? 1 : 0));
+        EXPECT_TRUE(!rebuilt || (session().segments().count(1) > 0) == (want >= 2 && want <= 6));
     }
 }
 

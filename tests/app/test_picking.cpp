@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "picking/gl_picking.h"
-#include "render/scene.h"
+#include "render/atoms.h"
 #include "window_fixture.h"
 
 namespace tivarel::testing {
@@ -18,7 +18,7 @@ protected:
     void RightClickOn(Vec3f p, bool answer = true) {
         platform.yesNoAnswers = {answer};
         const QPointF m = MouseAt(p);
-        window->PickPeak(static_cast<float>(m.x()), static_cast<float>(m.y()));
+        window->pickPeak(static_cast<float>(m.x()), static_cast<float>(m.y()));
     }
     // Lighting that gives every lit surface exactly its colour: full ambient light, no lamp.
     void FlatLight() {
@@ -45,7 +45,7 @@ class Pick2DTest : public PickingTest {
 protected:
     void SetUp() override {
         Open(WriteFou("plane.fou", {101, 101, 3}, {0, 0, 0}, [](double, double, double) { return 0.0; }));
-        program().state.pickMode = PickMode::Plane;
+        session().setPickMode(PickMode::Plane);
         platform.events.clear();
     }
 };
@@ -77,34 +77,33 @@ TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
         {"narrow squares", 1, {-0.3f, -20, 0}, straight, quarter, 1, {50.5f * quarter, 20.5f, 0}, {10.5f, 20.5f, 0}, 5},
         {"left of the map", 0.1f, whole, straight, 1, 1, {-0.5f, 50.5f, 0}, {10.5f, 20.5f, 0}, 0},
     };
-    Program& p = program();
-    const picking::PickCamera camera{p.state.extentX, p.state.extentY, window->view()};
+    const auto [extentX, extentY] = WindowExtents(surface().pixelWidth(), surface().pixelHeight());
+    const picking::PickCamera camera{extentX, extentY, window->view()};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
         Look(k.zoom, k.shift, k.quat);
-        p.map.gridParams(7) = k.dx;
-        p.layers.zSection = k.section;
+        session().setSection(k.section);
         const QPointF m = MouseAt(k.clicked);
-        Vec3f unused;
+        Vec3f point;
         surface().makeCurrent();
-        ASSERT_EQ(picking::Select2D(float(m.x()), float(m.y()), 0, 100 * k.dx, 0, 100, k.clicked.z, camera, unused),
-                  k.squares);
+        const float x = float(m.x()), y = float(m.y());
+        ASSERT_EQ(picking::Select2D(x, y, 0, 100 * k.dx, 0, 100, k.clicked.z, camera, point), k.squares);
+        const bool picked = k.squares >= 1 && k.squares <= 4;
+        EXPECT_EQ(picking::Pick2D(x, y, 0, 100 * k.dx, 0, 100, k.clicked.z, camera, point), picked);
+        if (k.dx != 1) continue;   // the map's own squares are 1 x 1
         platform.events.clear();
         RightClickOn(k.clicked);
-        const bool picked = k.squares >= 1 && k.squares <= 4;
         EXPECT_EQ(platform.events, picked ? kPickAsked : std::vector<std::string>{});
-        EXPECT_EQ(p.peaks.rows[size_t(p.peaks.count - 1)], k.centre);   // or the last one stays
-        EXPECT_EQ(window->view().modelShift, k.shift);                  // picking leaves the view alone
+        EXPECT_EQ(session().peaks().back(), k.centre);   // or the last one stays
+        EXPECT_EQ(window->view().modelShift, k.shift);   // picking leaves the view alone
     }
-    EXPECT_EQ(p.peaks.count, 6);
-    // Where the steps are lost in single precision, or endless, the squares are counted: the grid ends.
+    EXPECT_EQ(session().peaks().size(), 6u);
+    // Where the steps are lost in single precision (1e7 + 1e-4 is 1e7), or endless, the
+    // squares are counted: the grid ends.
     for (float step : {1e-4f, std::numeric_limits<float>::infinity()}) {
-        p.map.gridParams(1) = 32767;   // nx
-        p.map.gridParams(4) = 1e7f;    // x0: 1e7 + 1e-4 is 1e7
-        p.map.gridParams(7) = step;
-        window->PickPeak(282, 247);
+        Vec3f point;
+        EXPECT_FALSE(picking::Pick2D(282, 247, 1e7f, 32766 * step + 1e7f, 0, 100, 0, camera, point));
     }
-    EXPECT_EQ(p.peaks.count, 6);
 }
 
 // The marker shows, recorded into the scene, while the beep sounds and the question is
@@ -112,12 +111,10 @@ TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
 TEST_F(Pick2DTest, RightButtonBeepsAndAsksWithTheMarkerShown) {
     Look(1, {-8, -18, 0});
     const Vec3f centre{10.5f, 20.5f, 0};
-    window->paint();
-    const int compiled = render::ListCompileCount();
     bool asked = false;
     platform.whileAsking = [&] {
         asked = true;
-        EXPECT_GT(render::ListCompileCount(), compiled);
+        EXPECT_TRUE(session().state().showMarker);
         const Centroid marker = CentroidOf(Frame(), Bright);   // the only bright thing drawn
         EXPECT_LT(std::hypot(marker.x - Project(centre)[0], marker.y - Project(centre)[1]), 2.0);
     };
@@ -125,28 +122,28 @@ TEST_F(Pick2DTest, RightButtonBeepsAndAsksWithTheMarkerShown) {
     QTest::mouseClick(&surface(), Qt::RightButton, {}, MouseAt({10.7f, 20.4f, 0}).toPoint());
     EXPECT_TRUE(asked);
     EXPECT_EQ(platform.events, kPickAsked);
-    EXPECT_FALSE(window->view().isRotating || window->view().isSpinning || program().state.showMarker);
-    EXPECT_EQ(program().peaks.count, 1);
+    EXPECT_FALSE(window->view().isRotating || window->view().isSpinning || session().state().showMarker);
+    EXPECT_EQ(session().peaks().size(), 1u);
 }
 
 // A "No" leaves the list as it was; 200 peaks fit, and the 201st confirmed ends the
 // program after all 201 went to a recovery file.
 TEST_F(Pick2DTest, ThePeakListHoldsTwoHundredAndTheNextConfirmedEndsTheProgram) {
     Look(1, {-8, -18, 0});
-    Program& p = program();
+    Session& p = session();
     RightClickOn({10.5f, 20.5f, 0}, false);
     EXPECT_EQ(platform.events, kPickAsked);
-    EXPECT_EQ(p.peaks.count, 0);
+    EXPECT_TRUE(p.peaks().empty());
     RightClickOn({11.2f, 21.7f, 0});
-    ASSERT_EQ(p.peaks.count, 1);
-    EXPECT_EQ(p.peaks.rows[0], (Vec3f{11.5f, 21.5f, 0}));
+    ASSERT_EQ(p.peaks().size(), 1u);
+    EXPECT_EQ(p.peaks()[0], (Vec3f{11.5f, 21.5f, 0}));
     for (int k = 2; k <= 200; ++k) {
         platform.yesNoAnswers = {true};
-        p.AddPeak({float(k), 0.5f, 0});
+        p.addPeak({float(k), 0.5f, 0});
     }
-    ASSERT_EQ(p.peaks.count, 200);
+    ASSERT_EQ(p.peaks().size(), 200u);
     RightClickOn({12.5f, 15.5f, 0}, false);   // full: still asked, and No goes on
-    EXPECT_EQ(p.peaks.count, 200);
+    EXPECT_EQ(p.peaks().size(), 200u);
     platform.events.clear();
     EXPECT_EQ(EndStatus([&] { RightClickOn({12.5f, 15.5f, 0}); }), 1);
     const std::string& message = platform.messages.at(0);
@@ -167,10 +164,10 @@ TEST_F(PickingTest, ClosingWithPeaksOffersTheFileFirstAndTellsAFailedSave) {
         "cell.fou", {3, 3, 3}, {0, 0, 0}, [](double, double, double) { return 0.0; }, {}, "2 0 0 0 4 0 0 0 5 0.5 0 0"));
     for (const Vec3f& f : {Vec3f{0.5000005f, 0.2500005f, -0.1234565f}, Vec3f{-0.2499995f, 1.2345675f, 0.3333335f}}) {
         platform.yesNoAnswers = {true};
-        program().AddPeak({2 * (f.x - 0.5f), 4 * f.y, 5 * f.z});
+        session().addPeak({2 * (f.x - 0.5f), 4 * f.y, 5 * f.z});
     }
     platform.events.clear();
-    platform.whileSaving = [this] { EXPECT_TRUE(!program().state.isQuitting && surface().context()); };
+    platform.whileSaving = [this] { EXPECT_TRUE(surface().context()); };
     const std::string unwritable = Scratch("no-such-folder/peaks.dat");
     platform.fileAnswers = {unwritable};
     EXPECT_EQ(EndStatus([&] { window->closeProgram(); }), 0);
@@ -195,23 +192,24 @@ TEST_F(PickingTest, AClickThroughABlobGivesAPointNearItsCentreWithExactlyOneLaye
                                            {true, false, true},
                                            {true, true, true},
                                            {false, false, false}}) {
-        program().layers.used = used;
-        program().GenerateFields();
-        window->pickPoint() = {};
+        ShowLayers(used);
+        const size_t before = session().peaks().size();
         RightClickOn(c);
-        const Vec3f q = window->pickPoint();
-        EXPECT_EQ(std::hypot(q.x - c.x, q.y - c.y, q.z - c.z) < 1.0, used[1] && !used[0]) << q.x << ", " << q.y;
-        window->SetView(ViewAxis::X);
+        const bool found = session().peaks().size() > before;
+        const Vec3f q = found ? session().peaks().back() : Vec3f{};
+        EXPECT_EQ(found && std::hypot(q.x - c.x, q.y - c.y, q.z - c.z) < 1.0, used[1] && !used[0])
+            << q.x << ", " << q.y;
+        window->setView(ViewAxis::X);
     }
-    window->PickPeak(2, 2);   // even a click on nothing at all is refused first
+    window->pickPeak(2, 2);   // even a click on nothing at all is refused first
     const std::string refused = "message: Exactly 1 layer must be used for 3D ZOL map picking  !!";
     EXPECT_EQ(platform.events,
               (std::vector<std::string>{"beep", kQuestion, "beep", kQuestion, refused, refused, refused, refused}));
-    EXPECT_EQ(program().peaks.count, 2);
+    EXPECT_EQ(session().peaks().size(), 2u);
 }
 
-// Atoms in the colour and size of their exact name, names outside the table grey 0.4 and
-// 0.2 wide; peaks orange and 0.25 wide, only the listed rows. Zoomed, the spheres keep the
+// Atoms in the colour and size of their exact name, names outside the table (a lower-case
+// "c" too) grey 0.4 and 0.2 wide; peaks orange and 0.25 wide. Zoomed, the spheres keep the
 // white highlight of the light along the view.
 TEST_F(PickingTest, AtomsAndPeaksShowTheirColoursAndSizes) {
     const struct {
@@ -223,30 +221,29 @@ TEST_F(PickingTest, AtomsAndPeaksShowTheirColoursAndSizes) {
                  {"N", {0, 1.5f, 0}, {76.5, 76.5, 255}, 0.2},       {"O", {3, 1.5f, 0}, {255, 25.5, 25.5}, 0.2},
                  {"S", {6, 1.5f, 0}, {204, 204, 51}, 0.2},          {"F", {-6, -1.5f, 0}, {153, 153, 255}, 0.2},
                  {"Q", {-3, -1.5f, 0}, {229.5, 127.5, 25.5}, 0.15}, {"Cl", {0, -1.5f, 0}, {102, 102, 102}, 0.2},
-                 {"C", {3, -1.5f, 0}, {102, 102, 102}, 0.2}};   // renamed "c   " below
+                 {"He", {3, -1.5f, 0}, {102, 102, 102}, 0.2}};
     std::vector<MapAtom> list;
     for (const auto& a : atoms) list.push_back({a.name, a.at});
     Open(WriteFou(
         "atoms.fou", {2, 2, 2}, {0, 0, 0}, [](double, double, double) { return 0.0; }, list));
-    Program& p = program();
-    p.map.atoms[8].name = "c   ";
-    EXPECT_TRUE(p.bonds.bonds.empty());
-    p.layers.used = {false, false, false};
-    p.layers.showContourMap = false;
+    EXPECT_EQ(render::AtomColourOf("c   "), (Rgb{0.4f, 0.4f, 0.4f}));
+    EXPECT_EQ(render::AtomRadius("c   "), 0.2f);
+    EXPECT_TRUE(session().bonds().bonds.empty());
+    HideTheMap();
     Look(2, {0, 0, 0});
     EXPECT_GT(Frame().count([](Rgb8 c) { return std::min({c.r, c.g, c.b}) >= 230; }), 9);
     Look(1, {0, 0, 0});
-    p.peaks.rows = {Vec3f{6, -1.5f, 0}, Vec3f{6, 4, 0}};   // the second is stale
-    p.peaks.count = 1;
+    const Vec3f peak{6, -1.5f, 0};
+    platform.yesNoAnswers = {true};
+    session().addPeak(peak);
     FlatLight();
     const FrameImage image = Frame();
     for (const auto& a : atoms) {
         EXPECT_EQ(Ring(image, a.at, 0.6 * a.radius, a.colour), 12) << a.name << " " << a.at.x;
         EXPECT_EQ(Ring(image, a.at, 1.4 * a.radius, a.colour), 0) << a.name << " " << a.at.x;
     }
-    EXPECT_EQ(Ring(image, p.peaks.rows[0], 0.15, kPeakOrange), 12);
-    EXPECT_EQ(Ring(image, p.peaks.rows[0], 0.35, kPeakOrange), 0);
-    EXPECT_EQ(Ring(image, p.peaks.rows[1], 0.15, kPeakOrange), 0);
+    EXPECT_EQ(Ring(image, peak, 0.15, kPeakOrange), 12);
+    EXPECT_EQ(Ring(image, peak, 0.35, kPeakOrange), 0);
 }
 
 }   // namespace

@@ -22,27 +22,29 @@ void Colour(const Rgb& c) { glColor3f(c[0], c[1], c[2]); }
 // The scene as the display list held it: the lit solids (drawn by the render layer, whose
 // solids stay in the list), then the meshes as line strips and loops, the contour map and
 // its frame, the cell.
-void ReferenceScene(const Program& p, const Vec3f& pickPoint) {
-    const ProgramState& s = p.state;
+void ReferenceScene(const Session& session, StereoMode stereoMode) {
+    const ProgramState& s = session.state();
+    const LayerSettings& layers = session.layers();
     glEnable(GL_LIGHTING);
     if (s.showMarker) {
+        const Vec3f& at = session.pickPoint();
         glColor3f(1.0f, 1.0f, 1.0f);
         glPushMatrix();
-        glTranslatef(pickPoint.x, pickPoint.y, pickPoint.z);
+        glTranslatef(at.x, at.y, at.z);
         render::DrawCube(0.3);
         glPopMatrix();
     }
-    if (p.peaks.count > 0) render::DrawPeaks(p.peaks.rows.data(), p.peaks.count);
-    if (s.showAtoms) render::DrawAtomsAndBonds(p.map, p.bonds, s);
+    if (!session.peaks().empty()) render::DrawPeaks(session.peaks());
+    if (s.showAtoms) render::DrawAtomsAndBonds(session.map(), session.bonds(), stereoMode);
     glDisable(GL_LIGHTING);
 
     {
-        glLineWidth(s.stereoMode == StereoMode::Interlaced ? 2.0f : 1.0f);
+        glLineWidth(stereoMode == StereoMode::Interlaced ? 2.0f : 1.0f);
         for (int layer = 1; layer <= 3; ++layer) {
-            if (!p.layers.layerUsed(layer)) continue;
-            Colour(p.layers.meshColour(layer));
-            for (int32_t n = 1; n <= p.triangles.count(layer); ++n) {
-                const auto& t = p.triangles.at(layer, n).point;
+            if (!layers.layerUsed(layer)) continue;
+            Colour(layers.meshColour(layer));
+            for (int32_t n = 1; n <= session.triangles().count(layer); ++n) {
+                const auto& t = session.triangles().at(layer, n).point;
                 if (s.meshStyle == MeshStyle::Triangle) {
                     glBegin(GL_LINE_LOOP);
                     Vertices({t[0], t[1], t[2]});
@@ -60,17 +62,18 @@ void ReferenceScene(const Program& p, const Vec3f& pickPoint) {
             }
         }
     }
-    if (p.layers.showContourMap) {
+    if (layers.showContourMap) {
+        const SegmentStore& segments = session.segments();
         glLineWidth(3.0f);
         glBegin(GL_LINES);
         for (int layer = 1; layer <= 3; ++layer) {
-            Colour(p.layers.contourColour(layer));
-            for (int32_t n = 1; n <= p.segments.count(layer); ++n)
-                Vertices({p.segments.at(layer, n).end1, p.segments.at(layer, n).end2});
+            Colour(layers.contourColour(layer));
+            for (int32_t n = 1; n <= segments.count(layer); ++n)
+                Vertices({segments.at(layer, n).end1, segments.at(layer, n).end2});
         }
         glEnd();
-        const GridParams& g = p.map.gridParams;
-        const float z = float(p.layers.zSection - 1) * g.dz() + g.z0();
+        const GridParams& g = session.map().gridParams;
+        const float z = float(layers.zSection - 1) * g.dz() + g.z0();
         const float x1 = float(g.nx() - 1) * g.dx() + g.x0(), y1 = float(g.ny() - 1) * g.dy() + g.y0();
         glColor3f(0.7f, 0.7f, 0.7f);
         glLineWidth(2.0f);
@@ -79,7 +82,7 @@ void ReferenceScene(const Program& p, const Vec3f& pickPoint) {
         glEnd();
     }
     if (s.showCell) {
-        const auto& k = p.map.cellCorners;
+        const auto& k = session.map().cellCorners;
         glColor3f(0.5f, 0.5f, 0.5f);
         glLineWidth(2.0f);
         glBegin(GL_LINE_LOOP);
@@ -100,41 +103,38 @@ protected:
     // its frames (a fresh row mask first in the interlaced mode).
     FrameImage FrameOf(const std::function<void()>& scene) {
         EXPECT_TRUE(surface().makeCurrent());
-        const ProgramState& s = program().state;
-        if (s.stereoMode == StereoMode::Interlaced)
-            render::BuildInterlaceMask(surface().pixelWidth(), surface().pixelHeight());
-        render::DrawFrame(s.stereoMode, s.extentX, s.extentY, window->view(), scene);
+        const StereoMode mode = window->stereoMode();
+        if (mode == StereoMode::Interlaced) render::BuildInterlaceMask(surface().pixelWidth(), surface().pixelHeight());
+        const auto [extentX, extentY] = WindowExtents(surface().pixelWidth(), surface().pixelHeight());
+        render::DrawFrame(mode, extentX, extentY, window->view(), scene);
         return BackBuffer();
     }
     FrameImage ReferenceFrame() {
-        return FrameOf([this] { ReferenceScene(program(), window->pickPoint()); });
+        return FrameOf([this] { ReferenceScene(session(), window->stereoMode()); });
     }
     // The scene as the render layer draws it without a buffer object, all of it recorded
     // into list 1, on the frame after the recording: the picture every replay shows.
     // (While recording, Mesa draws small primitives with the colour per vertex, which
     // rounds a colour halfway between two steps, such as the cell's 0.5, the other way.)
     FrameImage FrameFromTheList() {
-        Program& p = program();
-        const render::Scene scene{p.state, p.layers, p.triangles, p.segments, p.map, p.bonds,
-                                  p.peaks.rows.data(), p.peaks.count, window->pickPoint()};
-        uint8_t listValid = 0;
-        FrameOf([&] { render::DrawScene(scene, nullptr, listValid); });
-        const FrameImage image = FrameOf([&] { render::DrawScene(scene, nullptr, listValid); });
-        p.state.listValid = 0;   // list 1 now holds the lines as well
-        return image;
+        const Session& s = session();
+        const render::Scene scene{window->stereoMode(), s.state(), s.layers(), s.triangles(), s.segments(),
+                                  s.map(),              s.bonds(), s.peaks(),  s.pickPoint()};
+        render::SceneDrawing listOnly([](const char*) { return render::GlFunction{}; });
+        FrameOf([&] { listOnly.draw(scene, 1); });
+        return FrameOf([&] { listOnly.draw(scene, 1); });
     }
 
     // Everything the scene can show: the cell, a peak, the marker, atoms, the contours of
     // the middle plane.
     void ShowEverything(Quat view) {
-        Program& p = program();
-        p.layers.zSection = int16_t(p.map.grid.nz() / 2);
-        p.GenerateFields();
-        p.state.showCell = true;
-        p.state.showMarker = true;
-        window->pickPoint() = {1.0f, 1.5f, 0.5f};
+        Session& s = session();
+        s.setSection(s.map().grid.nz() / 2);
+        s.setShowCell(true);
         platform.yesNoAnswers.push_back(true);
-        p.AddPeak({2.0f, 0.5f, 1.0f});
+        s.addPeak({2.0f, 0.5f, 1.0f});
+        s.generateFields();
+        s.showMarker({1.0f, 1.5f, 0.5f});
         window->view().viewQuat = view;
     }
 
@@ -144,24 +144,22 @@ protected:
     void ExpectTheListsPicture(int meshPixels, int contourPixels) {
         for (const MeshStyle style : {MeshStyle::Web, MeshStyle::Triangle}) {
             SCOPED_TRACE(std::string(style == MeshStyle::Web ? "web, " : "triangles, ") +
-                         std::to_string(static_cast<int>(program().state.stereoMode)));
-            program().state.meshStyle = style;
-            program().state.listValid = 0;
-            const int rebuilt = render::ListCompileCount();
+                         std::to_string(static_cast<int>(window->stereoMode())));
+            session().setMeshStyle(style);
+            const FrameImage list = FrameFromTheList();   // list 1 holds the lines as well now
+            session().generateFields();                   // a new scene: the window records list 1 anew
             const FrameImage first = Frame(), next = Frame();
-            EXPECT_EQ(render::ListCompileCount(), rebuilt + 1);
-            const FrameImage list = FrameFromTheList();
             ExpectSame(first, list, 0, "the rebuilding frame");
             ExpectSame(next, list, 0, "the next frame");
             const FrameImage reference = ReferenceFrame();
             ExpectSame(first, reference, 1, "the reference");
             // Lines enough in the picture that a wrong colour, width or order would show.
             int shown = 0;
-            for (const Rgb& c : program().layers.meshColours)
+            for (const Rgb& c : session().layers().meshColours)
                 shown += reference.count(Colour8{c[0] * 255.0, c[1] * 255.0, c[2] * 255.0});
             EXPECT_GT(shown, meshPixels);
             int contours = 0;
-            for (const Rgb& c : program().layers.contourColours)
+            for (const Rgb& c : session().layers().contourColours)
                 contours += reference.count(Colour8{c[0] * 255.0, c[1] * 255.0, c[2] * 255.0});
             EXPECT_GT(contours, contourPixels);
             EXPECT_GT(reference.count(Colour8{0.5 * 255, 0.5 * 255, 0.5 * 255}), 100);   // the cell
@@ -207,7 +205,7 @@ TEST_F(ScenePictureTest, DenseMapInEveryModeAndStyle) {
         Open(mode + dense);
         ShowEverything({-0.25f, 0.35f, 0.05f, std::sqrt(1.0f - 0.185f)});
         Look(0.35f, {-5.4f, -5.4f, -5.4f}, window->view().viewQuat);
-        ASSERT_GT(program().triangles.count(1), 4000);
+        ASSERT_GT(session().triangles().count(1), 4000);
         ExpectTheListsPicture(20000, 300);
     }
 }

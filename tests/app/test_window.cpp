@@ -10,6 +10,7 @@
 #include "../import/ccp4_test_file.h"
 #include "info/info_windows.h"
 #include "panel/control_panel.h"
+#include "render/frame.h"
 #include "render/scene.h"
 #include "window_fixture.h"
 
@@ -41,18 +42,28 @@ TEST_F(WindowTest, AnImportedBoxFarFromTheCellOriginOpensWithItsSurfacesInView) 
 // from its centre (cx, 1), the triangle style its outline through (cx, 0).
 TEST_F(WindowTest, TheLastTriangleOfEachLayerIsDrawnInBothStyles) {
     Open(kSampleMap);
-    Program& p = program();
-    p.state.showAtoms = p.layers.showContourMap = false;
+    TriangleStore triangles;
     for (int layer = 1; layer <= 3; ++layer) {
         const float cx = -4.0f + 4.0f * float(layer - 1);
-        p.triangles.count(layer) = layer;
-        for (int n = 1; n < layer; ++n) p.triangles.at(layer, n).point = {Point3{99, 99, 0}, {99, 98, 0}, {98, 99, 0}};
-        p.triangles.at(layer, layer).point = {Point3{cx - 1.5f, 0, 0}, {cx + 1.5f, 0, 0}, {cx, 3, 0}};
+        triangles.count(layer) = layer;
+        for (int n = 1; n < layer; ++n) triangles.at(layer, n).point = {Point3{99, 99, 0}, {99, 98, 0}, {98, 99, 0}};
+        triangles.at(layer, layer).point = {Point3{cx - 1.5f, 0, 0}, {cx + 1.5f, 0, 0}, {cx, 3, 0}};
     }
+    const Session& s = session();
+    LayerSettings layers = s.layers();
+    layers.showContourMap = false;
+    ProgramState state;
+    state.showAtoms = false;
+    surface().makeCurrent();
+    render::SceneDrawing drawing([this](const char* name) { return surface().context()->getProcAddress(name); });
+    uint64_t revision = 0;
     for (const MeshStyle style : {MeshStyle::Web, MeshStyle::Triangle}) {
-        p.state.meshStyle = style;
-        p.state.listValid = 0;
-        const FrameImage image = Frame();
+        state.meshStyle = style;
+        const render::Scene scene{StereoMode::None, state, layers,    triangles, s.segments(),
+                                  s.map(),          s.bonds(), {}, s.pickPoint()};
+        const auto [extentX, extentY] = WindowExtents(surface().pixelWidth(), surface().pixelHeight());
+        render::DrawFrame(StereoMode::None, extentX, extentY, window->view(), [&] { drawing.draw(scene, ++revision); });
+        const FrameImage image = BackBuffer();
         for (int layer = 1; layer <= 3; ++layer) {
             const float cx = -4.0f + 4.0f * float(layer - 1);
             const bool web = style == MeshStyle::Web;
@@ -62,6 +73,7 @@ TEST_F(WindowTest, TheLastTriangleOfEachLayerIsDrawnInBothStyles) {
             EXPECT_TRUE(image.around(Project({cx + 0.75f, web ? 0.5f : 1.5f, 0}), kMesh[layer - 1]));
         }
     }
+    drawing.release();
 }
 
 // Punctuation shares its Qt key codes with the arrows' numbers ('%' is 37, the left
@@ -94,7 +106,7 @@ TEST_F(WindowTest, DragsSpinTheModelTheWayOfTheMouseExceptWhileADialogIsOpen) {
         QTest::qWait(100);
         answered = window->view().viewQuat;
     };
-    program().AddPeak({1, 2, 3});
+    session().addPeak({1, 2, 3});
     EXPECT_EQ(asked, answered);
     QTest::qWait(50);
     EXPECT_NE(window->view().viewQuat, answered);
@@ -126,14 +138,13 @@ TEST_F(WindowTest, InterlacedMaskAlternatesRowsAndRoutesTheEyes) {
     for (int i = 0; i < w * h; ++i) wrong += stencil[size_t(i)] != (i / w % 2 == 0 ? 1 : 0);
     EXPECT_EQ(wrong, 0);
     const Vec3f p{0, 0, 10};
+    session().setShowAtoms(false);
     HideTheMap();
-    program().state.showAtoms = false;
-    program().state.showMarker = true;
-    window->pickPoint() = p;
+    session().showMarker(p);
     const FrameImage image = Frame();
     EXPECT_NEAR(CentroidOf(image, Bright, [](int y) { return y % 2 == 1; }).x, Project(p, -0.31)[0], 1.5);
     EXPECT_NEAR(CentroidOf(image, Bright, [](int y) { return y % 2 == 0; }).x, Project(p, 0.31)[0], 1.5);
-    EXPECT_EQ(render::LineWidthFor(program().state.stereoMode), 2.0f);   // mesh lines twice as wide
+    EXPECT_EQ(render::LineWidthFor(window->stereoMode()), 2.0f);   // mesh lines twice as wide
     // Without stencil bits (as a request for none gets here) the surface is refused for this mode.
     GLSurface plain(SurfaceFormatFor(StereoMode::None), {}), interlaced(SurfaceFormatFor(StereoMode::None), {});
     ASSERT_TRUE(plain.createContext(StereoMode::None));
@@ -164,10 +175,10 @@ TEST_F(WindowTest, AMissingPresetsFileIsToldByThePresetButtonsAndFailingCommands
         fs::copy_file(fs::path(TIVAREL_BIN_DIR) / side, folder / side, fs::copy_options::overwrite_existing);
     platform.directory = folder.string();
     Open(kSampleMap);
-    const std::array<float, 3> levels = program().layers.limits;
+    const std::array<float, 3> levels = session().layers().limits;
     window->controlPanel()->presetButtons[1]->click();
     EXPECT_NE(platform.messages.at(0).find((folder / "layer_limit_presets.txt").string()), std::string::npos);
-    EXPECT_EQ(program().layers.limits, levels);
+    EXPECT_EQ(session().layers().limits, levels);
     platform.whileSaving = [] { throw std::runtime_error("the dialog broke"); };
     window->findChild<QAction*>("saveImage")->trigger();
     EXPECT_EQ(platform.messages.back(), "The command could not be completed: the dialog broke");
@@ -209,9 +220,9 @@ TEST_F(MenuTest, ClearPeaksKeepsUnsavedPeaksInTheDataFolderOnly) {
     };
     const int before = besideMap();
     platform.yesNoAnswers = {true};
-    program().AddPeak({1, 2, 3});
+    session().addPeak({1, 2, 3});
     Run("clearPeaks");
-    EXPECT_EQ(program().peaks.count, 0);
+    EXPECT_TRUE(session().peaks().empty());
     EXPECT_EQ(besideMap(), before);
     const auto files = std::distance(fs::directory_iterator(data.path()), fs::directory_iterator());
     EXPECT_EQ(files, 1);
@@ -227,14 +238,14 @@ TEST_F(MenuTest, TheBackgroundIsTheDialogsColourAndACancelKeepsIt) {
 }
 
 TEST_F(MenuTest, AboutShowsDriverModeAndTheUsedLayersTrianglesAndHelpTheReadme) {
-    program().layers.used = {true, false, true};
+    session().setLayerUsed(2, false);
     Run("showAbout");
     AboutWindow* about = window->aboutWindow();
     ASSERT_TRUE(about && about->isVisible());
     EXPECT_EQ(about->versionLabel->text(), "Version 1.1 beta  7");
     EXPECT_EQ(about->trianglesCaption->text(), "Actual number of TVR  triangles:");
     EXPECT_EQ(about->trianglesLabel->text().toStdString(),
-              " " + std::to_string(program().triangles.count(1) + program().triangles.count(3)));
+              " " + std::to_string(session().triangles().count(1) + session().triangles().count(3)));
     EXPECT_EQ(about->modeLabel->text(), "NoStereo");
     surface().makeCurrent();
     EXPECT_TRUE(about->driversLabel->text().startsWith(reinterpret_cast<const char*>(glGetString(GL_VENDOR))));

@@ -20,6 +20,7 @@
 #include "app/gl_surface.h"
 #include "app/main_window.h"
 #include "render/gl.h"
+#include "stereo/frustum.h"
 
 namespace tivarel::testing {
 
@@ -190,7 +191,7 @@ protected:
         QTest::qWait(50);
     }
     GLSurface& surface() { return *window->surface(); }
-    Program& program() { return window->program(); }
+    Session& session() { return window->session(); }
 
     FrameImage Frame() {
         EXPECT_TRUE(surface().makeCurrent());
@@ -210,14 +211,15 @@ protected:
         window->view().zoomScale = zoom;
         window->view().modelShift = shift;
         window->view().viewQuat = q;
-        program().state.listValid = 0;
+    }
+    // Only these layers' surfaces in the picture, and the contour map when asked.
+    void ShowLayers(std::array<bool, 3> used, bool contourMap = true) {
+        for (int layer = 1; layer <= 3; ++layer) session().setLayerUsed(layer, used[size_t(layer - 1)]);
+        session().setShowContourMap(contourMap);
+        session().generateFields();
     }
     // No surfaces and no contour map in the picture.
-    void HideTheMap() {
-        program().layers.used = {false, false, false};
-        program().layers.showContourMap = false;
-        program().state.listValid = 0;
-    }
+    void HideTheMap() { ShowLayers({false, false, false}, false); }
 
     // Window position (pixels, origin bottom left) of model point p for an eye `eye` units
     // right of the centre: the eye space point is R (shift + zoom p), R the rotation of the

@@ -1,4 +1,4 @@
-#include "app/platform.h"
+#include "session/platform.h"
 
 #include <cstdio>
 #include <cstdlib>

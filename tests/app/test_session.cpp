@@ -1,7 +1,9 @@
-// The command line, the opening of a map and the peak list's rescue, through the real
-// Program with the scripted platform standing in for the user; no window.
+// The command line, the opening of a map, the session's limits and the peak list's rescue,
+// through the real Session with the scripted platform standing in for the user; no window.
 #include "app/command_line.h"
-#include "app/program.h"
+#include "mapio/default_levels.h"
+#include "mapio/map_file.h"
+#include "session/session.h"
 #include "window_fixture.h"
 
 namespace tivarel::testing {
@@ -31,9 +33,8 @@ TEST(LayerDefaults, LevelsAtTenThirtyAndFiftyPercentUpToTheGrdUpperValue) {
     g(11) = 1000.0f;
     EXPECT_EQ(DefaultUpperValue(g, true), 0.0f);
     LayerSettings layers;
-    MeshStyle style = MeshStyle::Triangle;
     layers.zSection = 7;
-    SetLayerDefaults(layers, style, -2.0f, 0.0f);
+    SetLayerDefaults(layers, -2.0f, 0.0f);
     EXPECT_EQ(layers.zSection, 1);
     EXPECT_EQ(layers.used, (std::array<bool, 3>{true, true, true}));
     EXPECT_EQ(layers.limits, (std::array<float, 3>{-1.8f, -1.4f, -1.0f}));
@@ -41,9 +42,9 @@ TEST(LayerDefaults, LevelsAtTenThirtyAndFiftyPercentUpToTheGrdUpperValue) {
 
 struct OpenMapTest : ::testing::Test {
     ScriptedPlatform platform;
-    Program program{platform, nullptr};
-    int Open(const std::string& text) {
-        return EndStatus([&] { program.OpenMap(text); });
+    Session session{platform, nullptr};
+    int Open(const std::string& path) {
+        return EndStatus([&] { session.openMap(path); });
     }
 };
 
@@ -84,16 +85,43 @@ TEST_F(OpenMapTest, AMapForTheImportCommandIsToldOnStandardErrorAboveTheTwoBoxes
               (std::vector<std::string>{"message: Strange file extension !!!", "message: map", "end: 1"}));
 }
 
-TEST_F(OpenMapTest, ContoursAreRebuiltOnlyWhileTheContourMapIsOn) {
-    ASSERT_EQ(Open(kSampleMap), -1);
-    program.layers.zSection = 29;   // through the molecules
-    program.layers.showContourMap = false;
-    program.segments.count(1) = 0;
-    program.GenerateFields();
-    EXPECT_EQ(program.segments.count(1), 0);
-    program.layers.showContourMap = true;
-    program.GenerateFields();
-    EXPECT_GT(program.segments.count(1), 0);
+// The contour map is rebuilt only while it is on; every rebuild is a new scene, a switch
+// waits for one. Levels stay in the map's range (0 to 1 here) and the plane in 1..nz, from
+// any value and any step.
+TEST_F(OpenMapTest, RebuildsMakeANewSceneAndLevelsAndPlaneStayInsideTheMap) {
+    ASSERT_EQ(Open(WriteFou("cube.fou", {5, 5, 5}, {0, 0, 0}, [](double x, double y, double z) {
+                  return x == 2 && y == 2 && z == 2 ? 1.0 : 0.0;
+              })),
+              -1);
+    EXPECT_EQ(session.segments().count(1), 0);   // plane 1 holds no contour
+    session.setSection(3);
+    session.setShowContourMap(false);
+    const uint64_t shown = session.sceneRevision();
+    session.generateFields();
+    EXPECT_EQ(session.segments().count(1), 0);
+    EXPECT_NE(session.sceneRevision(), shown);
+    session.setShowContourMap(true);
+    session.setShowAtoms(false);
+    session.setLevel(1, 0.25f);
+    EXPECT_EQ(session.sceneRevision(), shown + 1);
+    session.generateFields();
+    EXPECT_GT(session.segments().count(1), 0);
+    const std::pair<float, float> levels[] = {{-3.0f, 0.0f}, {0.5f, 0.5f}, {7.0f, 1.0f}, {1.0f, 1.0f}};
+    for (const auto& [asked, kept] : levels) {
+        session.setLevel(2, asked);
+        EXPECT_EQ(session.layers().layerLimit(2), kept) << asked;
+    }
+    session.setLevelAt(3, 0.75);
+    EXPECT_EQ(session.layers().layerLimit(3), 0.75f);
+    const std::pair<int, int> sections[] = {{0, 1}, {-40000, 1}, {4, 4}, {5, 5}, {6, 5}, {70000, 5}};
+    for (const auto& [asked, kept] : sections) {
+        session.setSection(asked);
+        EXPECT_EQ(session.layers().zSection, kept) << asked;
+    }
+    session.moveSection(+1);
+    EXPECT_EQ(session.layers().zSection, 5);
+    session.moveSection(-1);
+    EXPECT_EQ(session.layers().zSection, 4);
 }
 
 // Confirmed peaks that never reached a peak file go to a recovery file before the
@@ -117,7 +145,7 @@ protected:
     void Confirm(std::initializer_list<Vec3f> points) {
         for (const Vec3f& p : points) {
             platform.yesNoAnswers.push_back(true);
-            program.AddPeak(p);
+            session.addPeak(p);
         }
     }
     static std::vector<fs::path> Recovered(const fs::path& folder) {
@@ -136,7 +164,7 @@ TEST_F(PeakRescue, OpeningAnotherMapOrFailingToKeepsThePeaksOfTheMapShown) {
     ASSERT_EQ(Open(Map("first.fou", "2 0 0 0 4 0 0 0 5 0.5 0 0")), -1);
     Confirm({{1.0f, 1.0f, -2.5f}, {0.0f, 0.0f, 0.0f}});
     ASSERT_EQ(Open(Map("second.fou")), -1);
-    EXPECT_EQ(program.peaks.count, 0);
+    EXPECT_TRUE(session.peaks().empty());
     auto files = Recovered(maps);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].filename().string().rfind("first-unsaved-peaks-", 0), 0u) << files[0];
@@ -160,16 +188,16 @@ TEST_F(PeakRescue, OnlyUnsavedListsAreRescuedAndNeverOverAnEarlierFile) {
     ASSERT_EQ(Open(Map("m.fou")), -1);
     Confirm({{0.25f, 0.0f, 0.0f}});
     platform.fileAnswers.push_back((data / "saved.dat").string());
-    EXPECT_FALSE(program.SavePeakFile().has_value());
-    EXPECT_EQ(program.RescuePeaks(), "");
+    EXPECT_FALSE(session.savePeakFile().has_value());
+    EXPECT_EQ(session.rescuePeaks(), "");
     Confirm({{0.75f, 0.0f, 0.0f}});
-    const std::string note = program.RescuePeaks();
+    const std::string note = session.rescuePeaks();
     const auto files = Recovered(maps);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(note, "The 2 peaks not saved to a peak file were written to " + files[0].string() + ".");
     EXPECT_EQ(ReadFile(files[0]), "ATOM Q  1   X= .25  Y= 0  Z= 0 \r\nATOM Q  2   X= .75  Y= 0  Z= 0 \r\n");
     Confirm({{0.5f, 0.0f, 0.0f}});
-    program.EmptyPeakList();   // as opening another map does
+    session.clearPeaks();   // as opening another map does
     EXPECT_EQ(Recovered(maps).size(), 2u);
 }
 
@@ -178,14 +206,14 @@ TEST_F(PeakRescue, OnlyUnsavedListsAreRescuedAndNeverOverAnEarlierFile) {
 TEST_F(PeakRescue, AClearedListGoesToTheDataFolderOnly) {
     ASSERT_EQ(Open(Map("m.fou")), -1);
     Confirm({{0.5f, 0.0f, 0.0f}});
-    program.EmptyPeakList(Program::RescueTo::DataFolderOnly);
-    EXPECT_EQ(program.peaks.count, 0);
+    session.clearPeaks(Session::RescueTo::DataFolderOnly);
+    EXPECT_TRUE(session.peaks().empty());
     ASSERT_EQ(Recovered(data).size(), 1u);
     EXPECT_EQ(Recovered(data)[0].filename().string().rfind("m-unsaved-peaks-", 0), 0u);
     EXPECT_EQ(ReadFile(Recovered(data)[0]), "ATOM Q  1   X= .5  Y= 0  Z= 0 \r\n");
     Confirm({{0.25f, 0.0f, 0.0f}});
     platform.dataFolder.clear();
-    EXPECT_EQ(program.RescuePeaks(Program::RescueTo::DataFolderOnly),
+    EXPECT_EQ(session.rescuePeaks(Session::RescueTo::DataFolderOnly),
               "The 1 peak not saved to a peak file was not written to any file (the data folder refused it): "
               "ATOM Q  1   X= .25  Y= 0  Z= 0 \r\n");
     EXPECT_TRUE(Recovered(maps).empty());
@@ -203,7 +231,7 @@ TEST_F(PeakRescue, MissingFoldersSendThePeaksToTheDataFolderOrIntoTheNote) {
     EXPECT_EQ(ReadFile(Recovered(data)[0]), "ATOM Q  1   X= .5  Y= .25  Z= 0 \r\n");
     Confirm({{0.5f, 0.5f, 0.5f}});
     fs::remove_all(data);
-    EXPECT_EQ(program.RescuePeaks().find("The 2 peaks not saved to a peak file were not written to any file"), 0u);
+    EXPECT_EQ(session.rescuePeaks().find("The 2 peaks not saved to a peak file were not written to any file"), 0u);
 }
 
 }   // namespace

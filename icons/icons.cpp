@@ -1,4 +1,4 @@
-#include "panel/icons.h"
+#include "icons/icons.h"
 
 #include <QPainter>
 #include <QRadialGradient>
