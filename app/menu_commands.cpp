@@ -86,15 +86,9 @@ void MainWindow::exportPovScene() {
     const std::optional<std::string> path =
         session_.askSaveName("TVR_pov.pov", "POVRAY files (*.pov)|*.pov|All files (*.*)|*.*");
     if (!path) return;
-    if (!surface_ || !surface_->makeCurrent()) {
-        platform_.showMessage(NoDrawingSurface(*path));
-        return;
-    }
-    render::recalcModelView(view_);
-    std::array<float, 16> modelView{};
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelView.data());
     const Session& s = session_;
-    PovScene scene{s.map(), s.state(), s.layers(), std::span<const Bond>(s.bonds().bonds), {}, {}, modelView};
+    PovScene scene{s.map(), s.state(), s.layers(), std::span<const Bond>(s.bonds().bonds), {}, {},
+                   ModelViewMatrix(view_)};
     for (int layer = 1; layer <= kLayerCount; ++layer) {
         scene.triangles[static_cast<size_t>(layer - 1)] = s.triangles().layer(layer);
         scene.segments[static_cast<size_t>(layer - 1)] = s.segments().layer(layer);

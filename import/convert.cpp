@@ -168,7 +168,7 @@ private:
                         const std::optional<AxisStencil> sx =
                             columnStencils_.empty() ? map_.stencil(0, row[0] + inverse_[0][0] * point_[0][size_t(x)])
                                                     : columnStencils_[size_t(x)];
-                        if (sx) v = MapDensity::Along(*rows, *sx);
+                        if (sx) v = MapDensity::along(*rows, *sx);
                     }
                 } else {
                     Vec3d f = row;

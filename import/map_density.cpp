@@ -60,7 +60,7 @@ MapDensity::RowBlend MapDensity::blend(const AxisStencil& y, const AxisStencil& 
     return rows;
 }
 
-double MapDensity::Along(const RowBlend& rows, const AxisStencil& x) {
+double MapDensity::along(const RowBlend& rows, const AxisStencil& x) {
     const double wx[2] = {1.0 - x.weight, x.weight};
     const size_t at[2] = {x.low, x.high};
     double sum = 0.0;
@@ -72,7 +72,7 @@ double MapDensity::Along(const RowBlend& rows, const AxisStencil& x) {
 }
 
 double MapDensity::interpolate(const AxisStencil& x, const AxisStencil& y, const AxisStencil& z) const {
-    return Along(blend(y, z), x);
+    return along(blend(y, z), x);
 }
 
 std::optional<double> MapDensity::valueAt(const Vec3d& fractional) const {

@@ -58,7 +58,7 @@ struct MapDensity {
         std::array<double, 4> weight{};
     };
     RowBlend blend(const AxisStencil& y, const AxisStencil& z) const;
-    static double Along(const RowBlend& rows, const AxisStencil& x);
+    static double along(const RowBlend& rows, const AxisStencil& x);
     // Finest distance between grid points along a cell edge (Angstrom).
     double finestSpacing() const;
 };

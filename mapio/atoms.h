@@ -13,15 +13,13 @@
 
 namespace tivarel {
 
-// One line of the parameter file, cut by fixed columns (1-based).
+// One line of the parameter file, cut by fixed columns (1-based); the other columns
+// are not used.
 struct AtomParEntry {
     double TypeNumber = 0.0;     // columns 1-3; must equal the entry's row (1, 2, 3 ...)
-    float Unused2 = 0.0f;        // columns 7-9, / 100
     float BondRadius = 0.0f;     // columns 14-16, written in hundredths: 77 means 0.77
-    float Unused4 = 0.0f;        // columns 21-23, / 100
     float BondTolerance = 0.0f;  // columns 27-29, written as the value itself
     std::string EntryLabel;      // columns 34-37 unchanged, blanks included
-    double Unused7 = 0.0;        // columns 38-47
 };
 
 // Row k of the file's table is entries[k - 1]; an atom's type number is its row.

@@ -26,7 +26,7 @@ void SkipNumbers(TextScanner& in, int count, const char* what) {
     for (int i = 0; i < count; ++i) in.readFloat(what);
 }
 
-// Steps 1 to 6 of the layout: titles, cell matrix, origin, cell constants.
+// The head of the file: titles, cell matrix, origin, cell constants.
 void ReadCellRecords(TextScanner& in, DensityMap& map) {
     in.skipLine("the first title line");
     in.skipLine("the second title line");
@@ -38,7 +38,7 @@ void ReadCellRecords(TextScanner& in, DensityMap& map) {
     in.skipLine("the line after the cell constants");
 }
 
-// Step 7 and 8: per axis the first grid coordinate, the step and two numbers not used.
+// Per axis the first grid coordinate, the step and two numbers not used.
 void ReadAxes(TextScanner& in, GridParams& g) {
     for (int axis = 1; axis <= 3; ++axis) {
         g(3 + axis) = in.readFloat("the first grid coordinate");
@@ -48,7 +48,7 @@ void ReadAxes(TextScanner& in, GridParams& g) {
     in.skipLine("the line after the grid axes");
 }
 
-// Step 10: nz sections, each a skipped line, a number not used, then the values
+// The values: nz sections, each a skipped line, a number not used, then the values
 // with y running fastest.
 void ReadSection(TextScanner& in, DensityGrid& grid, int z, ValueAcceptor& acceptor) {
     in.skipLine("the head line of a Z section");
@@ -124,7 +124,7 @@ void ReadSectionsOnThreads(TextScanner& in, DensityMap& map, int threads) {
 }
 
 std::string PaddedAtomName(std::string label) {
-    if (label.empty() || label.size() > 4) stopProgram(kBadAtomName);
+    if (label.empty() || label.size() > 4) StopProgram(kBadAtomName);
     label.resize(4, ' ');
     return label;
 }
@@ -140,13 +140,13 @@ AtomRecord ReadAtom(TextScanner& in, int32_t itemsPerRecord) {
     return atom;
 }
 
-// Steps 11 to 13. A count below 1 means no atoms.
+// The atom list after the sections: a skipped line, the count and the items per record,
+// then the records. A count below 1 means no atoms.
 void ReadAtoms(TextScanner& in, DensityMap& map) {
     in.skipLine("the line before the atom list");
     const int32_t count = in.readInt("the atom count");
     const int32_t itemsPerRecord = in.readInt("the number of items per atom record");
-    if (count > kMaxCount)
-        in.fail("declares " + std::to_string(count) + " atoms; at most 32767 are allowed");
+    CheckAtomCount(in, count);
     for (int32_t i = 0; i < count; ++i) map.atoms.push_back(ReadAtom(in, itemsPerRecord));
 }
 

@@ -15,14 +15,13 @@
 namespace tivarel {
 namespace {
 
-// The grid is held in memory whole; larger grids are refused before allocation.
 const std::array<const char*, 3> kAxisNames{"x", "y", "z"};
 const std::array<const char*, 3> kCountNames{"nx", "ny", "nz"};
 // First column of the x, y and z fields of an atom line; each is nine columns wide.
 constexpr std::array<int, 3> kCoordinateColumns{10, 20, 30};
 constexpr int kFieldWidth = 9;
 
-// Step 1 and 2: titles and the grid counts, checked before the grid is sized.
+// Titles and the grid counts, checked before the grid is sized.
 void ReadTitlesAndCounts(TextScanner& in, DensityMap& map) {
     for (int line = 0; line < 4; ++line) in.skipLine("the title lines");
     ReadGridCounts(in, map, TextGridBytes);
@@ -35,7 +34,7 @@ void SetBoxFrame(DensityMap& map) {
     for (int pos = 4; pos <= 6; ++pos) map.gridParams(pos) = 0.0f;
 }
 
-// Step 3: the grid spans 0 to L on each axis; the box corner at centre - L/2 becomes zero.
+// The grid spans 0 to L on each axis; the box corner at centre - L/2 becomes zero.
 void ReadBox(TextScanner& in, DensityMap& map) {
     Vec3f centre, length;
     for (int a = 0; a < 3; ++a) centre[a] = in.readFloat("the box centre");
@@ -71,16 +70,15 @@ AtomRecord ReadAtom(TextScanner& in, int32_t atomNumber) {
     return atom;
 }
 
-// Step 4. A count below 1 means no atoms.
+// The atom list: a skipped line, the count, one line per atom. A count below 1 means no atoms.
 void ReadAtoms(TextScanner& in, DensityMap& map) {
     in.skipLine("the line before the atom count");
     const int32_t count = in.readInt("the atom count");
-    if (count > kMaxCount)
-        in.fail("declares " + std::to_string(count) + " atoms; at most 32767 are allowed");
+    CheckAtomCount(in, count);
     for (int32_t i = 1; i <= count; ++i) map.atoms.push_back(ReadAtom(in, i));
 }
 
-// Step 6: the values with x running fastest.
+// The values, with x running fastest.
 void ReadValues(TextScanner& in, DensityMap& map) {
     for (int line = 0; line < 3; ++line) in.skipLine("the lines before the values");
     ValueAcceptor acceptor;

@@ -1,7 +1,7 @@
 #pragma once
-// The grid counts of a map file, checked the same way by every reader before
-// the grid is sized: each count within 1..32767, the values within what the
-// program holds, and the rest of the file long enough for them.
+// The counts of a map file, checked the same way by every reader: the grid counts
+// before the grid is sized (each within 1..kMaxCount, the values within what the
+// program holds, and the rest of the file long enough for them), and the atom count.
 // `Reader` is a map reader's input (text or bytes): it has readInt, remaining and fail.
 #include <cstdint>
 #include <new>
@@ -22,7 +22,7 @@ int ReadGridCount(Reader& in, const char* name) {
     const int32_t n = in.readInt(name);
     if (n < 1 || n > kMaxCount)
         in.fail("declares " + std::string(name) + " = " + std::to_string(n) +
-                "; a grid needs 1 to 32767 points on each axis");
+                "; a grid needs 1 to " + std::to_string(kMaxCount) + " points on each axis");
     return n;
 }
 
@@ -49,6 +49,14 @@ void ReadGridCounts(Reader& in, DensityMap& map, NeededBytes neededBytes) {
     map.gridParams(1) = static_cast<float>(nx);
     map.gridParams(2) = static_cast<float>(ny);
     map.gridParams(3) = static_cast<float>(nz);
+}
+
+// At most kMaxCount atoms, which the program counts with 16-bit loops.
+template <typename Reader>
+void CheckAtomCount(Reader& in, int32_t count) {
+    if (count > kMaxCount)
+        in.fail("declares " + std::to_string(count) + " atoms; at most " + std::to_string(kMaxCount) +
+                " are allowed");
 }
 
 // Text formats: every value takes at least one character and all but the last a separator.

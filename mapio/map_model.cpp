@@ -59,8 +59,8 @@ float GridPointCoordinate(const GridParams& g, int axis, int k) {
 }
 
 void ValueAcceptor::reject(float v) {
-    if (v > kValueLimit) stopProgram("Your input data looks strange, ZOL > 10000");
-    stopProgram("Your input data looks strange, ZOL < -10000");
+    if (v > kValueLimit) StopProgram("Your input data looks strange, ZOL > 10000");
+    StopProgram("Your input data looks strange, ZOL < -10000");
 }
 
 void FinishCellGeometry(DensityMap& map) {

@@ -19,7 +19,6 @@ constexpr int32_t kRecordItems = 14;
 constexpr uint64_t kAtomRecordBytes = 58;
 constexpr uint64_t kFirstSectionSkip = 10;
 constexpr uint64_t kLaterSectionSkip = 14;
-// The grid is held in memory whole; larger grids are refused before allocation.
 
 // Sequential little-endian reads over the file's bytes, independent of host order.
 class ByteReader {
@@ -59,7 +58,7 @@ public:
 
     // Throws "The map file <name> <problem>."
     [[noreturn]] void fail(const std::string& problem) const {
-        stopProgram("The map file " + fileName_ + " " + problem + ".");
+        StopProgram("The map file " + fileName_ + " " + problem + ".");
     }
 
 private:
@@ -119,7 +118,7 @@ AtomRecord ReadAtom(ByteReader& in) {
 }
 
 void CheckAtomsFitFile(const ByteReader& in, int32_t count) {
-    if (count > kMaxCount) in.fail("declares " + std::to_string(count) + " atoms; at most 32767 are allowed");
+    CheckAtomCount(in, count);
     const uint64_t needed = kAtomRecordBytes * uint64_t(count);
     if (needed > in.remaining())
         in.fail("ends early: its " + std::to_string(count) + " atoms need " + std::to_string(needed) +
@@ -131,7 +130,7 @@ void ReadAtoms(ByteReader& in, DensityMap& map) {
     in.skip(6, "the bytes before the atom list");
     const int32_t count = in.readInt("the atom count");
     const int32_t itemsPerRecord = in.readInt("the number of items per atom record");
-    if (itemsPerRecord != kRecordItems) stopProgram("");
+    if (itemsPerRecord != kRecordItems) StopProgram("");
     if (count < 1) return;
     CheckAtomsFitFile(in, count);
     map.atoms.reserve(static_cast<size_t>(count));

@@ -13,6 +13,6 @@ public:
     bool silent() const { return what()[0] == '\0'; }
 };
 
-[[noreturn]] inline void stopProgram(const std::string& message) { throw ProgramStop(message); }
+[[noreturn]] inline void StopProgram(const std::string& message) { throw ProgramStop(message); }
 
 }  // namespace tivarel

@@ -218,10 +218,8 @@ std::string TextScanner::readTextLine(const char* what) {
     return line;
 }
 
-int TextScanner::lineNumber() const { return lineAt(pos_); }
-
 void TextScanner::fail(const std::string& problem) const {
-    stopProgram("The map file " + fileName_ + " " + problem + ".");
+    StopProgram("The map file " + fileName_ + " " + problem + ".");
 }
 
 std::string_view TextScanner::readItem(const char* what) {

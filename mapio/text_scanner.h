@@ -32,8 +32,6 @@ public:
     std::string_view text() const { return text_; }
     size_t remaining() const { return text_.size() - pos_; }
     const std::string& fileName() const { return fileName_; }
-    // 1-based line number of the current position, for messages.
-    int lineNumber() const;
 
     // Throws "The map file <name> <problem>."
     [[noreturn]] void fail(const std::string& problem) const;

@@ -24,7 +24,7 @@ void BeginSelection(float X, float Y, const PickCamera& camera, std::vector<GLui
     render::SetEyeProjection(Eye::CentralPicking, camera.extentX, camera.extentY);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    render::recalcModelView(camera.view);
+    render::LoadModelView(camera.view);
 }
 
 // Leaves selection mode; returns the hit count (-1 when the buffer overflowed).

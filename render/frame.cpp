@@ -41,16 +41,12 @@ void SetEyeProjection(Eye eye, float extentX, float extentY) {
     else SetEyeFrustum(f);
 }
 
-void recalcModelView(const ViewState& view) {
+void LoadModelView(const ViewState& view) {
     glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    Mat4 m{};
-    QuatToMatrix(m, view.viewQuat);
-    glMultMatrixf(m.data());
+    const Mat4 m = ModelViewMatrix(view);
+    glLoadMatrixf(m.data());
     if (view.zoomScale == 1.0f) glDisable(GL_NORMALIZE);
     else glEnable(GL_NORMALIZE);
-    glTranslatef(view.modelShift[0], view.modelShift[1], view.modelShift[2]);
-    glScalef(view.zoomScale, view.zoomScale, view.zoomScale);
 }
 
 void BuildInterlaceMask(int w, int h) {
@@ -88,8 +84,7 @@ namespace {
 void DrawEye(Eye eye, float extentX, float extentY, const ViewState& view,
              const std::function<void()>& drawScene) {
     SetEyeProjection(eye, extentX, extentY);
-    glMatrixMode(GL_MODELVIEW);
-    recalcModelView(view);
+    LoadModelView(view);
     drawScene();
 }
 }  // namespace

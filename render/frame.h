@@ -16,7 +16,8 @@ void SetEyeFrustum(const EyeFrustum& f);
 void MultEyeFrustum(const EyeFrustum& f);
 // The projection of one eye; the picking eye's is multiplied onto the pick window.
 void SetEyeProjection(Eye eye, float extentX, float extentY);
-void recalcModelView(const ViewState& view);
+// Loads the view's model-view matrix; under a zoom GL renormalises the lit normals.
+void LoadModelView(const ViewState& view);
 
 // Stencil 1 on pixel rows 0, 2, 4, ... from the bottom, 0 on the others.
 void BuildInterlaceMask(int w, int h);

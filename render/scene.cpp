@@ -59,7 +59,7 @@ void DrawCenteredBox(double sx, double sy, double sz) {
 
 void DrawCube(double size) { DrawCenteredBox(size, size, size); }
 
-SceneDrawing::SceneDrawing(const GlFunctionLookup& lookup) : buffers_(SceneBuffers::Create(lookup)) {}
+SceneDrawing::SceneDrawing(const GlFunctionLookup& lookup) : buffers_(SceneBuffers::create(lookup)) {}
 
 void SceneDrawing::draw(const Scene& scene, uint64_t revision) {
     if (builtRevision_ == revision) {

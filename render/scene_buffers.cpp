@@ -101,7 +101,7 @@ private:
     size_t first_ = 0, firstColour_ = 0;
 };
 
-std::unique_ptr<SceneBuffers> SceneBuffers::Create(const GlFunctionLookup& lookup) {
+std::unique_ptr<SceneBuffers> SceneBuffers::create(const GlFunctionLookup& lookup) {
     if (GlVersion() < 105) return nullptr;
     BufferFunctions gl;
     gl.genBuffers = reinterpret_cast<PFNGLGENBUFFERSPROC>(lookup("glGenBuffers"));

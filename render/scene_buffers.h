@@ -33,7 +33,7 @@ using GlFunctionLookup = std::function<GlFunction(const char* name)>;
 class SceneBuffers {
 public:
     // For the current context; null when it has no buffer objects.
-    static std::unique_ptr<SceneBuffers> Create(const GlFunctionLookup& lookup);
+    static std::unique_ptr<SceneBuffers> create(const GlFunctionLookup& lookup);
     explicit SceneBuffers(const BufferFunctions& gl);
 
     // Writes the lines of the scene and the steps that draw them.

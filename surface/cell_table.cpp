@@ -34,7 +34,7 @@ public:
     }
 
     [[noreturn]] void fail(const std::string& problem, int caseIndex) const {
-        stopProgram("The marching-cubes table " + path_ + " " + problem + " (case " +
+        StopProgram("The marching-cubes table " + path_ + " " + problem + " (case " +
                     std::to_string(caseIndex) + ").");
     }
 
@@ -98,7 +98,7 @@ void ReadRecord(TableReader& reader, int caseIndex, CaseTable& table) {
     ReadRow(reader, caseIndex, table.caseEdges[slot]);
     ReadRow(reader, caseIndex, table.caseTriangles[slot]);
     // A wrong terminator marks the file as corrupt: the program ends silently.
-    if (reader.next(caseIndex) != kTerminator) stopProgram("");
+    if (reader.next(caseIndex) != kTerminator) StopProgram("");
 }
 
 }  // namespace

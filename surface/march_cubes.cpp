@@ -482,7 +482,7 @@ void MarchLayer(const GridParams& g, const DensityGrid& grid, float level, int l
         else
             extraction->runOnThreads(threads, progress);
         store.count(layer) = extraction->count();
-        if (extraction->overflowed()) stopProgram(kCapacityMessage);
+        if (extraction->overflowed()) StopProgram(kCapacityMessage);
     }
     if (progress) progress->hideProgress();
 }

@@ -84,52 +84,52 @@ struct Atom {
 
 // ---------------------------------------------------------------- geometry
 
-Vec3 sub(const Vec3& u, const Vec3& v) { return {u[0] - v[0], u[1] - v[1], u[2] - v[2]}; }
-double length(const Vec3& u) { return std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]); }
+Vec3 Sub(const Vec3& u, const Vec3& v) { return {u[0] - v[0], u[1] - v[1], u[2] - v[2]}; }
+double Length(const Vec3& u) { return std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]); }
 
-Vec3 times(const Mat3& m, const Vec3& v) {
+Vec3 Times(const Mat3& m, const Vec3& v) {
     Vec3 w{};
     for (size_t i = 0; i < 3; ++i) w[i] = m[i][0] * v[0] + m[i][1] * v[1] + m[i][2] * v[2];
     return w;
 }
 
 // Orthogonalisation matrix of an orthogonal cell (all angles 90): fractional -> A.
-Mat3 cellMatrix(const Cell& cell) {
+Mat3 CellMatrix(const Cell& cell) {
     return {{{cell.a, 0.0, 0.0}, {0.0, cell.b, 0.0}, {0.0, 0.0, cell.c}}};
 }
 
 // Inverse of the diagonal cell matrix: A -> fractional.
-Vec3 toFractional(const Mat3& m, const Vec3& p) {
+Vec3 ToFractional(const Mat3& m, const Vec3& p) {
     return {p[0] / m[0][0], p[1] / m[1][1], p[2] / m[2][2]};
 }
 
 // The two-fold axis along c through (0, 1/2): the partner of an atom in its own molecule.
-Vec3 partnerInMolecule(const Vec3& f) { return {-f[0], 1.0 - f[1], f[2]}; }
+Vec3 PartnerInMolecule(const Vec3& f) { return {-f[0], 1.0 - f[1], f[2]}; }
 
 // The -4 operation (y, -x, -z) and one cell along c: the hydrogen-bonded second molecule.
-Vec3 secondMolecule(const Vec3& f) { return {f[1], -f[0], 1.0 - f[2]}; }
+Vec3 SecondMolecule(const Vec3& f) { return {f[1], -f[0], 1.0 - f[2]}; }
 
-void addAtom(std::vector<Atom>& atoms, const Mat3& m, const SiteAtom& site, const Vec3& f) {
-    atoms.push_back({site.element, site.electrons, f, times(m, f)});
+void AddAtom(std::vector<Atom>& atoms, const Mat3& m, const SiteAtom& site, const Vec3& f) {
+    atoms.push_back({site.element, site.electrons, f, Times(m, f)});
 }
 
 // The first molecule: each atom of the asymmetric unit, then its partner if it has one.
-std::vector<Atom> firstMolecule(const Mat3& m) {
+std::vector<Atom> FirstMolecule(const Mat3& m) {
     std::vector<Atom> atoms;
     for (const SiteAtom& site : kAsymmetricUnit) {
-        addAtom(atoms, m, site, site.fractional);
-        if (!site.onAxis) addAtom(atoms, m, site, partnerInMolecule(site.fractional));
+        AddAtom(atoms, m, site, site.fractional);
+        if (!site.onAxis) AddAtom(atoms, m, site, PartnerInMolecule(site.fractional));
     }
     return atoms;
 }
 
 // Both molecules, the first one's atoms first and the second in the same order.
-std::vector<Atom> ureaPair(const Mat3& m) {
-    std::vector<Atom> atoms = firstMolecule(m);
+std::vector<Atom> UreaPair(const Mat3& m) {
+    std::vector<Atom> atoms = FirstMolecule(m);
     const size_t perMolecule = atoms.size();
     for (size_t i = 0; i < perMolecule; ++i) {
-        const Vec3 f = secondMolecule(atoms[i].fractional);
-        atoms.push_back({atoms[i].element, atoms[i].electrons, f, times(m, f)});
+        const Vec3 f = SecondMolecule(atoms[i].fractional);
+        atoms.push_back({atoms[i].element, atoms[i].electrons, f, Times(m, f)});
     }
     return atoms;
 }
@@ -143,17 +143,17 @@ struct Number {
     float value;
 };
 
-Number number(const char* format, double v) {
+Number Formatted(const char* format, double v) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, format, v);
     return {buffer, std::strtof(buffer, nullptr)};
 }
 
-Number geometry(double v) { return number("%.7g", v); }
+Number Geometry(double v) { return Formatted("%.7g", v); }
 
-Number density(double v) {
+Number Density(double v) {
     const double quantised = std::round(v / kValueQuantum) * kValueQuantum;
-    return number("%.6g", quantised);
+    return Formatted("%.6g", quantised);
 }
 
 // ---------------------------------------------------------------- the map
@@ -170,58 +170,58 @@ struct SampleMap {
     std::vector<Number> values;  // x fastest, then y, then z
 };
 
-int pointCount() { return kPoints[0] * kPoints[1] * kPoints[2]; }
-double boxLength(size_t axis) { return (kPoints[axis] - 1) * kStep; }
+int PointCount() { return kPoints[0] * kPoints[1] * kPoints[2]; }
+double BoxLength(size_t axis) { return (kPoints[axis] - 1) * kStep; }
 // The grid is centred on the grid frame's zero.
-double firstCoordinate(size_t axis) { return -boxLength(axis) / 2; }
-double gridCoordinate(size_t axis, int k) { return firstCoordinate(axis) + k * kStep; }  // k from 0
+double FirstCoordinate(size_t axis) { return -BoxLength(axis) / 2; }
+double GridCoordinate(size_t axis, int k) { return FirstCoordinate(axis) + k * kStep; }  // k from 0
 
 // Density at q in the grid frame, whose zero is the Cartesian point centre.
-double densityAt(const std::vector<Atom>& atoms, const Vec3& centre, const Vec3& q) {
+double DensityAt(const std::vector<Atom>& atoms, const Vec3& centre, const Vec3& q) {
     double sum = 0.0;
     for (const Atom& atom : atoms) {
-        const double d = length(sub(q, sub(atom.cartesian, centre)));
+        const double d = Length(Sub(q, Sub(atom.cartesian, centre)));
         sum += atom.electrons * std::exp(-d * d / (2.0 * kSigma * kSigma));
     }
     return kPerElectron * sum;
 }
 
-std::vector<Number> gridValues(const std::vector<Atom>& atoms, const Vec3& centre) {
+std::vector<Number> GridValues(const std::vector<Atom>& atoms, const Vec3& centre) {
     std::vector<Number> values;
-    values.reserve(static_cast<size_t>(pointCount()));
+    values.reserve(static_cast<size_t>(PointCount()));
     for (int z = 0; z < kPoints[2]; ++z)
         for (int y = 0; y < kPoints[1]; ++y)
             for (int x = 0; x < kPoints[0]; ++x) {
-                const Vec3 q{gridCoordinate(0, x), gridCoordinate(1, y), gridCoordinate(2, z)};
-                values.push_back(density(densityAt(atoms, centre, q)));
+                const Vec3 q{GridCoordinate(0, x), GridCoordinate(1, y), GridCoordinate(2, z)};
+                values.push_back(Density(DensityAt(atoms, centre, q)));
             }
     return values;
 }
 
 // Header numbers shared by the FOU and MT1 files.
-void setHeaderNumbers(SampleMap& map) {
-    for (size_t i = 0; i < 9; ++i) map.cellMatrix[i] = geometry(map.matrix[i / 3][i % 3]);
-    const Vec3 origin = toFractional(map.matrix, map.boxCentre);
-    for (size_t i = 0; i < 3; ++i) map.mapOrigin[i] = geometry(origin[i]);
+void SetHeaderNumbers(SampleMap& map) {
+    for (size_t i = 0; i < 9; ++i) map.cellMatrix[i] = Geometry(map.matrix[i / 3][i % 3]);
+    const Vec3 origin = ToFractional(map.matrix, map.boxCentre);
+    for (size_t i = 0; i < 3; ++i) map.mapOrigin[i] = Geometry(origin[i]);
     const std::array<double, 6> cell{kCell.a, kCell.b, kCell.c, kCell.alpha, kCell.beta, kCell.gamma};
-    for (size_t i = 0; i < 6; ++i) map.cellParams[i] = geometry(cell[i]);
-    for (size_t i = 0; i < 3; ++i) map.first[i] = geometry(firstCoordinate(i));
-    for (size_t i = 0; i < 3; ++i) map.step[i] = geometry(kStep);
+    for (size_t i = 0; i < 6; ++i) map.cellParams[i] = Geometry(cell[i]);
+    for (size_t i = 0; i < 3; ++i) map.first[i] = Geometry(FirstCoordinate(i));
+    for (size_t i = 0; i < 3; ++i) map.step[i] = Geometry(kStep);
 }
 
 // The box, and with it the grid frame's zero, is centred on the molecule pair.
-SampleMap buildSampleMap() {
+SampleMap BuildSampleMap() {
     SampleMap map;
-    map.matrix = cellMatrix(kCell);
-    map.atoms = ureaPair(map.matrix);
-    map.boxCentre = times(map.matrix, kPairCentre);
-    setHeaderNumbers(map);
-    map.values = gridValues(map.atoms, map.boxCentre);
+    map.matrix = CellMatrix(kCell);
+    map.atoms = UreaPair(map.matrix);
+    map.boxCentre = Times(map.matrix, kPairCentre);
+    SetHeaderNumbers(map);
+    map.values = GridValues(map.atoms, map.boxCentre);
     return map;
 }
 
 // Index into SampleMap::values of the 0-based grid point (x, y, z).
-size_t valueIndex(int x, int y, int z) {
+size_t ValueIndex(int x, int y, int z) {
     return static_cast<size_t>(x + kPoints[0] * (y + kPoints[1] * z));
 }
 
@@ -254,9 +254,9 @@ private:
     int inLine_ = 0;
 };
 
-std::string integer(long v) { return std::to_string(v); }
+std::string Integer(long v) { return std::to_string(v); }
 
-void writeFouHeader(TextFile& f, const SampleMap& map) {
+void WriteFouHeader(TextFile& f, const SampleMap& map) {
     f.line(kTitle);
     f.line(kMethod);
     for (size_t row = 0; row < 3; ++row)
@@ -269,67 +269,67 @@ void writeFouHeader(TextFile& f, const SampleMap& map) {
     f.line("Grid axes x, y, z: first coordinate, step, 0, 0");
     for (size_t axis = 0; axis < 3; ++axis) f.numbers({map.first[axis].text, map.step[axis].text, "0", "0"});
     f.line("Grid points nx, ny, nz");
-    f.numbers({integer(kPoints[0]), integer(kPoints[1]), integer(kPoints[2])});
+    f.numbers({Integer(kPoints[0]), Integer(kPoints[1]), Integer(kPoints[2])});
 }
 
 // Z sections run with y fastest: for x, for y.
-void writeFouSections(TextFile& f, const SampleMap& map) {
+void WriteFouSections(TextFile& f, const SampleMap& map) {
     for (int z = 0; z < kPoints[2]; ++z) {
-        f.line("Section " + integer(z + 1));
-        f.line(geometry(gridCoordinate(2, z)).text);
+        f.line("Section " + Integer(z + 1));
+        f.line(Geometry(GridCoordinate(2, z)).text);
         for (int x = 0; x < kPoints[0]; ++x)
-            for (int y = 0; y < kPoints[1]; ++y) f.item(map.values[valueIndex(x, y, z)].text);
+            for (int y = 0; y < kPoints[1]; ++y) f.item(map.values[ValueIndex(x, y, z)].text);
         f.endNumbers();
     }
 }
 
 // Record: label line; serial, electrons, 0; fractional x, y, z; occupancy, U, five 0.
-void writeFouAtoms(TextFile& f, const SampleMap& map) {
+void WriteFouAtoms(TextFile& f, const SampleMap& map) {
     f.line("Atoms: count, items per record");
-    f.numbers({integer(static_cast<long>(map.atoms.size())), integer(kRecordItems)});
-    const std::string u = geometry(kSigma * kSigma).text;
+    f.numbers({Integer(static_cast<long>(map.atoms.size())), Integer(kRecordItems)});
+    const std::string u = Geometry(kSigma * kSigma).text;
     for (size_t i = 0; i < map.atoms.size(); ++i) {
         const Atom& atom = map.atoms[i];
         f.line(std::string(1, atom.element));
-        f.numbers({integer(static_cast<long>(i + 1)), integer(atom.electrons), "0"});
-        f.numbers({geometry(atom.fractional[0]).text, geometry(atom.fractional[1]).text,
-                   geometry(atom.fractional[2]).text});
+        f.numbers({Integer(static_cast<long>(i + 1)), Integer(atom.electrons), "0"});
+        f.numbers({Geometry(atom.fractional[0]).text, Geometry(atom.fractional[1]).text,
+                   Geometry(atom.fractional[2]).text});
         f.numbers({"1", u, "0", "0", "0", "0", "0"});
     }
 }
 
-std::string fouText(const SampleMap& map) {
+std::string FouText(const SampleMap& map) {
     TextFile f;
-    writeFouHeader(f, map);
-    writeFouSections(f, map);
-    writeFouAtoms(f, map);
+    WriteFouHeader(f, map);
+    WriteFouSections(f, map);
+    WriteFouAtoms(f, map);
     return f.text();
 }
 
 // The GRD box frame is the crystal's Cartesian frame; its centre is the molecule pair's,
 // so the GRD reader's grid frame is the FOU one moved by half the box lengths.
-std::string grdAtomLine(const Atom& atom) {
+std::string GrdAtomLine(const Atom& atom) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%c        %9.4f %9.4f %9.4f", atom.element, atom.cartesian[0],
                   atom.cartesian[1], atom.cartesian[2]);
     return buffer;
 }
 
-std::string grdText(const SampleMap& map) {
+std::string GrdText(const SampleMap& map) {
     TextFile f;
     f.line(kTitle);
     f.line(kMethod);
     f.line("Box frame: Cartesian, a along x, b along y, c along z (A)");
     f.line("Grid points nx ny nz; box centre; box lengths");
-    f.numbers({integer(kPoints[0]), integer(kPoints[1]), integer(kPoints[2])});
-    f.numbers({geometry(map.boxCentre[0]).text, geometry(map.boxCentre[1]).text, geometry(map.boxCentre[2]).text});
-    f.numbers({geometry(boxLength(0)).text, geometry(boxLength(1)).text, geometry(boxLength(2)).text});
+    f.numbers({Integer(kPoints[0]), Integer(kPoints[1]), Integer(kPoints[2])});
+    f.numbers({Geometry(map.boxCentre[0]).text, Geometry(map.boxCentre[1]).text, Geometry(map.boxCentre[2]).text});
+    f.numbers({Geometry(BoxLength(0)).text, Geometry(BoxLength(1)).text, Geometry(BoxLength(2)).text});
     f.line("Atoms");
-    f.numbers({integer(static_cast<long>(map.atoms.size()))});
-    for (const Atom& atom : map.atoms) f.line(grdAtomLine(atom));
+    f.numbers({Integer(static_cast<long>(map.atoms.size()))});
+    for (const Atom& atom : map.atoms) f.line(GrdAtomLine(atom));
     f.line("Density");
     f.line("x fastest, then y, then z");
-    f.line(integer(pointCount()) + " values");
+    f.line(Integer(PointCount()) + " values");
     for (const Number& v : map.values) f.item(v.text);
     f.endNumbers();
     return f.text();
@@ -338,7 +338,7 @@ std::string grdText(const SampleMap& map) {
 // ---------------------------------------------------------------- binary file
 
 // The FOU header, grid and atoms; the atom records carry the same numbers as the FOU ones.
-std::string mt1Bytes(const SampleMap& map) {
+std::string Mt1Bytes(const SampleMap& map) {
     tivarel::Mt1Contents mt1;
     for (size_t i = 0; i < 9; ++i) mt1.cellMatrix.a[i] = map.cellMatrix[i].value;
     for (size_t i = 0; i < 3; ++i) {
@@ -350,14 +350,14 @@ std::string mt1Bytes(const SampleMap& map) {
     mt1.grid.resize(kPoints[0], kPoints[1], kPoints[2]);
     for (int z = 0; z < kPoints[2]; ++z)
         for (int y = 0; y < kPoints[1]; ++y)
-            for (int x = 0; x < kPoints[0]; ++x) mt1.grid(x + 1, y + 1, z + 1) = map.values[valueIndex(x, y, z)].value;
-    const float u = geometry(kSigma * kSigma).value;
+            for (int x = 0; x < kPoints[0]; ++x) mt1.grid(x + 1, y + 1, z + 1) = map.values[ValueIndex(x, y, z)].value;
+    const float u = Geometry(kSigma * kSigma).value;
     for (size_t i = 0; i < map.atoms.size(); ++i) {
         const Atom& atom = map.atoms[i];
         tivarel::Mt1Atom record;
         record.label = std::string(1, atom.element);
         record.before = {static_cast<float>(i + 1), static_cast<float>(atom.electrons), 0.0f};
-        for (size_t c = 0; c < 3; ++c) record.position[static_cast<int>(c)] = geometry(atom.fractional[c]).value;
+        for (size_t c = 0; c < 3; ++c) record.position[static_cast<int>(c)] = Geometry(atom.fractional[c]).value;
         record.after = {1.0f, u, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
         mt1.atoms.push_back(record);
     }
@@ -366,7 +366,7 @@ std::string mt1Bytes(const SampleMap& map) {
 
 // ---------------------------------------------------------------- output
 
-bool writeFile(const std::string& path, const std::string& content) {
+bool WriteFile(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
     out.close();
@@ -383,9 +383,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = std::string(argv[1]) + "/";
-    const SampleMap map = buildSampleMap();
-    const bool ok = writeFile(folder + "sample.fou", fouText(map)) &&
-                    writeFile(folder + "sample.mt1", mt1Bytes(map)) &&
-                    writeFile(folder + "sample.grd", grdText(map));
+    const SampleMap map = BuildSampleMap();
+    const bool ok = WriteFile(folder + "sample.fou", FouText(map)) &&
+                    WriteFile(folder + "sample.mt1", Mt1Bytes(map)) &&
+                    WriteFile(folder + "sample.grd", GrdText(map));
     return ok ? 0 : 1;
 }

@@ -217,11 +217,13 @@ void ShiftAlong(ViewState& view, const Mat4& b, size_t first, double step) {
         view.modelShift[i] = ToFloat(view.modelShift[i] + step * b[first + 4 * i]);
 }
 
+// a * b as GL multiplies matrices: each element the sum of its four products, in order.
 Mat4 MatProduct(const Mat4& a, const Mat4& b) {
     Mat4 c{};
     for (size_t col = 0; col < 4; ++col)
         for (size_t row = 0; row < 4; ++row)
-            for (size_t k = 0; k < 4; ++k) c[col * 4 + row] += a[k * 4 + row] * b[col * 4 + k];
+            c[col * 4 + row] = a[row] * b[col * 4] + a[4 + row] * b[col * 4 + 1] + a[8 + row] * b[col * 4 + 2] +
+                               a[12 + row] * b[col * 4 + 3];
     return c;
 }
 
@@ -298,13 +300,16 @@ void SetViewQuat(ViewState& view, ViewAxis axis) {
 }
 
 Mat4 ModelViewMatrix(const ViewState& view) {
+    // Built as GL's own calls build it from the identity, step by step in their
+    // arithmetic: so the matrix loaded is, to the bit, the one those calls gave.
+    constexpr Mat4 kIdentity{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     Mat4 rotation{};
     QuatToMatrix(rotation, view.viewQuat);
-    Mat4 translation{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    for (size_t i = 0; i < 3; ++i) translation[12 + i] = view.modelShift[i];
-    const float z = view.zoomScale;
-    const Mat4 scale{z, 0, 0, 0, 0, z, 0, 0, 0, 0, z, 0, 0, 0, 0, 1};
-    return MatProduct(MatProduct(rotation, translation), scale);
+    Mat4 m = MatProduct(kIdentity, rotation);
+    const auto& [x, y, z] = view.modelShift;
+    for (size_t row = 0; row < 4; ++row) m[12 + row] = m[row] * x + m[4 + row] * y + m[8 + row] * z + m[12 + row];
+    for (size_t k = 0; k < 12; ++k) m[k] *= view.zoomScale;
+    return m;
 }
 
 }  // namespace tivarel

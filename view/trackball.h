@@ -84,7 +84,8 @@ void KeyDownMove(ViewState& view, Key key);
 void KeyPressMove(ViewState& view, char character);
 // Looks along the axis; clears the drag states, the spin and the shift; the zoom stays.
 void SetViewQuat(ViewState& view, ViewAxis axis);
-// R * T * S: rotation, then modelShift, then zoomScale, as recalcModelView loads it.
+// The model-view matrix R * T * S: the rotation, then modelShift, then zoomScale; the
+// frame loads it and the POV-Ray scene writes it.
 Mat4 ModelViewMatrix(const ViewState& view);
 
 }  // namespace tivarel

@@ -5,9 +5,11 @@
 #include <QPushButton>
 
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 #include "../import/ccp4_test_file.h"
+#include "export/number_format.h"
 #include "info/info_windows.h"
 #include "panel/control_panel.h"
 #include "render/frame.h"
@@ -281,25 +283,47 @@ TEST_F(MenuTest, SavedImageIsATgaOfTheFreshPicture) {
     EXPECT_FALSE(fs::exists(path));
 }
 
-TEST_F(MenuTest, PovRayExportWritesTheSceneBehindTheHead) {
+// The scene's matrix is the model view GL drew the last frame with, turned and zoomed, which
+// is to the bit the one GL's own calls build (turn, shift, zoom); the export needs no GL
+// context, the picture does.
+TEST_F(MenuTest, PovRayExportWritesTheSceneBehindTheHeadUnderTheViewGLDrew) {
     const std::string path = Scratch("scene.pov");
-    platform.fileAnswers = {path};
+    const Quat turn{0.2f, -0.3f, -0.1f, std::sqrt(1.0f - 0.14f)};
+    Look(0.75f, {0.5f, -1.25f, 2}, turn);
+    Frame();
+    std::array<float, 16> drawn{}, built{};
+    glGetFloatv(GL_MODELVIEW_MATRIX, drawn.data());
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const double x = turn[0], y = turn[1], z = turn[2], w = turn[3];   // the rotation, worked out by hand
+    const float rotation[16] = {float(1 - 2 * (y * y + z * z)), float(2 * (x * y - z * w)), float(2 * (z * x + y * w)), 0,
+                                float(2 * (x * y + z * w)), float(1 - 2 * (z * z + x * x)), float(2 * (y * z - x * w)), 0,
+                                float(2 * (z * x - y * w)), float(2 * (y * z + x * w)), float(1 - 2 * (y * y + x * x)), 0,
+                                0, 0, 0, 1};
+    glMultMatrixf(rotation);
+    glTranslatef(0.5f, -1.25f, 2);
+    glScalef(0.75f, 0.75f, 0.75f);
+    glGetFloatv(GL_MODELVIEW_MATRIX, built.data());
+    EXPECT_EQ(std::memcmp(drawn.data(), built.data(), sizeof drawn), 0);
+    std::string matrix = "matrix <\r\n";
+    for (size_t column = 0; column < 4; ++column) {
+        for (size_t row = 0; row < 3; ++row)
+            matrix += FormatFileNumber(drawn[column * 4 + row]) + (column < 3 || row < 2 ? " , " : "");
+        matrix += "\r\n";
+    }
+    surface().releaseContext();
+    platform.fileAnswers = {path, Scratch("picture.tga")};
     Run("exportPovScene");
     EXPECT_EQ(platform.events.back(), "save: TVR_pov.pov | POVRAY files (*.pov)|*.pov|All files (*.*)|*.*");
     const std::string text = ReadFile(path);
     EXPECT_EQ(text.rfind("// Original ZOL map filename:\r\n// " + kSampleMap + "\r\n", 0), 0u);
     EXPECT_NE(text.find("sphere {<"), std::string::npos);
-    EXPECT_TRUE(text.ends_with("\r\n}\r\nscale <1,1,-1>\r\n}\r\n"));
+    EXPECT_TRUE(text.ends_with(matrix + ">\r\n}\r\nscale <1,1,-1>\r\n}\r\n")) << text.substr(text.size() - 300);
     EXPECT_TRUE(platform.messages.empty());
-    // Without the GL context nothing can be written, and the user is told why.
-    surface().releaseContext();
-    for (const char* command : {"exportPovScene", "saveImage"}) {
-        platform.fileAnswers = {Scratch(command)};
-        Run(command);
-        EXPECT_EQ(platform.messages.back(), "Cannot write the file " + Scratch(command) +
-                                                ": the OpenGL drawing surface is not available.");
-        EXPECT_FALSE(fs::exists(Scratch(command)));
-    }
+    Run("saveImage");
+    EXPECT_EQ(platform.messages.back(), "Cannot write the file " + Scratch("picture.tga") +
+                                            ": the OpenGL drawing surface is not available.");
+    EXPECT_FALSE(fs::exists(Scratch("picture.tga")));
 }
 
 }   // namespace
