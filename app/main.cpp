@@ -27,9 +27,9 @@ int main(int argc, char* argv[]) {
     platform.setOwner(&window);
     // The start-up cannot go on from any failure: it ends the program with its message.
     try {
-        tivarel::RunOrStop(platform, [&] { window.start(commandLine); });
+        tivarel::RunOrStop(platform, window.session().peakRescue(), [&] { window.start(commandLine); });
     } catch (const std::exception& failure) {
-        platform.endWithMessage(failure.what());
+        window.session().endWithMessage(failure.what());
     }
     return QApplication::exec();
 }

@@ -58,12 +58,9 @@ MainWindow::MainWindow(Platform& platform) : platform_(platform), session_(platf
     createMenus();
     idle_.setInterval(0);
     connect(&idle_, &QTimer::timeout, this, [this] { handle([this] { idlePass(); }); });
-    // A message never hides behind the progress window.
-    platform_.setBeforeMessage([this] { progress_.hide(); });
 }
 
 MainWindow::~MainWindow() {
-    platform_.setBeforeMessage(nullptr);
     // The other windows first, while the members they report to still exist.
     panel_.reset();
     help_.reset();
@@ -115,7 +112,7 @@ void MainWindow::createSurface() {
 }
 
 void MainWindow::fatalError(const std::string& message) {
-    platform_.endWithMessage("Fatal Error: " + message, "Fatal Error In Tivarel", MessageIcon::Critical);
+    session_.endWithMessage("Fatal Error: " + message, "Fatal Error In Tivarel", MessageIcon::Critical);
 }
 
 std::pair<int, int> MainWindow::drawingSize() const {
@@ -177,7 +174,7 @@ void MainWindow::closeProgram() {
     help_.reset();
     about_.reset();
     progress_.hide();
-    platform_.endProgram(0);
+    session_.endProgram(0);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -199,7 +196,7 @@ void MainWindow::readPresets() {
     try {
         presets_ = ReadLayerPresets(SideFilePath(platform_.programDirectory(), kLayerPresetsFileName));
         presetsProblem_.clear();
-    } catch (const ProgramStop& problem) {
+    } catch (const InputError& problem) {
         presets_ = {};
         presetsProblem_ = problem.what();
     }

@@ -114,7 +114,7 @@ private:
     // Every event and command enters here: nothing it throws reaches Qt's event loop.
     template <typename Handler>
     void handle(Handler&& handler) {
-        RunHandler(platform_, handler);
+        RunHandler(platform_, session_.peakRescue(), handler);
     }
 
     Platform& platform_;

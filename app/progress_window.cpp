@@ -46,6 +46,11 @@ void ProgressWindow::setProgress(int percent) {
 
 void ProgressWindow::hideProgress() { hideTimer_.start(); }
 
+void ProgressWindow::closeProgress() {
+    hideTimer_.stop();
+    hide();
+}
+
 int ProgressWindow::value() const { return bar_->value(); }
 
 }  // namespace tivarel

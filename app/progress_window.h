@@ -15,6 +15,7 @@ public:
     void showProgress(const std::string& caption) override;
     void setProgress(int percent) override;
     void hideProgress() override;
+    void closeProgress() override;
     int value() const;
 
 private:

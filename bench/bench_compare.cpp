@@ -21,7 +21,7 @@
 #include "bench_maps.h"
 #include "mapio/atoms.h"
 #include "mapio/fou_reader.h"
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 #include "mapio/side_files.h"
 #include "surface/march_cubes.h"
 
@@ -103,7 +103,7 @@ BenchGrid DenseAtoms(int n, int atoms) {
 int32_t Triangles(const BenchGrid& t, float level) {
     try {
         MarchLayer(t.g, t.grid, level, 1, Store(), Table(), nullptr, MarchOptions{1});
-    } catch (const ProgramStop&) {
+    } catch (const InputError&) {
         return kMaxTrianglesPerLayer + 1;
     }
     return Store().count(1);

@@ -13,7 +13,7 @@ inline constexpr unsigned long long kMaxMapValues = 1ull << 31;
 
 // The map in the file's bytes, with the data put in x, y, z order. A map that fills
 // its cell (itself or through the symmetry of its space group) becomes the whole
-// cell; any other map keeps its own box. Throws ImportError naming `path`.
+// cell; any other map keeps its own box. Throws InputError naming `path`.
 MapDensity ParseCcp4Map(std::string_view bytes, const std::string& path);
 
 }  // namespace tivarel

@@ -25,7 +25,7 @@ std::string WantedPairs(const CoefficientChoice& choice, const std::vector<NameP
                         const std::vector<NamePair>& differences);
 
 // A Miller index read as a number: an integer of at most kMaxMillerIndex in size, or
-// ImportError naming the file and the reflection (counted from 1).
+// InputError naming the file and the reflection (counted from 1).
 int MillerIndex(double value, const std::string& path, size_t reflection);
 
 // "A, B and C", or "none".

@@ -14,7 +14,7 @@
 #include "import/model_placement.h"
 #include "import/viewer_limits.h"
 #include "mapio/default_levels.h"
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 #include "mapio/side_files.h"
 #include "surface/march_cubes.h"
 
@@ -106,7 +106,7 @@ void CheckModelBox(const ImportArguments& a, const Conversion& result, std::ostr
 std::optional<CaseTable> ViewerCaseTable(const std::string& sideFolder, std::ostream& err) {
     try {
         return LoadCellTable(SideFilePath(sideFolder, "cell_table.dat"));
-    } catch (const ProgramStop& e) {
+    } catch (const InputError& e) {
         err << kPrefix << "cannot count the triangles the viewer will draw: " << e.what() << "\n";
         return std::nullopt;
     }
@@ -190,7 +190,7 @@ void ConvertFiles(const ImportArguments& a, const std::string& sideFolder, std::
     WarnFewPoints(result.mt1, err);
     TellValues(result.mt1, err);
     if (const std::optional<std::string> problem = WriteFileAtomically(a.outputPath, Mt1Bytes(result.mt1)))
-        throw ImportError(*problem);
+        throw InputError(*problem);
     err << kPrefix << "wrote " << a.outputPath << ": " << GridSummary(result) << ", " << result.mt1.atoms.size()
         << " atoms\n";
 }

@@ -13,7 +13,7 @@ inline constexpr const char* kImportPrefix = "tivarel-import: ";
 
 // Converts as the arguments say, telling each step on `err`; `sideFolder` holds the
 // viewer's case table, with which the triangles of its default levels are counted.
-// Throws ImportError naming the file; nothing is written then.
+// Throws InputError naming the file; nothing is written then.
 void ConvertFiles(const ImportArguments& a, const std::string& sideFolder, std::ostream& err);
 
 }  // namespace tivarel

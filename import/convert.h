@@ -38,7 +38,7 @@ struct Conversion {
 };
 
 // Resamples `map` over its box, or over the model's atoms plus the margin, and
-// checks that every value suits the viewer. Throws ImportError naming `mapPath`.
+// checks that every value suits the viewer. Throws InputError naming `mapPath`.
 Conversion ConvertMap(const MapDensity& map, const Model* model, const ConversionOptions& options,
                       const std::string& mapPath);
 

@@ -63,7 +63,7 @@ const char* const kImportHelp =
 
 namespace {
 
-[[noreturn]] void Usage(const std::string& problem) { throw ImportError("usage: " + problem + " (see --help)"); }
+[[noreturn]] void Usage(const std::string& problem) { throw InputError("usage: " + problem + " (see --help)"); }
 
 double NumberArgument(const std::string& option, const std::string& text) {
     char* end = nullptr;
@@ -198,7 +198,7 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         if (a.open) return OpenInViewer(a, environment, err);
         ConvertFiles(a, environment.programFolder, err);
         return 0;
-    } catch (const ImportError& e) {
+    } catch (const InputError& e) {
         err << kImportPrefix << e.what() << "\n";
         return 1;
     } catch (const std::bad_alloc&) {

@@ -31,7 +31,7 @@ struct ImportEnvironment {
 // The folder of the running program, $XDG_CACHE_HOME/tivarel (or ~/.cache/tivarel), and exec.
 ImportEnvironment SystemEnvironment();
 
-// Throws ImportError ("usage: ...") when the arguments do not make a command.
+// Throws InputError ("usage: ...") when the arguments do not make a command.
 ImportArguments ParseImportArguments(const std::vector<std::string>& args);
 
 // The map's name without .gz and its extension, with .mt1: maps/x.ccp4.gz -> maps/x.mt1;

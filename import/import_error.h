@@ -1,30 +1,27 @@
 #pragma once
-// The one error path of the import command: a problem with its input or output.
-// The message names the file and says what is wrong with it.
+// The import command's errors: the program's one input error, whose message names the
+// file and says what is wrong with it.
 #include <sstream>
 #include <stdexcept>
 #include <string>
 
-namespace tivarel {
+#include "mapio/input_error.h"
 
-class ImportError : public std::runtime_error {
-public:
-    explicit ImportError(const std::string& message) : std::runtime_error(message) {}
-};
+namespace tivarel {
 
 // Throws "<file>: <problem>".
 [[noreturn]] inline void FailImport(const std::string& file, const std::string& problem) {
-    throw ImportError(file + ": " + problem);
+    throw InputError(file + ": " + problem);
 }
 
-// Runs `action`, which reads with gemmi, and tells gemmi's faults as ImportError naming the
+// Runs `action`, which reads with gemmi, and tells gemmi's faults as InputError naming the
 // file: `doing` goes before gemmi's own words, and gemmi's own naming of the file at their
 // end (": path") is dropped. Lack of memory passes as it is.
 template <typename Action>
 auto WithGemmi(const std::string& path, const std::string& doing, Action action) {
     try {
         return action();
-    } catch (const ImportError&) {
+    } catch (const InputError&) {
         throw;
     } catch (const std::bad_alloc&) {
         throw;

@@ -46,7 +46,7 @@ inline constexpr int kMaxMillerIndex = 1000;
 // Most points of the FFT grid.
 inline constexpr unsigned long long kMaxFftPoints = 1ull << 28;
 
-// Each throws ImportError naming the file (and saying what to do) on bad input.
+// Each throws InputError naming the file (and saying what to do) on bad input.
 MapCoefficients ReadMtzCoefficients(std::string_view bytes, const std::string& path, const CoefficientChoice& choice);
 // A structure-factor mmCIF, a small-molecule reflection CIF or a structure's CIF that
 // carries its reflections (_shelx_hkl_file). The model phases small-molecule reflections

@@ -29,7 +29,7 @@ inline constexpr size_t kMaxModelAtoms = 32767;
 // Reads the model in `bytes`. A small-molecule CIF gives fractional positions and
 // must give its cell; Cartesian positions (mmCIF, PDB; the first model only) are
 // made fractional with `mapCell`, the frame of the map they belong to. Deuterium
-// counts as hydrogen. Throws ImportError naming `path`.
+// counts as hydrogen. Throws InputError naming `path`.
 Model ParseModel(std::string_view bytes, const std::string& path, const std::array<double, 6>& mapCell);
 
 }  // namespace tivarel

@@ -20,7 +20,7 @@ struct HklLine {
 // not a reflection.
 std::optional<HklLine> ParseHklLine(std::string_view line);
 
-// Every reflection up to the line of 0 0 0 or the end; throws ImportError naming the file
+// Every reflection up to the line of 0 0 0 or the end; throws InputError naming the file
 // and the line that is not a reflection. Blank lines are skipped.
 std::vector<HklLine> ReadShelxHkl(std::string_view text, const std::string& path);
 

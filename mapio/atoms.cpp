@@ -6,7 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 #include "mapio/side_files.h"
 #include "mapio/text_scanner.h"
 
@@ -33,7 +33,7 @@ AtomParEntry ParseEntry(std::string_view line) {
 // The bond rule uses an atom's type number as its row, so the two must agree.
 void CheckTypeNumber(const AtomParEntry& e, int row, size_t lineNumber, const std::string& path) {
     if (e.TypeNumber == row) return;
-    StopProgram(FileText(path) + " gives the type number " + NumberText(e.TypeNumber) + " on line " +
+    Fail(FileText(path) + " gives the type number " + NumberText(e.TypeNumber) + " on line " +
                 std::to_string(lineNumber) + ", where " + std::to_string(row) +
                 " is expected: entries are numbered 1, 2, 3 ... in the order of their lines.");
 }
@@ -48,7 +48,7 @@ const AtomParEntry& Row(const AtomParTable& table, int type) {
 int16_t TypeOf(const std::string& name, const AtomParTable& table) {
     for (int row = 1; row <= table.count(); ++row)
         if (table.entries[static_cast<size_t>(row - 1)].EntryLabel == name) return static_cast<int16_t>(row);
-    StopProgram("I do not know this atom name: " + name);
+    Fail("I do not know this atom name: " + name);
 }
 
 bool Bonded(const AtomRecord& a, const AtomRecord& b, const AtomParTable& table) {
@@ -176,11 +176,11 @@ AtomParTable ParseAtomParameters(std::string_view text, const std::string& path)
     for (size_t n = 1; n < lines.size(); ++n) {  // lines[0] is the heading
         if (LenientNumber(Columns(lines[n], 1, 3)) < 1) return table;
         if (table.count() == kMaxAtomParEntries)
-            StopProgram(FileText(path) + " holds more than " + std::to_string(kMaxAtomParEntries) + " entries.");
+            Fail(FileText(path) + " holds more than " + std::to_string(kMaxAtomParEntries) + " entries.");
         table.entries.push_back(ParseEntry(lines[n]));
         CheckTypeNumber(table.entries.back(), table.count(), n + 1, path);
     }
-    StopProgram(FileText(path) + " has no end line (a line whose columns 1 to 3 give a number below 1).");
+    Fail(FileText(path) + " has no end line (a line whose columns 1 to 3 give a number below 1).");
 }
 
 AtomParTable ReadAtomParameters(const std::string& path) {
@@ -209,7 +209,7 @@ bool FindBonds(const std::vector<AtomRecord>& atoms, const AtomParTable& table, 
     bonds.bonds.clear();
     // Bonds hold 16-bit atom indices; the map readers keep atom counts within that.
     if (atoms.size() > static_cast<size_t>(kMaxCount))
-        StopProgram("The structure has " + std::to_string(atoms.size()) + " atoms; bonds are found for at most " +
+        Fail("The structure has " + std::to_string(atoms.size()) + " atoms; bonds are found for at most " +
                     std::to_string(kMaxCount) + ".");
     if (atoms.size() < 2) return false;
     // Every pair looks up both types, so an atom without a row fails whatever the distances.

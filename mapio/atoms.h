@@ -33,12 +33,12 @@ constexpr int kMaxAtomParEntries = 400;
 constexpr const char* kAtomParFileName = "atompar2.txt";
 
 // The heading line, then entries up to the first line whose columns 1-3 give a
-// number below 1. Faults of the file throw ProgramStop with a message naming `path`.
+// number below 1. Faults of the file throw InputError with a message naming `path`.
 AtomParTable ParseAtomParameters(std::string_view text, const std::string& path);
 AtomParTable ReadAtomParameters(const std::string& path);
 
 // Gives every atom the type number of the first entry whose label equals its
-// four-character name exactly; an unknown name throws ProgramStop.
+// four-character name exactly; an unknown name throws InputError.
 void AssignAtomTypes(std::vector<AtomRecord>& atoms, const AtomParTable& table);
 
 // Differences, squares and their sum in single precision; the root in double.

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "mapio/grid_counts.h"
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 #include "mapio/side_files.h"
 #include "mapio/text_scanner.h"
 #include "mapio/threads.h"
@@ -124,7 +124,7 @@ void ReadSectionsOnThreads(TextScanner& in, DensityMap& map, int threads) {
 }
 
 std::string PaddedAtomName(std::string label) {
-    if (label.empty() || label.size() > 4) StopProgram(kBadAtomName);
+    if (label.empty() || label.size() > 4) Fail(kBadAtomName);
     label.resize(4, ' ');
     return label;
 }

@@ -12,7 +12,7 @@ struct FouOptions {
     int threads = 0;
 };
 
-// Reads a FOU text map. Faults throw ProgramStop with the program's message.
+// Reads a FOU text map. Faults throw InputError with the program's message.
 DensityMap ParseFouMap(std::string_view text, const std::string& path, FouOptions options = {});
 DensityMap ReadFouMap(const std::string& path);
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "mapio/grid_counts.h"
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 #include "mapio/side_files.h"
 #include "mapio/text_scanner.h"
 

@@ -7,7 +7,7 @@
 namespace tivarel {
 
 // Reads a GRD text map: an orthogonal box given by centre and edge lengths, atoms in
-// fixed columns, values with x fastest. Faults throw ProgramStop with the program's message.
+// fixed columns, values with x fastest. Faults throw InputError with the program's message.
 DensityMap ParseGrdMap(std::string_view text, const std::string& path);
 DensityMap ReadGrdMap(const std::string& path);
 

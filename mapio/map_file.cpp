@@ -6,7 +6,7 @@
 #include "mapio/fou_reader.h"
 #include "mapio/grd_reader.h"
 #include "mapio/mt1_reader.h"
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 
 namespace tivarel {
 
@@ -50,7 +50,7 @@ DensityMap ReadMapFile(const std::string& path) {
     case MapFormat::Grd: return ReadGrdMap(path);
     case MapFormat::Unknown: break;
     }
-    throw ProgramStop("Strange file extension !!!");
+    throw InputError("Strange file extension !!!");
 }
 
 std::string ImportHint(const std::string& fileName) {

@@ -15,7 +15,7 @@ MapFormat FormatOfName(const std::string& fileName);
 std::string ExtensionOf(const std::string& fileName);
 
 // Reads the map with the reader its name chooses. Faults of the file, and a name of no
-// known format, throw ProgramStop with the program's message.
+// known format, throw InputError with the program's message.
 DensityMap ReadMapFile(const std::string& path);
 
 // For a file that tivarel-import converts (a CCP4/MRC map, reflections, gzipped or not):

@@ -1,6 +1,6 @@
 #include "mapio/map_model.h"
 
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 
 #include <cmath>
 
@@ -59,8 +59,8 @@ float GridPointCoordinate(const GridParams& g, int axis, int k) {
 }
 
 void ValueAcceptor::reject(float v) {
-    if (v > kValueLimit) StopProgram("Your input data looks strange, ZOL > 10000");
-    StopProgram("Your input data looks strange, ZOL < -10000");
+    if (v > kValueLimit) Fail("Your input data looks strange, ZOL > 10000");
+    Fail("Your input data looks strange, ZOL < -10000");
 }
 
 void FinishCellGeometry(DensityMap& map) {

@@ -100,7 +100,7 @@ float GridPointCoordinate(const GridParams& g, int axis, int k);
 // Running min/max and range check shared by the three readers.
 class ValueAcceptor {
 public:
-    // Throws ProgramStop with the program's message for values out of range.
+    // Throws InputError with the program's message for values out of range.
     void accept(DensityGrid& grid, int x, int y, int z, float v) { grid(x, y, z) = accept(v); }
     // The value itself, once checked and counted.
     float accept(float v) {

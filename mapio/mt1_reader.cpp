@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "mapio/grid_counts.h"
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 #include "mapio/side_files.h"
 
 namespace tivarel {
@@ -58,7 +58,7 @@ public:
 
     // Throws "The map file <name> <problem>."
     [[noreturn]] void fail(const std::string& problem) const {
-        StopProgram("The map file " + fileName_ + " " + problem + ".");
+        Fail("The map file " + fileName_ + " " + problem + ".");
     }
 
 private:
@@ -130,7 +130,7 @@ void ReadAtoms(ByteReader& in, DensityMap& map) {
     in.skip(6, "the bytes before the atom list");
     const int32_t count = in.readInt("the atom count");
     const int32_t itemsPerRecord = in.readInt("the number of items per atom record");
-    if (itemsPerRecord != kRecordItems) StopProgram("");
+    if (itemsPerRecord != kRecordItems) FailSilently();
     if (count < 1) return;
     CheckAtomsFitFile(in, count);
     map.atoms.reserve(static_cast<size_t>(count));

@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 #include "mapio/side_files.h"
 #include "mapio/text_scanner.h"
 
@@ -26,7 +26,7 @@ float ToSingle(double level) {
 LayerPresets ParseLayerPresets(std::string_view text, const std::string& path) {
     const std::vector<std::string_view> lines = SideFileLines(text);
     if (lines.size() < kPresetLines)
-        StopProgram("The layer presets file " + path + " has only " + std::to_string(lines.size()) +
+        Fail("The layer presets file " + path + " has only " + std::to_string(lines.size()) +
                     " lines; it needs twelve: for each of three presets a name line and three level lines.");
     LayerPresets presets;
     for (size_t s = 0; s < presets.size(); ++s) {

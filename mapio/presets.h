@@ -18,7 +18,7 @@ constexpr const char* kLayerPresetsFileName = "layer_limit_presets.txt";
 
 // Level lines take the leading number of the line (blanks ignored), 0 when there
 // is none; lines after the twelfth are ignored. A missing file or fewer than
-// twelve lines throw ProgramStop with a message naming `path`.
+// twelve lines throw InputError with a message naming `path`.
 LayerPresets ParseLayerPresets(std::string_view text, const std::string& path);
 LayerPresets ReadLayerPresets(const std::string& path);
 

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 
 namespace tivarel {
 
@@ -22,7 +22,7 @@ std::string SideFilePath(const std::string& programDir, const std::string& fileN
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) StopProgram("Cannot open the file " + path);
+    if (!in) Fail("Cannot open the file " + path);
     // One allocation of the file's size where it is known: growing a buffer of a
     // large map step by step costs as much as parsing it.
     std::string bytes;
@@ -31,7 +31,7 @@ std::string ReadWholeFile(const std::string& path) {
     if (!unknown) bytes.reserve(static_cast<size_t>(size));
     char chunk[1 << 16];
     while (in.read(chunk, sizeof chunk) || in.gcount() > 0) bytes.append(chunk, static_cast<size_t>(in.gcount()));
-    if (in.bad()) StopProgram("Cannot read the file " + path);
+    if (in.bad()) Fail("Cannot read the file " + path);
     return bytes;
 }
 

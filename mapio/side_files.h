@@ -9,7 +9,7 @@ namespace tivarel {
 // Path of a side file that lies in the program's own directory.
 std::string SideFilePath(const std::string& programDir, const std::string& fileName);
 
-// The file's bytes; throws ProgramStop naming the file when it cannot be read.
+// The file's bytes; throws InputError naming the file when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
 
 // A map file's bytes, read once: a regular file is mapped (no copy, nothing to

@@ -11,7 +11,7 @@
 #include <system_error>
 #include <utility>
 
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 #include "mapio/threads.h"
 
 namespace tivarel {
@@ -219,7 +219,7 @@ std::string TextScanner::readTextLine(const char* what) {
 }
 
 void TextScanner::fail(const std::string& problem) const {
-    StopProgram("The map file " + fileName_ + " " + problem + ".");
+    Fail("The map file " + fileName_ + " " + problem + ".");
 }
 
 std::string_view TextScanner::readItem(const char* what) {

@@ -7,7 +7,7 @@
 //  - text line: everything up to the next line end, which is consumed.
 // A line ends with CR LF, a lone CR or a lone LF.
 // Every fault (early end, non-numeric item, integer out of range) throws
-// ProgramStop with a message that names the file and what was being read.
+// InputError with a message that names the file and what was being read.
 #include <cstdint>
 #include <string>
 #include <string_view>

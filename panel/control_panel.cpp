@@ -108,7 +108,7 @@ ControlPanel::ControlPanel(Session& session, const std::array<Preset, 3>& preset
     buildSectionFrame();
     buildViewAndPresetFrames();
     applyButton = Place<QPushButton>(this, "applyButton", kApplyButton, "Apply", "apply changes and redraw all");
-    connect(applyButton, &QPushButton::clicked, this, [this] { RunHandler(session_.platform(), [this] { apply(); }); });
+    connect(applyButton, &QPushButton::clicked, this, [this] { RunHandler(session_.platform(), session_.peakRescue(), [this] { apply(); }); });
     loadFields();
 }
 

@@ -20,24 +20,25 @@ std::string WithNote(const std::string& text, const std::string& note) {
 
 void Platform::showMessage(const std::string& text, const std::string& title, MessageIcon icon) {
     tell(text);
-    if (beforeMessage_) beforeMessage_();
     messageBox(text, title, icon);
 }
 
-void Platform::endProgram(int status) {
+void Platform::endProgram(int status, const Rescue& rescue) {
     tell(rescue());
     doEndProgram(status);
     std::abort();   // an implementation that returned would leave the program in an undefined state
 }
 
-void Platform::stop(const ProgramStop& reason) {
-    if (reason.silent()) endProgram(1);
-    endWithMessage(reason.what());
+void Platform::stop(const InputError& reason, const Rescue& rescue) {
+    if (reason.silent()) endProgram(1, rescue);
+    endWithMessage(reason.what(), rescue);
 }
 
-void Platform::endWithMessage(const std::string& text, const std::string& title, MessageIcon icon) {
+void Platform::endWithMessage(const std::string& text, const Rescue& rescue, const std::string& title,
+                              MessageIcon icon) {
     showMessage(WithNote(text, rescue()), title, icon);
-    endProgram(1);
+    // What the rescue kept is in the message: the end has nothing more to keep.
+    endProgram(1, [] { return std::string(); });
 }
 
 }  // namespace tivarel

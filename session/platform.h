@@ -8,16 +8,20 @@
 
 namespace tivarel {
 
-class ProgramStop;
+class InputError;
 
 enum class MessageIcon { None, Critical };
+
+// Keeps what must not be lost when the program ends (the peaks never saved) and returns a
+// note for the user that says where, or an empty text when nothing was at stake.
+using Rescue = std::function<std::string()>;
 
 class Platform {
 public:
     virtual ~Platform() = default;
 
     // A modal box with one OK button; the text is also written to standard error, as
-    // one line. Anything set by setBeforeMessage (the progress window) goes first.
+    // one line.
     void showMessage(const std::string& text, const std::string& title = "Tivarel",
                      MessageIcon icon = MessageIcon::None);
     // A modal Yes/No question; true for Yes.
@@ -30,27 +34,21 @@ public:
     virtual void beep() = 0;
     // Ends the program with the given exit status; never returns. What the rescue
     // keeps is kept first, and its note goes to standard error.
-    [[noreturn]] void endProgram(int status);
+    [[noreturn]] void endProgram(int status, const Rescue& rescue);
     // The folder that holds the program and its side files.
     virtual std::string programDirectory() = 0;
     // A folder of the user's where the program may keep files (created when missing).
     virtual std::string dataDirectory() = 0;
 
-    // Shows the stop's message (unless it is a silent stop) with the rescue's note,
-    // and ends the program with status 1.
-    [[noreturn]] void stop(const ProgramStop& reason);
+    // Shows the error's message (unless it is silent) with the rescue's note, and ends
+    // the program with status 1.
+    [[noreturn]] void stop(const InputError& reason, const Rescue& rescue);
     // Shows the message with the rescue's note added, then ends the program with status 1.
-    [[noreturn]] void endWithMessage(const std::string& text, const std::string& title = "Tivarel",
-                                     MessageIcon icon = MessageIcon::None);
+    [[noreturn]] void endWithMessage(const std::string& text, const Rescue& rescue,
+                                     const std::string& title = "Tivarel", MessageIcon icon = MessageIcon::None);
 
-    // What must not be lost when the program ends: `rescue` keeps it and returns a note
-    // for the user that says where, or an empty text when nothing was at stake.
-    void setRescue(std::function<std::string()> rescue) { rescue_ = std::move(rescue); }
-    // Runs the rescue now; its note, empty when nothing needed keeping.
-    std::string rescue() { return rescue_ ? rescue_() : std::string(); }
     // Writes a note to standard error as one line; an empty note writes nothing.
     static void tell(const std::string& note);
-    void setBeforeMessage(std::function<void()> hook) { beforeMessage_ = std::move(hook); }
 
     // True while a modal box or dialog runs its own event loop.
     bool dialogOpen() const { return dialogDepth_ > 0; }
@@ -74,46 +72,45 @@ protected:
 
 private:
     int dialogDepth_ = 0;
-    std::function<std::string()> rescue_;
-    std::function<void()> beforeMessage_;
 };
 
 // `text`, then `note` on a line of its own when there is one.
 std::string WithNote(const std::string& text, const std::string& note);
 
-// Runs `work`; a ProgramStop raised inside ends the program through the platform.
+// Runs `work`; an InputError or a lack of memory raised inside ends the program through
+// the platform, after the rescue.
 template <typename Work>
-void RunOrStop(Platform& platform, Work&& work);
+void RunOrStop(Platform& platform, const Rescue& rescue, Work&& work);
 
-// Runs an event handler: a ProgramStop or a lack of memory ends the program through the
+// Runs an event handler: an InputError or a lack of memory ends the program through the
 // platform, any other failure is told in a message and the program goes on. No exception
 // leaves it, so none can pass through Qt's event loop.
 template <typename Handler>
-void RunHandler(Platform& platform, Handler&& handler);
+void RunHandler(Platform& platform, const Rescue& rescue, Handler&& handler);
 
 }  // namespace tivarel
 
 #include <exception>
 #include <new>
 
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 
 namespace tivarel {
 template <typename Work>
-void RunOrStop(Platform& platform, Work&& work) {
+void RunOrStop(Platform& platform, const Rescue& rescue, Work&& work) {
     try {
         work();
-    } catch (const ProgramStop& reason) {
-        platform.stop(reason);
+    } catch (const InputError& reason) {
+        platform.stop(reason, rescue);
     } catch (const std::bad_alloc&) {
-        platform.stop(ProgramStop("Not enough memory for this map."));
+        platform.stop(InputError("Not enough memory for this map."), rescue);
     }
 }
 
 template <typename Handler>
-void RunHandler(Platform& platform, Handler&& handler) {
+void RunHandler(Platform& platform, const Rescue& rescue, Handler&& handler) {
     try {
-        RunOrStop(platform, handler);
+        RunOrStop(platform, rescue, handler);
     } catch (const std::exception& failure) {
         platform.showMessage(std::string("The command could not be completed: ") + failure.what());
     }

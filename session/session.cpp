@@ -39,11 +39,19 @@ void SetLayerDefaults(LayerSettings& layers, float lower, float upper) {
 
 Session::Session(Platform& platform, ProgressSink* progress) : platform_(platform), progress_(progress) {
     peaks_.reserve(kPeakCapacity);
-    // Whatever ends the program first keeps the peaks that were never saved.
-    platform_.setRescue([this] { return rescuePeaks(); });
 }
 
-Session::~Session() { platform_.setRescue(nullptr); }
+void Session::tell(const std::string& text) {
+    if (progress_) progress_->closeProgress();
+    platform_.showMessage(text);
+}
+
+void Session::endWithMessage(const std::string& text, const std::string& title, MessageIcon icon) {
+    if (progress_) progress_->closeProgress();
+    platform_.endWithMessage(text, peakRescue(), title, icon);
+}
+
+void Session::endProgram(int status) { platform_.endProgram(status, peakRescue()); }
 
 std::optional<std::string> Session::askMapName() {
     std::optional<std::string> chosen = platform_.openFileDialog(dialogFileName_, kMapFilter);
@@ -53,14 +61,14 @@ std::optional<std::string> Session::askMapName() {
 
 void Session::openMap(const std::string& path) {
     state_.mapFileName = path;
-    if (path.empty()) platform_.endWithMessage("No input given !!");
-    RunOrStop(platform_, [&] {
+    if (path.empty()) endWithMessage("No input given !!");
+    runOrStop([&] {
         const MapFormat format = FormatOfName(path);
         if (format == MapFormat::Unknown) {
             // A map or reflection file the import command reads: standard error names that command.
             Platform::tell(ImportHint(path));
-            platform_.showMessage("Strange file extension !!!");
-            platform_.endWithMessage(ExtensionOf(path));
+            tell("Strange file extension !!!");
+            endWithMessage(ExtensionOf(path));
         }
         DensityMap next = ReadMapFile(path);
         // The peak list belongs to the map shown so far and is emptied with it.
@@ -69,7 +77,7 @@ void Session::openMap(const std::string& path) {
         peakMapFile_ = path;
         SetLayerDefaults(layers_, map_.gridParams.minValue(),
                          DefaultUpperValue(map_.gridParams, format == MapFormat::Grd));
-        if (BuildBonds(map_, platform_.programDirectory(), bonds_)) platform_.showMessage(TooManyBondsMessage());
+        if (BuildBonds(map_, platform_.programDirectory(), bonds_)) tell(TooManyBondsMessage());
     });
     generateFields();
     // A new map starts with the scene's switches as the program starts.
@@ -91,7 +99,7 @@ void Session::generateFields() {
         explicit BuildingFlag(bool& f) : flag(f) { flag = true; }
         ~BuildingFlag() { flag = false; }
     } building(building_);
-    RunOrStop(platform_, [&] {
+    runOrStop([&] {
         for (int layer = 1; layer <= 3; ++layer)
             if (layers_.layerUsed(layer))
                 MarchLayer(map_.gridParams, map_.grid, layers_.layerLimit(layer), layer, triangles_, caseTable(),
@@ -106,8 +114,9 @@ void Session::generateFields() {
                                                            layers_.zSection, layer, segments_);
             if (result.cutShort && firstCut == 0) firstCut = layer;
         }
-        if (firstCut != 0) platform_.showMessage(SegmentLimitMessage(firstCut));
+        if (firstCut != 0) tell(SegmentLimitMessage(firstCut));
     }
+    if (progress_) progress_->closeProgress();
     sceneChanged();
 }
 
@@ -155,7 +164,7 @@ void Session::addPeak(const Vec3f& point) {
     if (peaks_.size() == kPeakCapacity) {
         // The list is full and the program ends; the confirmed peak is kept with the others.
         overflowPeak_ = point;
-        platform_.endWithMessage("To many new peaks");
+        endWithMessage("To many new peaks");
     }
     peaks_.push_back(point);
     sceneChanged();

@@ -12,6 +12,7 @@
 
 #include "mapio/atoms.h"
 #include "mapio/map_model.h"
+#include "session/platform.h"
 #include "surface/cell_table.h"
 #include "surface/layer_settings.h"
 #include "surface/march_cubes.h"
@@ -19,8 +20,6 @@
 #include "view/program_state.h"
 
 namespace tivarel {
-
-class Platform;
 
 // Levels at 10, 30 and 50 % of [lower, upper], all layers used, plane 1, the contour
 // map on, the layers' colours.
@@ -31,9 +30,7 @@ public:
     // Confirmed peaks the list holds; the next one confirmed ends the program.
     static constexpr size_t kPeakCapacity = 200;
 
-    // Registers itself as the platform's rescue for the peak list, until destroyed.
     Session(Platform& platform, ProgressSink* progress);
-    ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -82,6 +79,16 @@ public:
     std::string rescuePeaks(RescueTo where = RescueTo::MapFolderFirst);
     // Empties the peak list, rescuing unsaved peaks first (told on standard error).
     void clearPeaks(RescueTo where = RescueTo::MapFolderFirst);
+    // What keeps the unsaved peaks when the program ends: every end passes it on.
+    Rescue peakRescue() {
+        return [this] { return rescuePeaks(); };
+    }
+
+    // The program's end from the session's work, after the peaks' rescue and with the
+    // progress window gone: a box, or none for a silent error.
+    [[noreturn]] void endWithMessage(const std::string& text, const std::string& title = "Tivarel",
+                                     MessageIcon icon = MessageIcon::None);
+    [[noreturn]] void endProgram(int status);
 
     // The shared file dialog: preset the name (when given), show, keep the chosen name.
     std::optional<std::string> askSaveName(const std::string& proposedName, const std::string& filter);
@@ -105,6 +112,20 @@ public:
 
 private:
     void sceneChanged() { ++sceneRevision_; }
+    // A message box over the progress window, which goes first.
+    void tell(const std::string& text);
+    // Runs `work`; an input error or a lack of memory in it ends the program.
+    template <typename Work>
+    void runOrStop(Work&& work) {
+        RunOrStop(platform_, peakRescue(), [&] {
+            try {
+                work();
+            } catch (...) {
+                if (progress_) progress_->closeProgress();
+                throw;
+            }
+        });
+    }
     const CaseTable& caseTable();
     // The peaks of the list, with one confirmed beyond its capacity.
     std::vector<Vec3f> confirmedPeaks() const;

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <limits>
 
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 #include "mapio/side_files.h"
 
 namespace tivarel {
@@ -34,7 +34,7 @@ public:
     }
 
     [[noreturn]] void fail(const std::string& problem, int caseIndex) const {
-        StopProgram("The marching-cubes table " + path_ + " " + problem + " (case " +
+        Fail("The marching-cubes table " + path_ + " " + problem + " (case " +
                     std::to_string(caseIndex) + ").");
     }
 
@@ -98,7 +98,7 @@ void ReadRecord(TableReader& reader, int caseIndex, CaseTable& table) {
     ReadRow(reader, caseIndex, table.caseEdges[slot]);
     ReadRow(reader, caseIndex, table.caseTriangles[slot]);
     // A wrong terminator marks the file as corrupt: the program ends silently.
-    if (reader.next(caseIndex) != kTerminator) StopProgram("");
+    if (reader.next(caseIndex) != kTerminator) FailSilently();
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 
 namespace tivarel {
 
@@ -40,9 +40,9 @@ constexpr auto kProgressPoll = std::chrono::milliseconds(20);
 
 const char* const kCapacityMessage = "Sorry, to complicated scene, Number of reguired triangles > 1 200 000";
 
-ProgramStop MemoryStop(const DensityGrid& grid) {
+InputError MemoryStop(const DensityGrid& grid) {
     const uint64_t points = uint64_t(grid.nx()) * uint64_t(grid.ny()) * uint64_t(grid.nz());
-    return ProgramStop("Not enough memory to build the surfaces of a grid of " + std::to_string(points) + " points.");
+    return InputError("Not enough memory to build the surfaces of a grid of " + std::to_string(points) + " points.");
 }
 
 // Bit i set when row[i] lies above the level, for i < n (n <= 32).
@@ -415,7 +415,7 @@ private:
         ends_[static_cast<size_t>(slab)].notify_all();
     }
 
-    void fail(const ProgramStop& stop, int slab) {
+    void fail(const InputError& stop, int slab) {
         {
             std::lock_guard lock(mutex_);
             if (!error_) error_ = std::make_exception_ptr(stop);
@@ -482,7 +482,7 @@ void MarchLayer(const GridParams& g, const DensityGrid& grid, float level, int l
         else
             extraction->runOnThreads(threads, progress);
         store.count(layer) = extraction->count();
-        if (extraction->overflowed()) StopProgram(kCapacityMessage);
+        if (extraction->overflowed()) Fail(kCapacityMessage);
     }
     if (progress) progress->hideProgress();
 }

@@ -32,6 +32,8 @@ public:
     virtual void showProgress(const std::string& caption) = 0;
     virtual void setProgress(int percent) = 0;
     virtual void hideProgress() = 0;
+    // Hides the progress at once: the work is over, or a message must be seen.
+    virtual void closeProgress() { hideProgress(); }
 };
 
 // (a - level) / (a - b), the interpolation fraction from corner a.
@@ -47,7 +49,7 @@ struct MarchOptions {
 };
 
 // Rebuilds layer L (1..3): resets its count and appends its triangles in cube
-// order (x outermost, z innermost). More than 400 000 triangles throws ProgramStop.
+// order (x outermost, z innermost). More than 400 000 triangles throws InputError.
 // The grid is cut into slabs along x that worker threads extract side by side;
 // the store holds the same triangles in the same order for any thread count.
 // The progress sink is only called from the calling thread.

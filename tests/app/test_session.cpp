@@ -226,7 +226,7 @@ TEST_F(PeakRescue, MissingFoldersSendThePeaksToTheDataFolderOrIntoTheNote) {
     ASSERT_EQ(Open(Map("gone/m.fou")), -1);
     Confirm({{0.5f, 0.25f, 0.0f}});
     fs::remove_all(maps / "gone");
-    EXPECT_EQ(EndStatus([&] { platform.endProgram(0); }), 0);
+    EXPECT_EQ(EndStatus([&] { session.endProgram(0); }), 0);
     ASSERT_EQ(Recovered(data).size(), 1u);
     EXPECT_EQ(ReadFile(Recovered(data)[0]), "ATOM Q  1   X= .5  Y= .25  Z= 0 \r\n");
     Confirm({{0.5f, 0.5f, 0.5f}});

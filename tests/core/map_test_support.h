@@ -13,7 +13,7 @@
 
 #include "../test_files.h"
 #include "mapio/map_model.h"
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 #include "surface/march_cubes.h"
 
 namespace tivarel::test_support {
@@ -117,15 +117,15 @@ inline void ExpectAtomsAndCorners(const GridFrame& frame, const std::vector<File
     }
 }
 
-// The ProgramStop that `action` throws; fails the test when none is thrown.
-inline ProgramStop StopFrom(const std::function<void()>& action) {
+// The InputError that `action` throws; fails the test when none is thrown.
+inline InputError StopFrom(const std::function<void()>& action) {
     try {
         action();
-    } catch (const ProgramStop& stop) {
+    } catch (const InputError& stop) {
         return stop;
     }
-    ADD_FAILURE() << "no ProgramStop thrown";
-    return ProgramStop("(no stop)");
+    ADD_FAILURE() << "no InputError thrown";
+    return InputError("(no stop)");
 }
 
 inline std::string StopMessage(const std::function<void()>& action) { return StopFrom(action).what(); }

@@ -150,7 +150,7 @@ std::string TableWith(const Changes& changes, const std::string& separator = ", 
     return text;
 }
 
-ProgramStop StopFor(const std::string& text) {
+InputError StopFor(const std::string& text) {
     return StopFrom([&] { ParseCellTable(text, kFakePath); });
 }
 

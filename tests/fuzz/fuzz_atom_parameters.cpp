@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         AssignAtomTypes(atoms, table);
         BondList bonds;
         FindBonds(atoms, table, bonds);
-    } catch (const ProgramStop&) {
+    } catch (const InputError&) {
     }
     return 0;
 }

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         auto& store = fuzz::Once().triangles;
         MarchLayer(g, grid, 1.5f, 3, store, table, nullptr);
         if (store.count(3) > 3 * 4 * 5 * 10) std::abort();   // more than ten triangles a cube
-    } catch (const ProgramStop&) {
+    } catch (const InputError&) {
     }
     return 0;
 }

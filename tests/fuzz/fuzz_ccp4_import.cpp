@@ -1,5 +1,5 @@
 // libFuzzer target: any bytes as a CCP4/MRC map through the whole conversion to MT1 bytes.
-// A refused input (ImportError) is a normal outcome; anything else is a finding.
+// A refused input (InputError) is a normal outcome; anything else is a finding.
 // The grid written is kept small so that a header asking for a huge one costs no memory.
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         options.maxValues = 1u << 18;
         const tivarel::Conversion result = tivarel::ConvertMap(map, nullptr, options, "fuzz.ccp4");
         tivarel::Mt1Bytes(result.mt1);
-    } catch (const tivarel::ImportError&) {
+    } catch (const tivarel::InputError&) {
     }
     return 0;
 }

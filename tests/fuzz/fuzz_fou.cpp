@@ -19,7 +19,7 @@ std::string Outcome(std::string_view bytes, int threads) {
                           raw(map.gridParams.p.data(), sizeof map.gridParams.p);
         for (const tivarel::AtomRecord& atom : map.atoms) out += atom.name + raw(&atom.position, sizeof atom.position);
         return out;
-    } catch (const tivarel::ProgramStop& stop) {
+    } catch (const tivarel::InputError& stop) {
         return std::string("stop: ") + stop.what();
     }
 }

@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes as a reflection file (MTZ, reflection CIF, SHELX list) through
 // the Fourier transform and the conversion to MT1 bytes. Reflections without phases are
-// phased by a small fixed structure. A refused input (ImportError) is a normal outcome;
+// phased by a small fixed structure. A refused input (InputError) is a normal outcome;
 // anything else is a finding. The FFT grid and the map written are kept small.
 #include <cstddef>
 #include <cstdint>
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             tivarel::ConversionOptions options;
             options.maxValues = 1u << 18;
             tivarel::Mt1Bytes(tivarel::ConvertMap(map, nullptr, options, "fuzz").mt1);
-        } catch (const tivarel::ImportError&) {
+        } catch (const tivarel::InputError&) {
         }
     }
     return 0;

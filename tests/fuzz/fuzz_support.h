@@ -1,7 +1,7 @@
 #pragma once
 // What every map fuzz target does after a successful parse: the whole way a user's open
 // goes (atom types, bonds, surfaces, contours, peak file, POV-Ray scene) at a level and a
-// plane taken from the input. A ProgramStop is a correct end for bad input; any other
+// plane taken from the input. A InputError is a correct end for bad input; any other
 // exception escapes and aborts the run.
 #include <cstdint>
 #include <memory>
@@ -11,7 +11,7 @@
 #include "export/peak_file.h"
 #include "export/pov_scene.h"
 #include "mapio/atoms.h"
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 #include "surface/cell_table.h"
 #include "surface/march_squares.h"
 
@@ -67,7 +67,7 @@ int RunMapTarget(const uint8_t* data, size_t size, Parse parse) {
     try {
         DensityMap map = parse(input);
         WholeWay(map, input);
-    } catch (const ProgramStop&) {
+    } catch (const InputError&) {
     }
     return 0;
 }

@@ -15,7 +15,7 @@
 #include "import/model_placement.h"
 #include "mapio/default_levels.h"
 #include "mapio/mt1_reader.h"
-#include "mapio/program_stop.h"
+#include "mapio/input_error.h"
 #include "reflection_test_data.h"
 #include "surface/march_cubes.h"
 
@@ -158,7 +158,7 @@ bool FitsViewer(const std::string& mt1Path) {
         for (float level : DefaultLevels(map.gridParams.minValue(), map.gridParams.maxValue()))
             MarchLayer(map.gridParams, map.grid, level, layer++, store, table, nullptr);
         return true;
-    } catch (const ProgramStop&) {
+    } catch (const InputError&) {
         return false;
     }
 }

@@ -151,7 +151,7 @@ TEST(MapsFromReflections, ShelxHklListsAreReadByTheirColumns) {
     try {
         ReadShelxHkl("   1   2   3  100.50    2.25\n   1   2 three 4 5\n", "x.hkl");
         ADD_FAILURE() << "a line of words was taken";
-    } catch (const ImportError& e) {
+    } catch (const InputError& e) {
         EXPECT_STREQ(e.what(), "x.hkl: line 2 is not a reflection (h k l F² σ): '1   2 three 4 5'");
     }
 }
