@@ -68,9 +68,13 @@ const gemmi::SpaceGroup* SpaceGroupOf(cif::Block& block, const std::string& path
         const cif::Column column = block.find_values(tag);
         if (!column || column.length() == 0) continue;
         std::vector<gemmi::Op> ops;
-        for (const std::string& value : column)
+        for (const std::string& value : column) {
+            const std::string triplet = cif::as_string(value);
+            if (!PlausibleTriplet(triplet))
+                FailImport(path, "has a symmetry operation that cannot be read: '" + triplet.substr(0, 40) + "'");
             ops.push_back(WithGemmi(path, "has a symmetry operation that cannot be read: ",
-                                    [&] { return gemmi::parse_triplet(cif::as_string(value)); }));
+                                    [&] { return gemmi::parse_triplet(triplet); }));
+        }
         const gemmi::SpaceGroup* group = WithGemmi(path, "has symmetry operations that make no group: ", [&] {
             return gemmi::find_spacegroup_by_ops(gemmi::split_centering_vectors(ops));
         });

@@ -56,6 +56,16 @@ int MillerIndex(double value, const std::string& path, size_t reflection) {
     return static_cast<int>(value);
 }
 
+bool PlausibleTriplet(std::string_view triplet) {
+    if (triplet.size() > 200) return false;
+    size_t run = 0;
+    for (char c : triplet) {
+        run = c >= '0' && c <= '9' ? run + 1 : 0;
+        if (run > 4) return false;
+    }
+    return true;
+}
+
 std::string ListOfNames(const std::vector<std::string>& names) {
     if (names.empty()) return "none";
     std::string text = names.front();

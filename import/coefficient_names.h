@@ -4,6 +4,7 @@
 // has no pair to use.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,10 @@ std::string WantedPairs(const CoefficientChoice& choice, const std::vector<NameP
 // A Miller index read as a number: an integer of at most kMaxMillerIndex in size, or
 // InputError naming the file and the reflection (counted from 1).
 int MillerIndex(double value, const std::string& path, size_t reflection);
+
+// A symmetry operation gemmi can read without overflowing its integers: short, with no
+// number of more than four digits (real ones have 1, 2, 3, 4 or 6 and their fractions).
+bool PlausibleTriplet(std::string_view triplet);
 
 // "A, B and C", or "none".
 std::string ListOfNames(const std::vector<std::string>& names);

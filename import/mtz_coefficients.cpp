@@ -65,9 +65,9 @@ void CheckHeaderCounts(std::string_view bytes, size_t headerStart, const std::st
     const size_t records = (bytes.size() - headerStart) / kRecord;
     for (size_t r = 0; r < records; ++r) {
         const std::string_view record = bytes.substr(headerStart + r * kRecord, kRecord);
-        if (HasOverlongInteger(record))
-            FailImport(path, "is damaged: its header record '" + std::string(record.substr(0, 40)) + "' holds a number too large");
         const std::string keyword = Keyword(record);
+        if (HasOverlongInteger(record) || (keyword == "SYMM" && !PlausibleTriplet(record.substr(4))))
+            FailImport(path, "is damaged: its header record '" + std::string(record.substr(0, 40)) + "' holds a number too large");
         if (keyword == "NCOL") {
             const std::vector<long long> n = RecordNumbers(record, 4, 3);   // columns, reflections, batches
             if (n[0] < 0 || n[1] < 0 || n[2] < 0 || n[2] > (long long)records)
