@@ -244,7 +244,7 @@ void MainWindow::pickPeak(float x, float y) {
     const float ratio = static_cast<float>(surface_->devicePixelRatio());
     const float X = x * ratio, Y = y * ratio;
     const picking::PickCamera camera{extentX_, extentY_, view_};
-    Vec3f point = session_.pickPoint();
+    Vec3 point = session_.pickPoint();
     bool found = false;
     if (session_.state().pickMode == PickMode::Plane) {
         const GridParams& g = session_.map().gridParams;

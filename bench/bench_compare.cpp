@@ -237,7 +237,7 @@ size_t AllPairBonds(const std::vector<AtomRecord>& atoms, const AtomParTable& ta
     size_t count = 0;
     for (size_t i = 0; i < atoms.size(); ++i)
         for (size_t j = i + 1; j < atoms.size(); ++j) {
-            const Vec3f a = atoms[i].position, b = atoms[j].position;
+            const Vec3 a = atoms[i].position, b = atoms[j].position;
             const double d = AtomDistance(a.x, a.y, a.z, b.x, b.y, b.z);
             const auto [low, high] = BondLimits(table, atoms[i].type, atoms[j].type);
             count += d > low && d < high && count < static_cast<size_t>(kMaxBonds);

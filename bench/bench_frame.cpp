@@ -68,7 +68,7 @@ void FillNearCapacity(TriangleStore& store) {
             const double u = std::fmod(n * 0.618033988749895, 1.0) * 2 * M_PI;
             const double v = std::acos(1.0 - 2.0 * (n + 0.5) / perLayer);
             auto point = [&](double du, double dv) {
-                return Point3{static_cast<float>(r * std::sin(v + dv) * std::cos(u + du)),
+                return Vec3{static_cast<float>(r * std::sin(v + dv) * std::cos(u + du)),
                               static_cast<float>(r * std::sin(v + dv) * std::sin(u + du)),
                               static_cast<float>(r * std::cos(v + dv))};
             };

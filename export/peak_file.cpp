@@ -21,7 +21,7 @@ namespace {
 
 // A cell whose volume is negligible against its edge lengths: a float determinant
 // of such a matrix is rounding noise, and its inverse would be meaningless.
-bool FlatCell(const Mat3f& m) {
+bool FlatCell(const Mat3& m) {
     auto at = [&m](int i, int j) { return static_cast<double>(m(i, j)); };
     const double det = at(1, 1) * (at(2, 2) * at(3, 3) - at(2, 3) * at(3, 2)) -
                        at(1, 2) * (at(2, 1) * at(3, 3) - at(2, 3) * at(3, 1)) +
@@ -33,13 +33,13 @@ bool FlatCell(const Mat3f& m) {
 
 }  // namespace
 
-std::optional<PeakList> FractionalPeaks(const Mat3f& cell, const Vec3f& origin, const PeakList& peaks) {
-    Mat3f inverse;
+std::optional<PeakList> FractionalPeaks(const Mat3& cell, const Vec3& origin, const PeakList& peaks) {
+    Mat3 inverse;
     if (FlatCell(cell) || !InvertCellMatrix(cell, inverse)) return std::nullopt;
     PeakList fractional;
     fractional.reserve(peaks.size());
     for (const Peak& p : peaks) {
-        const Vec3f f = GridToFractional(inverse, origin, {p.x, p.y, p.z});
+        const Vec3 f = GridToFractional(inverse, origin, {p.x, p.y, p.z});
         fractional.push_back({CutToSixDecimals(f.x), CutToSixDecimals(f.y), CutToSixDecimals(f.z)});
     }
     return fractional;
@@ -52,7 +52,7 @@ std::string PeakFileText(const PeakList& fractionalPeaks) {
     return text;
 }
 
-std::string PeakRecoveryText(const Mat3f& cell, const Vec3f& origin, const PeakList& gridPeaks,
+std::string PeakRecoveryText(const Mat3& cell, const Vec3& origin, const PeakList& gridPeaks,
                              const std::string& mapFileName) {
     if (const std::optional<PeakList> fractional = FractionalPeaks(cell, origin, gridPeaks))
         return PeakFileText(*fractional);

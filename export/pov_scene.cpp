@@ -19,10 +19,8 @@ constexpr std::array<std::string_view, kLayerCount> kLevelColours = {"Level1Colo
 constexpr int kCellEdges[12][2] = {{1, 2}, {2, 3}, {3, 4}, {4, 1}, {5, 6}, {6, 7},
                                    {7, 8}, {8, 5}, {1, 5}, {2, 6}, {3, 7}, {4, 8}};
 
-Point3 ToPoint(const Vec3f& v) { return {v.x, v.y, v.z}; }
-
 // Length in single precision, as the check against the shortest cylinder needs.
-bool LongEnough(const Point3& a, const Point3& b) {
+bool LongEnough(const Vec3& a, const Vec3& b) {
     const float dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
     return std::sqrt(dx * dx + dy * dy + dz * dz) >= kShortestCylinder;
 }
@@ -42,7 +40,7 @@ public:
         text(colour);
         line(" }");
     }
-    void cylinder(const Point3& a, const Point3& b, std::string_view radius) {
+    void cylinder(const Vec3& a, const Vec3& b, std::string_view radius) {
         if (!LongEnough(a, b)) return;
         text("cylinder{<");
         point(a);
@@ -55,7 +53,7 @@ public:
     // The label goes in unchanged, trailing blanks included ("C   ").
     void sphere(const AtomRecord& atom) {
         text("sphere {<");
-        point(ToPoint(atom.position));
+        point(atom.position);
         text(">,AtomRadiusFor");
         text(atom.name);
         text(" pigment { color ColorFor");
@@ -64,7 +62,7 @@ public:
     }
 
 private:
-    void point(const Point3& p) {
+    void point(const Vec3& p) {
         number(p.x);
         text(",");
         number(p.y);
@@ -91,8 +89,8 @@ PovHead CopyHead(SceneWriter& w, const std::optional<std::string>& head) {
 }
 
 // Bonds name their atoms by 1-based number.
-Point3 AtomPoint(const PovScene& s, int number) {
-    return ToPoint(s.map.atoms.at(static_cast<size_t>(number - 1)).position);
+Vec3 AtomPoint(const PovScene& s, int number) {
+    return s.map.atoms.at(static_cast<size_t>(number - 1)).position;
 }
 
 void WriteAtomsAndBonds(SceneWriter& w, const PovScene& s) {
@@ -106,11 +104,11 @@ void WriteAtomsAndBonds(SceneWriter& w, const PovScene& s) {
 
 // Web style: spokes from the centre to the corners; triangle style: the three edges.
 void WriteTriangle(SceneWriter& w, const TriangleRecord& t, MeshStyle meshStyle) {
-    const Point3& a = t.point[0];
-    const Point3& b = t.point[1];
-    const Point3& c = t.point[2];
+    const Vec3& a = t.point[0];
+    const Vec3& b = t.point[1];
+    const Vec3& c = t.point[2];
     if (meshStyle == MeshStyle::Web) {
-        const Point3 m = TriangleCenter(a, b, c);
+        const Vec3 m = TriangleCenter(a, b, c);
         w.cylinder(a, m, "cylRadius");
         w.cylinder(m, b, "cylRadius");
         w.cylinder(m, c, "cylRadius");
@@ -137,7 +135,7 @@ void WriteContourFrame(SceneWriter& w, const GridParams& g, int zSection) {
     const float z = static_cast<float>(zSection - 1) * g.dz() + g.z0();
     const float xe = (g(1) - 1.0f) * g.dx() + g.x0();
     const float ye = (g(2) - 1.0f) * g.dy() + g.y0();
-    const Point3 corners[4] = {{g.x0(), g.y0(), z}, {xe, g.y0(), z}, {xe, ye, z}, {g.x0(), ye, z}};
+    const Vec3 corners[4] = {{g.x0(), g.y0(), z}, {xe, g.y0(), z}, {xe, ye, z}, {g.x0(), ye, z}};
     w.line("union {");
     for (size_t k = 0; k < 4; ++k) w.cylinder(corners[k], corners[(k + 1) % 4], "cylRadius");
     w.pigment("Gray40");
@@ -155,11 +153,10 @@ void WriteContourMap(SceneWriter& w, const PovScene& s) {
     WriteContourFrame(w, s.map.gridParams, s.layers.zSection);
 }
 
-void WriteCell(SceneWriter& w, const std::array<Vec3f, 8>& corners) {
+void WriteCell(SceneWriter& w, const std::array<Vec3, 8>& corners) {
     w.line("union {");
     for (const auto& edge : kCellEdges)
-        w.cylinder(ToPoint(corners[static_cast<size_t>(edge[0] - 1)]),
-                   ToPoint(corners[static_cast<size_t>(edge[1] - 1)]), "cylRadius");
+        w.cylinder(corners[static_cast<size_t>(edge[0] - 1)], corners[static_cast<size_t>(edge[1] - 1)], "cylRadius");
     w.pigment("Gray80");
     w.line("}");
 }

@@ -6,10 +6,10 @@
 #include <optional>
 #include <vector>
 
+#include "geometry/geometry.h"
+
 namespace tivarel {
 
-using Vec3d = std::array<double, 3>;
-using Mat3d = std::array<Vec3d, 3>;   // rows
 
 Vec3d Times(const Mat3d& m, const Vec3d& v);
 // Inverse by cofactors; the matrix must not be singular.

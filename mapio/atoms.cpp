@@ -76,7 +76,7 @@ float LongestBond(const std::vector<AtomRecord>& atoms, const AtomParTable& tabl
     return longest;
 }
 
-bool Finite(const Vec3f& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+bool Finite(const Vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
 // Atoms sorted into boxes at least as wide as the longest bond (with a margin for
 // rounding), so that bonded atoms lie in the same or neighbouring boxes. Atoms at
@@ -136,7 +136,7 @@ public:
     }
 
 private:
-    int boxOf(const Vec3f& p) const {
+    int boxOf(const Vec3& p) const {
         int index = 0;
         for (int a = 2; a >= 0; --a) {
             const double u = std::floor((static_cast<double>(p[a]) - low_[a]) / width_[a]);

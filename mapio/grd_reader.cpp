@@ -29,14 +29,14 @@ void ReadTitlesAndCounts(TextScanner& in, DensityMap& map) {
 
 // The box frame needs no cell: identity matrix, unit constants, grid starting at 0.
 void SetBoxFrame(DensityMap& map) {
-    map.cellMatrix = Mat3f::identity();
+    map.cellMatrix = Mat3::identity();
     map.cellParams.fill(1.0f);
     for (int pos = 4; pos <= 6; ++pos) map.gridParams(pos) = 0.0f;
 }
 
 // The grid spans 0 to L on each axis; the box corner at centre - L/2 becomes zero.
 void ReadBox(TextScanner& in, DensityMap& map) {
-    Vec3f centre, length;
+    Vec3 centre, length;
     for (int a = 0; a < 3; ++a) centre[a] = in.readFloat("the box centre");
     for (int a = 0; a < 3; ++a) length[a] = in.readFloat("the box lengths");
     for (int a = 0; a < 3; ++a) {

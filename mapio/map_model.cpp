@@ -13,8 +13,8 @@ void DensityGrid::resize(int nx, int ny, int nz) {
     values_.assign(static_cast<size_t>(nx) * static_cast<size_t>(ny) * static_cast<size_t>(nz), 0.0f);
 }
 
-Vec3f MatrixVector(const Mat3f& m, const Vec3f& v) {
-    Vec3f w;
+Vec3 MatrixVector(const Mat3& m, const Vec3& v) {
+    Vec3 w;
     for (int i = 1; i <= 3; ++i) {
         float s = 0.0f;
         for (int j = 1; j <= 3; ++j) s += m(i, j) * v[j - 1];
@@ -23,18 +23,18 @@ Vec3f MatrixVector(const Mat3f& m, const Vec3f& v) {
     return w;
 }
 
-Vec3f FractionalToGrid(const DensityMap& map, const Vec3f& f) {
-    Vec3f d{f.x - map.mapOrigin.x, f.y - map.mapOrigin.y, f.z - map.mapOrigin.z};
+Vec3 FractionalToGrid(const DensityMap& map, const Vec3& f) {
+    Vec3 d{f.x - map.mapOrigin.x, f.y - map.mapOrigin.y, f.z - map.mapOrigin.z};
     return MatrixVector(map.cellMatrix, d);
 }
 
-bool InvertCellMatrix(const Mat3f& m, Mat3f& inverse) {
+bool InvertCellMatrix(const Mat3& m, Mat3& inverse) {
     const float det = m(1, 1) * m(2, 2) * m(3, 3) + m(1, 2) * m(2, 3) * m(3, 1) +
                       m(1, 3) * m(2, 1) * m(3, 2) - m(1, 3) * m(2, 2) * m(3, 1) -
                       m(1, 1) * m(2, 3) * m(3, 2) - m(1, 2) * m(2, 1) * m(3, 3);
     if (det == 0.0f || !std::isfinite(det)) return false;
     // Adjugate = transposed cofactor matrix.
-    Mat3f adj;
+    Mat3 adj;
     adj(1, 1) = m(2, 2) * m(3, 3) - m(2, 3) * m(3, 2);
     adj(1, 2) = m(1, 3) * m(3, 2) - m(1, 2) * m(3, 3);
     adj(1, 3) = m(1, 2) * m(2, 3) - m(1, 3) * m(2, 2);
@@ -49,8 +49,8 @@ bool InvertCellMatrix(const Mat3f& m, Mat3f& inverse) {
     return true;
 }
 
-Vec3f GridToFractional(const Mat3f& inverse, const Vec3f& origin, const Vec3f& p) {
-    Vec3f f = MatrixVector(inverse, p);
+Vec3 GridToFractional(const Mat3& inverse, const Vec3& origin, const Vec3& p) {
+    Vec3 f = MatrixVector(inverse, p);
     return {f.x + origin.x, f.y + origin.y, f.z + origin.z};
 }
 

@@ -7,26 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "geometry/geometry.h"
+
 namespace tivarel {
-
-struct Vec3f {
-    float x = 0.0f, y = 0.0f, z = 0.0f;
-    float& operator[](int i) { return i == 0 ? x : (i == 1 ? y : z); }
-    float operator[](int i) const { return i == 0 ? x : (i == 1 ? y : z); }
-    friend bool operator==(const Vec3f&, const Vec3f&) = default;
-};
-
-// 3x3 single-precision matrix addressed 1-based: m(i, j) is row i, column j.
-struct Mat3f {
-    std::array<float, 9> a{};
-    float& operator()(int i, int j) { return a[static_cast<size_t>((i - 1) * 3 + (j - 1))]; }
-    float operator()(int i, int j) const { return a[static_cast<size_t>((i - 1) * 3 + (j - 1))]; }
-    static Mat3f identity() {
-        Mat3f m;
-        m(1, 1) = m(2, 2) = m(3, 3) = 1.0f;
-        return m;
-    }
-};
 
 // The eleven header numbers, addressed by 1-based position as the file formats give them.
 struct GridParams {
@@ -71,17 +54,17 @@ private:
 // One atom as read from the map; the type number is filled by the atom-parameter step.
 struct AtomRecord {
     std::string name;   // exactly four characters, the label padded with blanks
-    Vec3f position;     // fractional as read; grid frame after FinishCellGeometry
+    Vec3 position;     // fractional as read; grid frame after FinishCellGeometry
     int16_t type = 0;
 };
 
 struct DensityMap {
     GridParams gridParams;
     DensityGrid grid;
-    Mat3f cellMatrix;
-    Vec3f mapOrigin;
+    Mat3 cellMatrix;
+    Vec3 mapOrigin;
     std::array<float, 6> cellParams{};
-    std::array<Vec3f, 8> cellCorners{};
+    std::array<Vec3, 8> cellCorners{};
     std::vector<AtomRecord> atoms;
 };
 
@@ -90,11 +73,11 @@ constexpr int kMaxCount = 32767;
 // Density values outside this range are rejected.
 constexpr float kValueLimit = 10000.0f;
 
-Vec3f MatrixVector(const Mat3f& m, const Vec3f& v);
-Vec3f FractionalToGrid(const DensityMap& map, const Vec3f& f);
+Vec3 MatrixVector(const Mat3& m, const Vec3& v);
+Vec3 FractionalToGrid(const DensityMap& map, const Vec3& f);
 // Inverse of the cell matrix (adjugate over the Sarrus determinant); false when singular.
-bool InvertCellMatrix(const Mat3f& m, Mat3f& inverse);
-Vec3f GridToFractional(const Mat3f& inverse, const Vec3f& origin, const Vec3f& p);
+bool InvertCellMatrix(const Mat3& m, Mat3& inverse);
+Vec3 GridToFractional(const Mat3& inverse, const Vec3& origin, const Vec3& p);
 float GridPointCoordinate(const GridParams& g, int axis, int k);
 
 // Running min/max and range check shared by the three readers.

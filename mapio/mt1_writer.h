@@ -15,13 +15,13 @@ namespace tivarel {
 struct Mt1Atom {
     std::string label;   // 1 to 4 characters, padded with blanks to four
     std::array<float, 3> before{};
-    Vec3f position;
+    Vec3 position;
     std::array<float, 7> after{};
 };
 
 struct Mt1Contents {
-    Mat3f cellMatrix;
-    Vec3f mapOrigin;
+    Mat3 cellMatrix;
+    Vec3 mapOrigin;
     std::array<float, 6> cellParams{};
     std::array<float, 3> first{};   // grid frame coordinate of the first point on x, y, z
     std::array<float, 3> step{};

@@ -65,7 +65,7 @@ void DrawPickGrid(float xmin, float xmax, float ymin, float ymax, float z, int n
 }
 
 int Select2D(float X, float Y, float xmin, float xmax, float ymin, float ymax, float z,
-             const PickCamera& camera, Vec3f& point) {
+             const PickCamera& camera, Vec3& point) {
     CellCentres table(kMaxPickSquares + 1, {0.0f, 0.0f});
     std::vector<GLuint> buffer(kSelectBufferSize + 1, 0);
     glDisable(GL_STENCIL_TEST);
@@ -81,7 +81,7 @@ int Select2D(float X, float Y, float xmin, float xmax, float ymin, float ymax, f
 }
 
 bool Pick2D(float X, float Y, float xmin, float xmax, float ymin, float ymax, float z,
-            const PickCamera& camera, Vec3f& point) {
+            const PickCamera& camera, Vec3& point) {
     const int hits = Select2D(X, Y, xmin, xmax, ymin, ymax, z, camera, point);
     return hits >= 1 && hits <= 4;
 }
@@ -92,7 +92,7 @@ void DrawPickTriangles(const TriangleStore& store, int layer) {
         const auto& p = store.at(layer, k).point;
         glLoadName(static_cast<GLuint>(k));
         glBegin(GL_TRIANGLES);
-        for (const Point3& v : p) glVertex3f(v.x, v.y, v.z);
+        for (const Vec3& v : p) glVertex3f(v.x, v.y, v.z);
         glEnd();
     }
 }
@@ -110,7 +110,7 @@ int Select3D(float X, float Y, const TriangleStore& store, int layer, const Pick
 }
 
 Pick3DResult Pick3D(float X, float Y, const TriangleStore& store, const std::array<bool, 3>& layerUsed,
-                    const PickCamera& camera, Vec3f& point) {
+                    const PickCamera& camera, Vec3& point) {
     int used = 0, layer = 0;
     for (int l = 1; l <= 3; ++l)
         if (layerUsed[static_cast<size_t>(l - 1)]) {
@@ -125,7 +125,7 @@ Pick3DResult Pick3D(float X, float Y, const TriangleStore& store, const std::arr
     const auto& t1 = store.at(layer, names[0]).point;
     const auto& t2 = store.at(layer, names[1]).point;
     for (int a = 0; a < 3; ++a) {
-        auto coord = [a](const Point3& p) { return a == 0 ? p.x : (a == 1 ? p.y : p.z); };
+        auto coord = [a](const Vec3& p) { return a == 0 ? p.x : (a == 1 ? p.y : p.z); };
         const float c2 = (coord(t2[0]) + coord(t2[1]) + coord(t2[2])) / 3.0f;
         const float c1 = (coord(t1[0]) + coord(t1[1]) + coord(t1[2])) / 3.0f;
         point[a] = (c2 + c1) / 2.0f;

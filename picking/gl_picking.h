@@ -31,10 +31,10 @@ constexpr GLsizei kSelectBufferSize = 30000;
 void DrawPickGrid(float xmin, float xmax, float ymin, float ymax, float z, int n, CellCentres& table);
 // One selection pass over the pick grid; returns glRenderMode's hit count.
 int Select2D(float X, float Y, float xmin, float xmax, float ymin, float ymax, float z,
-             const PickCamera& camera, Vec3f& point);
+             const PickCamera& camera, Vec3& point);
 // A position in the plane: true for 1 to 4 hits (the smallest name wins).
 bool Pick2D(float X, float Y, float xmin, float xmax, float ymin, float ymax, float z,
-            const PickCamera& camera, Vec3f& point);
+            const PickCamera& camera, Vec3& point);
 
 enum class Pick3DResult { Found, NoPick, NotOneLayer };
 
@@ -45,6 +45,6 @@ int Select3D(float X, float Y, const TriangleStore& store, int layer, const Pick
 // A position inside the one used layer's surface: the midpoint of the centroids of
 // exactly two hit triangles.
 Pick3DResult Pick3D(float X, float Y, const TriangleStore& store, const std::array<bool, 3>& layerUsed,
-                    const PickCamera& camera, Vec3f& point);
+                    const PickCamera& camera, Vec3& point);
 
 }  // namespace tivarel::picking

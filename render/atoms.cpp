@@ -38,7 +38,7 @@ Quadric MakeQuadric() {
     return q;
 }
 
-void Vertex(const Vec3f& p) { glVertex3f(p.x, p.y, p.z); }
+void Vertex(const Vec3& p) { glVertex3f(p.x, p.y, p.z); }
 }  // namespace
 
 Rgb AtomColourOf(const std::string& name) { return LookOf(name).colour; }
@@ -71,9 +71,9 @@ void DrawAtomsAndBonds(const DensityMap& map, const BondList& bonds, StereoMode 
     glEnd();
 }
 
-void DrawPeaks(std::span<const Vec3f> peaks) {
+void DrawPeaks(std::span<const Vec3> peaks) {
     const Quadric quadric = MakeQuadric();
-    for (const Vec3f& peak : peaks) {
+    for (const Vec3& peak : peaks) {
         glPushMatrix();
         glColor3f(1.0f, 0.6f, 0.1f);
         glTranslatef(peak.x, peak.y, peak.z);

@@ -22,6 +22,6 @@ void AtomColour(const std::string& name);
 void DrawSphere(GLUquadric* quadric, float radius, int n);
 
 void DrawAtomsAndBonds(const DensityMap& map, const BondList& bonds, StereoMode stereoMode);
-void DrawPeaks(std::span<const Vec3f> peaks);
+void DrawPeaks(std::span<const Vec3> peaks);
 
 }  // namespace tivarel::render

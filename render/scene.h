@@ -26,8 +26,8 @@ struct Scene {
     const SegmentStore& segments;
     const DensityMap& map;
     const BondList& bonds;
-    std::span<const Vec3f> peaks;
-    const Vec3f& pickPoint;
+    std::span<const Vec3> peaks;
+    const Vec3& pickPoint;
 };
 
 // The scene as kept in the context: display list 1 and the lines' buffer object.

@@ -44,8 +44,8 @@ void DrawLayers(const Scene& scene, Lines& out, Segments segments) {
 // Web style: three spokes from the centre to the corners: p0-c-p1, c-p2.
 template <typename Lines>
 void WebGrid(const Scene& scene, Lines& out) {
-    DrawLayers(scene, out, [&out](const std::array<Point3, 3>& p) {
-        const Point3 c = TriangleCenter(p[0], p[1], p[2]);
+    DrawLayers(scene, out, [&out](const std::array<Vec3, 3>& p) {
+        const Vec3 c = TriangleCenter(p[0], p[1], p[2]);
         Vertex(out, p[0]); Vertex(out, c);
         Vertex(out, c); Vertex(out, p[1]);
         Vertex(out, c); Vertex(out, p[2]);
@@ -55,7 +55,7 @@ void WebGrid(const Scene& scene, Lines& out) {
 // Triangle style: the closed outline p0-p1-p2.
 template <typename Lines>
 void TriangleGrid(const Scene& scene, Lines& out) {
-    DrawLayers(scene, out, [&out](const std::array<Point3, 3>& p) {
+    DrawLayers(scene, out, [&out](const std::array<Vec3, 3>& p) {
         Vertex(out, p[0]); Vertex(out, p[1]);
         Vertex(out, p[1]); Vertex(out, p[2]);
         Vertex(out, p[2]); Vertex(out, p[0]);

@@ -141,7 +141,7 @@ void Session::setShowCell(bool show) { state_.showCell = show; }
 void Session::setMeshStyle(MeshStyle style) { state_.meshStyle = style; }
 void Session::setPickMode(PickMode mode) { state_.pickMode = mode; }
 
-void Session::showMarker(const Vec3f& at) {
+void Session::showMarker(const Vec3& at) {
     pickPoint_ = at;
     state_.showMarker = true;
     sceneChanged();
@@ -158,7 +158,7 @@ void Session::setBackground(uint32_t bgr) {
     sceneChanged();
 }
 
-void Session::addPeak(const Vec3f& point) {
+void Session::addPeak(const Vec3& point) {
     if (!platform_.askYesNo("Add this peak to pek list?")) return;
     peaksUnsaved_ = true;
     if (peaks_.size() == kPeakCapacity) {
@@ -170,14 +170,14 @@ void Session::addPeak(const Vec3f& point) {
     sceneChanged();
 }
 
-std::vector<Vec3f> Session::confirmedPeaks() const {
-    std::vector<Vec3f> list = peaks_;
+std::vector<Vec3> Session::confirmedPeaks() const {
+    std::vector<Vec3> list = peaks_;
     if (overflowPeak_) list.push_back(*overflowPeak_);
     return list;
 }
 
 std::string Session::rescuePeaks(RescueTo where) {
-    const std::vector<Vec3f> list = confirmedPeaks();
+    const std::vector<Vec3> list = confirmedPeaks();
     if (!peaksUnsaved_ || list.empty()) return {};
     peaksUnsaved_ = false;
     const std::string text = PeakRecoveryText(map_.cellMatrix, map_.mapOrigin, list, peakMapFile_);
@@ -214,8 +214,8 @@ std::optional<std::string> Session::askSaveName(const std::string& proposedName,
 }
 
 std::optional<std::string> Session::savePeakFile() {
-    const std::vector<Vec3f> gridPeaks = confirmedPeaks();
-    const std::optional<std::vector<Vec3f>> fractional = FractionalPeaks(map_.cellMatrix, map_.mapOrigin, gridPeaks);
+    const std::vector<Vec3> gridPeaks = confirmedPeaks();
+    const std::optional<std::vector<Vec3>> fractional = FractionalPeaks(map_.cellMatrix, map_.mapOrigin, gridPeaks);
     if (!fractional)
         return "The peaks cannot be converted to fractional coordinates: the cell matrix of " + peakMapFile_ +
                " cannot be inverted. No peak file was written.";

@@ -58,13 +58,13 @@ public:
     void setPickMode(PickMode mode);
 
     // The picked point's marker, drawn until hidden.
-    void showMarker(const Vec3f& at);
+    void showMarker(const Vec3& at);
     void hideMarker();
     // The background in 0x00BBGGRR.
     void setBackground(uint32_t bgr);
 
     // Asks whether to add the picked point; the 201st peak ends the program.
-    void addPeak(const Vec3f& point);
+    void addPeak(const Vec3& point);
     // Converts the peaks to fractional coordinates, asks for a file name and writes
     // the peak file. A cancelled dialog writes nothing. Returns the message for the
     // user when the file could not be written.
@@ -99,9 +99,9 @@ public:
     const SegmentStore& segments() const { return segments_; }
     const LayerSettings& layers() const { return layers_; }
     const ProgramState& state() const { return state_; }
-    std::span<const Vec3f> peaks() const { return peaks_; }
+    std::span<const Vec3> peaks() const { return peaks_; }
     // The last picked point, where the marker shows.
-    const Vec3f& pickPoint() const { return pickPoint_; }
+    const Vec3& pickPoint() const { return pickPoint_; }
     // Red, green, blue in 0..255.
     const std::array<float, 3>& background() const { return background_; }
     // Changes whenever what the scene shows must be drawn anew.
@@ -128,7 +128,7 @@ private:
     }
     const CaseTable& caseTable();
     // The peaks of the list, with one confirmed beyond its capacity.
-    std::vector<Vec3f> confirmedPeaks() const;
+    std::vector<Vec3> confirmedPeaks() const;
 
     Platform& platform_;
     ProgressSink* progress_;
@@ -138,15 +138,15 @@ private:
     SegmentStore segments_;
     LayerSettings layers_;
     ProgramState state_;
-    std::vector<Vec3f> peaks_;
-    Vec3f pickPoint_;
+    std::vector<Vec3> peaks_;
+    Vec3 pickPoint_;
     std::array<float, 3> background_{};
     uint64_t sceneRevision_ = 0;
     std::string dialogFileName_;   // the one file name shared by all file dialogs
     std::unique_ptr<CaseTable> caseTable_;
     std::string peakMapFile_;   // the map the peaks were picked on
     bool peaksUnsaved_ = false;
-    std::optional<Vec3f> overflowPeak_;
+    std::optional<Vec3> overflowPeak_;
     bool building_ = false;
 };
 

@@ -11,13 +11,8 @@
 
 namespace tivarel {
 
-struct Point3 {
-    float x = 0.0f, y = 0.0f, z = 0.0f;
-    friend bool operator==(const Point3&, const Point3&) = default;
-};
-
 struct TriangleRecord {
-    std::array<Point3, 3> point{};
+    std::array<Vec3, 3> point{};
 };
 
 constexpr int32_t kMaxTrianglesPerLayer = 400000;
@@ -65,7 +60,7 @@ int64_t CountTriangles(const GridParams& g, const DensityGrid& grid, float level
 
 namespace tivarel {
 // Centroid of a triangle, each coordinate (a + b + c) / 3 in single precision.
-inline Point3 TriangleCenter(const Point3& p0, const Point3& p1, const Point3& p2) {
+inline Vec3 TriangleCenter(const Vec3& p0, const Vec3& p1, const Vec3& p2) {
     return {(p0.x + p1.x + p2.x) / 3.0f, (p0.y + p1.y + p2.y) / 3.0f, (p0.z + p1.z + p2.z) / 3.0f};
 }
 }  // namespace tivarel

@@ -67,7 +67,7 @@ int SquareCaseIndex(const DensityGrid& grid, int a, int b, int z, float level) {
 
 }  // namespace
 
-Point3 SquareEdgePoint(const Square& square, float level, int edge) {
+Vec3 SquareEdgePoint(const Square& square, float level, int edge) {
     const SquareEdge& e = kSquareEdges[static_cast<size_t>(edge)];
     const float t = EdgeFraction(square.value[e.from], square.value[e.to], level);
     const float o[2] = {square.ox, square.oy}, d[2] = {square.dx, square.dy};

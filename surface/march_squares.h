@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "mapio/map_model.h"
-#include "surface/march_cubes.h"   // Point3, kLayerCount, EdgeFraction, IsAbove
+#include "surface/march_cubes.h"   // Vec3, kLayerCount, EdgeFraction, IsAbove
 
 namespace tivarel {
 
@@ -15,7 +15,7 @@ constexpr int32_t kMaxSegmentsPerLayer = 100000;
 
 // One contour segment: end 1 lies on the first edge its case lists, end 2 on the second.
 struct SegmentRecord {
-    Point3 end1, end2;
+    Vec3 end1, end2;
     friend bool operator==(const SegmentRecord&, const SegmentRecord&) = default;
 };
 
@@ -52,7 +52,7 @@ struct MarchSquaresResult {
 bool SquareSegments(int caseIndex, const Square& square, float level, int layer, SegmentStore& store);
 
 // The point (x, y, zp) where the level cuts edge 1..4 of the square.
-Point3 SquareEdgePoint(const Square& square, float level, int edge);
+Vec3 SquareEdgePoint(const Square& square, float level, int edge);
 
 // What the user is told once when a layer's contour map was cut short.
 std::string SegmentLimitMessage(int layer);

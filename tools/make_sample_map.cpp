@@ -34,8 +34,8 @@
 
 namespace {
 
-using Vec3 = std::array<double, 3>;
-using Mat3 = std::array<Vec3, 3>;  // rows
+using Vec3 = tivarel::Vec3d;
+using Mat3 = tivarel::Mat3d;  // rows
 
 struct Cell {
     double a, b, c, alpha, beta, gamma;

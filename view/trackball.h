@@ -6,16 +6,11 @@
 // only removes rounding, and every named quantity is rounded back to float.
 #include <array>
 #include <cstdint>
+#include "geometry/geometry.h"
 #include "view/modes.h"
 
 namespace tivarel {
 
-// (x, y, z, w): the scalar part is element 3.
-using Quat = std::array<float, 4>;
-// Trackball vectors: four floats of which the vector operations use 0..2.
-using Vec4 = std::array<float, 4>;
-// Column-major, as handed to glMultMatrixf (elements 0..3 are the first column).
-using Mat4 = std::array<float, 16>;
 
 inline constexpr double kTrackballRadius = 0.8;
 inline constexpr double kSphereSwitchFactor = 0.707106781186548;

@@ -15,7 +15,7 @@ constexpr Colour8 kPeakOrange = {255, 153, 25.5};   // (1.0, 0.6, 0.1)
 
 class PickingTest : public WindowTest {
 protected:
-    void RightClickOn(Vec3f p, bool answer = true) {
+    void RightClickOn(Vec3 p, bool answer = true) {
         platform.yesNoAnswers = {answer};
         const QPointF m = MouseAt(p);
         window->pickPeak(static_cast<float>(m.x()), static_cast<float>(m.y()));
@@ -29,7 +29,7 @@ protected:
     }
     // How many of 12 pixels on a circle of `radius` model units around p (in the zero plane,
     // at zoom 1) have the colour.
-    int Ring(const FrameImage& image, Vec3f p, double radius, const Colour8& c) {
+    int Ring(const FrameImage& image, Vec3 p, double radius, const Colour8& c) {
         const auto at = Project(p);
         int n = 0;
         for (double a = M_PI / 12; a < 2 * M_PI; a += M_PI / 6) {
@@ -61,7 +61,7 @@ TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
         Quat quat;
         float dx;
         int16_t section;
-        Vec3f clicked, centre;
+        Vec3 clicked, centre;
         int squares;
     };
     const float s = std::sin(0.2f), c = std::cos(0.2f), quarter = 0.25f / (494.0f / 12);
@@ -84,7 +84,7 @@ TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
         Look(k.zoom, k.shift, k.quat);
         session().setSection(k.section);
         const QPointF m = MouseAt(k.clicked);
-        Vec3f point;
+        Vec3 point;
         surface().makeCurrent();
         const float x = float(m.x()), y = float(m.y());
         ASSERT_EQ(picking::Select2D(x, y, 0, 100 * k.dx, 0, 100, k.clicked.z, camera, point), k.squares);
@@ -101,7 +101,7 @@ TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
     // Where the steps are lost in single precision (1e7 + 1e-4 is 1e7), or endless, the
     // squares are counted: the grid ends.
     for (float step : {1e-4f, std::numeric_limits<float>::infinity()}) {
-        Vec3f point;
+        Vec3 point;
         EXPECT_FALSE(picking::Pick2D(282, 247, 1e7f, 32766 * step + 1e7f, 0, 100, 0, camera, point));
     }
 }
@@ -110,7 +110,7 @@ TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
 // open; afterwards it goes and the peak stays.
 TEST_F(Pick2DTest, RightButtonBeepsAndAsksWithTheMarkerShown) {
     Look(1, {-8, -18, 0});
-    const Vec3f centre{10.5f, 20.5f, 0};
+    const Vec3 centre{10.5f, 20.5f, 0};
     bool asked = false;
     platform.whileAsking = [&] {
         asked = true;
@@ -136,7 +136,7 @@ TEST_F(Pick2DTest, ThePeakListHoldsTwoHundredAndTheNextConfirmedEndsTheProgram) 
     EXPECT_TRUE(p.peaks().empty());
     RightClickOn({11.2f, 21.7f, 0});
     ASSERT_EQ(p.peaks().size(), 1u);
-    EXPECT_EQ(p.peaks()[0], (Vec3f{11.5f, 21.5f, 0}));
+    EXPECT_EQ(p.peaks()[0], (Vec3{11.5f, 21.5f, 0}));
     for (int k = 2; k <= 200; ++k) {
         platform.yesNoAnswers = {true};
         p.addPeak({float(k), 0.5f, 0});
@@ -162,7 +162,7 @@ TEST_F(Pick2DTest, ThePeakListHoldsTwoHundredAndTheNextConfirmedEndsTheProgram) 
 TEST_F(PickingTest, ClosingWithPeaksOffersTheFileFirstAndTellsAFailedSave) {
     Open(WriteFou(
         "cell.fou", {3, 3, 3}, {0, 0, 0}, [](double, double, double) { return 0.0; }, {}, "2 0 0 0 4 0 0 0 5 0.5 0 0"));
-    for (const Vec3f& f : {Vec3f{0.5000005f, 0.2500005f, -0.1234565f}, Vec3f{-0.2499995f, 1.2345675f, 0.3333335f}}) {
+    for (const Vec3& f : {Vec3{0.5000005f, 0.2500005f, -0.1234565f}, Vec3{-0.2499995f, 1.2345675f, 0.3333335f}}) {
         platform.yesNoAnswers = {true};
         session().addPeak({2 * (f.x - 0.5f), 4 * f.y, 5 * f.z});
     }
@@ -183,7 +183,7 @@ TEST_F(PickingTest, ClosingWithPeaksOffersTheFileFirstAndTellsAFailedSave) {
 // Through a Gaussian blob, the one used layer's surface is entered and left: the pick is
 // near the blob's centre, in any view. Not exactly one used layer is refused at once.
 TEST_F(PickingTest, AClickThroughABlobGivesAPointNearItsCentreWithExactlyOneLayerUsed) {
-    const Vec3f c{2.3f, -1.4f, 0.35f};
+    const Vec3 c{2.3f, -1.4f, 0.35f};
     Open(WriteFou("blob.fou", {21, 21, 29}, {-8, -8, -14}, [&](double x, double y, double z) {
         return 100 * std::exp(-((x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) + (z - c.z) * (z - c.z)) / 18);
     }));
@@ -196,7 +196,7 @@ TEST_F(PickingTest, AClickThroughABlobGivesAPointNearItsCentreWithExactlyOneLaye
         const size_t before = session().peaks().size();
         RightClickOn(c);
         const bool found = session().peaks().size() > before;
-        const Vec3f q = found ? session().peaks().back() : Vec3f{};
+        const Vec3 q = found ? session().peaks().back() : Vec3{};
         EXPECT_EQ(found && std::hypot(q.x - c.x, q.y - c.y, q.z - c.z) < 1.0, used[1] && !used[0])
             << q.x << ", " << q.y;
         window->setView(ViewAxis::X);
@@ -214,7 +214,7 @@ TEST_F(PickingTest, AClickThroughABlobGivesAPointNearItsCentreWithExactlyOneLaye
 TEST_F(PickingTest, AtomsAndPeaksShowTheirColoursAndSizes) {
     const struct {
         const char* name;
-        Vec3f at;
+        Vec3 at;
         Colour8 colour;
         double radius;
     } atoms[] = {{"H", {-6, 1.5f, 0}, {153, 153, 255}, 0.1},        {"C", {-3, 1.5f, 0}, {178.5, 178.5, 178.5}, 0.18},
@@ -233,7 +233,7 @@ TEST_F(PickingTest, AtomsAndPeaksShowTheirColoursAndSizes) {
     Look(2, {0, 0, 0});
     EXPECT_GT(Frame().count([](Rgb8 c) { return std::min({c.r, c.g, c.b}) >= 230; }), 9);
     Look(1, {0, 0, 0});
-    const Vec3f peak{6, -1.5f, 0};
+    const Vec3 peak{6, -1.5f, 0};
     platform.yesNoAnswers = {true};
     session().addPeak(peak);
     FlatLight();

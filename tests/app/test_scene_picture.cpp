@@ -27,7 +27,7 @@ void ReferenceScene(const Session& session, StereoMode stereoMode) {
     const LayerSettings& layers = session.layers();
     glEnable(GL_LIGHTING);
     if (s.showMarker) {
-        const Vec3f& at = session.pickPoint();
+        const Vec3& at = session.pickPoint();
         glColor3f(1.0f, 1.0f, 1.0f);
         glPushMatrix();
         glTranslatef(at.x, at.y, at.z);
@@ -51,7 +51,7 @@ void ReferenceScene(const Session& session, StereoMode stereoMode) {
                     glEnd();
                     continue;
                 }
-                const Point3 c{(t[0].x + t[1].x + t[2].x) / 3.0f, (t[0].y + t[1].y + t[2].y) / 3.0f,
+                const Vec3 c{(t[0].x + t[1].x + t[2].x) / 3.0f, (t[0].y + t[1].y + t[2].y) / 3.0f,
                                (t[0].z + t[1].z + t[2].z) / 3.0f};
                 glBegin(GL_LINE_STRIP);
                 Vertices({t[0], c, t[1]});
@@ -78,7 +78,7 @@ void ReferenceScene(const Session& session, StereoMode stereoMode) {
         glColor3f(0.7f, 0.7f, 0.7f);
         glLineWidth(2.0f);
         glBegin(GL_LINE_LOOP);
-        Vertices<Vec3f>({{g.x0(), g.y0(), z}, {x1, g.y0(), z}, {x1, y1, z}, {g.x0(), y1, z}});
+        Vertices<Vec3>({{g.x0(), g.y0(), z}, {x1, g.y0(), z}, {x1, y1, z}, {g.x0(), y1, z}});
         glEnd();
     }
     if (s.showCell) {

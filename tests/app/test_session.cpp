@@ -142,8 +142,8 @@ protected:
             name + "/maps/" + file, {2, 2, 2}, {0, 0, 0},
             [](double x, double y, double) { return x + y == 0 ? 5.0 : 0.0; }, {}, cell);
     }
-    void Confirm(std::initializer_list<Vec3f> points) {
-        for (const Vec3f& p : points) {
+    void Confirm(std::initializer_list<Vec3> points) {
+        for (const Vec3& p : points) {
             platform.yesNoAnswers.push_back(true);
             session.addPeak(p);
         }

@@ -48,8 +48,8 @@ TEST_F(WindowTest, TheLastTriangleOfEachLayerIsDrawnInBothStyles) {
     for (int layer = 1; layer <= 3; ++layer) {
         const float cx = -4.0f + 4.0f * float(layer - 1);
         triangles.count(layer) = layer;
-        for (int n = 1; n < layer; ++n) triangles.at(layer, n).point = {Point3{99, 99, 0}, {99, 98, 0}, {98, 99, 0}};
-        triangles.at(layer, layer).point = {Point3{cx - 1.5f, 0, 0}, {cx + 1.5f, 0, 0}, {cx, 3, 0}};
+        for (int n = 1; n < layer; ++n) triangles.at(layer, n).point = {Vec3{99, 99, 0}, {99, 98, 0}, {98, 99, 0}};
+        triangles.at(layer, layer).point = {Vec3{cx - 1.5f, 0, 0}, {cx + 1.5f, 0, 0}, {cx, 3, 0}};
     }
     const Session& s = session();
     LayerSettings layers = s.layers();
@@ -139,7 +139,7 @@ TEST_F(WindowTest, InterlacedMaskAlternatesRowsAndRoutesTheEyes) {
     int wrong = 0;
     for (int i = 0; i < w * h; ++i) wrong += stencil[size_t(i)] != (i / w % 2 == 0 ? 1 : 0);
     EXPECT_EQ(wrong, 0);
-    const Vec3f p{0, 0, 10};
+    const Vec3 p{0, 0, 10};
     session().setShowAtoms(false);
     HideTheMap();
     session().showMarker(p);

@@ -111,12 +111,12 @@ using test_support::ReadFile;
 
 struct MapAtom {
     std::string name;
-    Vec3f at;   // fractional, which is the grid frame under the default cell
+    Vec3 at;   // fractional, which is the grid frame under the default cell
 };
 
 // Writes a FOU map of n points per axis, unit steps from `first`; `value` gets each point's
 // position. `cell` holds the cell matrix (row by row) and the map origin.
-inline std::string WriteFou(const std::string& name, std::array<int, 3> n, Vec3f first,
+inline std::string WriteFou(const std::string& name, std::array<int, 3> n, Vec3 first,
                             const std::function<double(double, double, double)>& value,
                             const std::vector<MapAtom>& atoms = {},
                             const std::string& cell = "1 0 0 0 1 0 0 0 1 0 0 0") {
@@ -225,7 +225,7 @@ protected:
     // right of the centre: the eye space point is R (shift + zoom p), R the rotation of the
     // view quaternion's conjugate (the trackball's matrix); the eye looks from 22.5 units
     // before the zero plane, which spans 12 units across the window's shorter side.
-    std::array<double, 2> Project(Vec3f p, double eye = 0.0) {
+    std::array<double, 2> Project(Vec3 p, double eye = 0.0) {
         const ViewState& v = window->view();
         double a[3], ua[3], uua[3], r[3];
         for (int i = 0; i < 3; ++i) a[i] = v.modelShift[size_t(i)] + double(v.zoomScale) * p[i];
@@ -240,7 +240,7 @@ protected:
         return {w / 2 + (eye + (r[0] - eye) * depth) * std::min(w, h) / 12, h / 2 + r[1] * depth * std::min(w, h) / 12};
     }
     // The mouse position (logical pixels, origin top left) over model point p.
-    QPointF MouseAt(Vec3f p) {
+    QPointF MouseAt(Vec3 p) {
         const auto at = Project(p);
         return {at[0], surface().pixelHeight() - at[1]};
     }

@@ -108,7 +108,7 @@ inline void ExpectAtomsAndCorners(const GridFrame& frame, const std::vector<File
     places.insert(places.end(),
                   {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}});
     for (size_t k = 0; k < places.size(); ++k) {
-        const Vec3f actual = k < atoms.size() ? map.atoms[k].position : map.cellCorners[k - atoms.size()];
+        const Vec3 actual = k < atoms.size() ? map.atoms[k].position : map.cellCorners[k - atoms.size()];
         for (int c = 0; c < 3; ++c) {
             const double want = frame.point(places[k])[size_t(c)];
             EXPECT_NEAR(actual[c], want, 1e-5 * (1.0 + std::fabs(want)))
@@ -145,8 +145,8 @@ inline std::string Replaced(std::string text, const std::string& from, const std
 struct TestGrid {
     GridParams g;
     DensityGrid grid;
-    TestGrid(int nx, int ny, int nz, const std::function<float(int, int, int)>& f, Vec3f step = {1, 1, 1},
-             Vec3f origin = {0, 0, 0}) {
+    TestGrid(int nx, int ny, int nz, const std::function<float(int, int, int)>& f, Vec3 step = {1, 1, 1},
+             Vec3 origin = {0, 0, 0}) {
         for (int a = 0; a < 3; ++a) {
             g(1 + a) = float(std::array{nx, ny, nz}[size_t(a)]);
             g(4 + a) = origin[a];
@@ -159,7 +159,7 @@ struct TestGrid {
     }
 };
 
-inline void ExpectPoint(const Point3& p, float x, float y, float z) {
+inline void ExpectPoint(const Vec3& p, float x, float y, float z) {
     EXPECT_FLOAT_EQ(p.x, x);
     EXPECT_FLOAT_EQ(p.y, y);
     EXPECT_FLOAT_EQ(p.z, z);

@@ -36,11 +36,11 @@ const CaseTable& GeneratedTable() {
 
 using Side = std::pair<int, int>;   // two edge numbers: a triangle side or a face segment
 using Triangle = std::array<int, 3>;
-using Vec3 = std::array<int, 3>;
+using Int3 = std::array<int, 3>;
 
 // The cube as drawn in surface/cell_table.h: corner k at these offsets, edge e between
 // these corners (edge 11 is the vertical at x 0, y 1; edge 12 the one at x 1, y 1).
-constexpr Vec3 kCorner[8] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+constexpr Int3 kCorner[8] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
 constexpr int kEdge[13][2] = {{0, 0}, {0, 1}, {1, 2}, {3, 2}, {0, 3}, {4, 5}, {5, 6},
                               {7, 6}, {4, 7}, {0, 4}, {1, 5}, {3, 7}, {2, 6}};
 // Each face as a square of the contour map: corners V1..V4 in cyclic order and the cube edges
@@ -57,13 +57,13 @@ bool Above(int caseIndex, int corner) { return ((caseIndex >> corner) & 1) != 0;
 bool IsCut(int c, int edge) { return Above(c, kEdge[edge][0]) != Above(c, kEdge[edge][1]); }
 Side Sorted(Side s) { return s.first < s.second ? s : Side{s.second, s.first}; }
 // Twice the middle of an edge, and differences of such points.
-Vec3 EdgePoint(int e) {
-    const Vec3 &a = kCorner[kEdge[e][0]], &b = kCorner[kEdge[e][1]];
+Int3 EdgePoint(int e) {
+    const Int3 &a = kCorner[kEdge[e][0]], &b = kCorner[kEdge[e][1]];
     return {a[0] + b[0], a[1] + b[1], a[2] + b[2]};
 }
-Vec3 Sub(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-int Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-Vec3 Cross(const Vec3& a, const Vec3& b) {
+Int3 Sub(const Int3& a, const Int3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+int Dot(const Int3& a, const Int3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Int3 Cross(const Int3& a, const Int3& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
 
@@ -116,7 +116,7 @@ TEST(GeneratedCellTable, CutEdgesAClosedSurfaceCuttingFacesLikeTheContourMapFaci
                 else
                     onFace[size_t(f)].insert(Sorted(s));
             }
-            const Vec3 normal =
+            const Int3 normal =
                 Cross(Sub(EdgePoint(tri[1]), EdgePoint(tri[0])), Sub(EdgePoint(tri[2]), EdgePoint(tri[0])));
             int lean = 0;   // each corner of the triangle cuts an edge from above to below
             for (int e : tri)
@@ -223,7 +223,7 @@ std::vector<TriangleRecord> PlainMarch(const TestGrid& t, float level, const Cas
                 float v[2][2][2];
                 int caseIndex = 0;
                 for (int k = 0; k < 8; ++k) {
-                    const Vec3& d = kCorner[k];
+                    const Int3& d = kCorner[k];
                     v[d[0]][d[1]][d[2]] = t.grid(a + d[0], b + d[1], c + d[2]);
                     if (v[d[0]][d[1]][d[2]] > level) caseIndex |= 1 << k;
                 }
@@ -232,7 +232,7 @@ std::vector<TriangleRecord> PlainMarch(const TestGrid& t, float level, const Cas
                                     g.z0() + float(c - 1) * g.dz()};
                 const float step[3] = {g.dx(), g.dy(), g.dz()};
                 auto point = [&](int e) {
-                    const Vec3 &from = kCorner[kEdge[e][0]], &to = kCorner[kEdge[e][1]];
+                    const Int3 &from = kCorner[kEdge[e][0]], &to = kCorner[kEdge[e][1]];
                     const float va = v[from[0]][from[1]][from[2]], vb = v[to[0]][to[1]][to[2]];
                     const float along = (va - level) / (va - vb);
                     float p[3];
@@ -240,7 +240,7 @@ std::vector<TriangleRecord> PlainMarch(const TestGrid& t, float level, const Cas
                         p[axis] = from[axis] != to[axis] ? o[axis] + along * step[axis]
                                   : from[axis]           ? o[axis] + step[axis]
                                                          : o[axis];
-                    return Point3{p[0], p[1], p[2]};
+                    return tivarel::Vec3{p[0], p[1], p[2]};
                 };
                 const auto& row = table.caseTriangles[size_t(caseIndex)];
                 for (size_t j = 0; j < size_t(row[0]); ++j)
@@ -354,7 +354,7 @@ TestGrid Plane(const std::array<float, 4>& v) {
 }
 
 // The edge a point of the unit square's border lies on (not at a corner), or 0.
-int EdgeOf(const Point3& p) {
+int EdgeOf(const tivarel::Vec3& p) {
     const bool inX = 0.0f < p.x && p.x < 1.0f;
     const bool inY = 0.0f < p.y && p.y < 1.0f;
     return p.y == 0.0f && inX ? 1 : p.x == 1.0f && inY ? 2 : p.y == 1.0f && inX ? 3 : p.x == 0.0f && inY ? 4 : 0;
@@ -378,7 +378,7 @@ TEST(MarchSquares, EveryCaseJoinsTheCrossingEdgesAndSeparatesTheCornersAbove) {
         for (int32_t n = 1; n <= Segments().count(1); ++n) {
             const SegmentRecord& s = Segments().at(1, n);
             EXPECT_EQ(std::make_pair(EdgeOf(s.end1), EdgeOf(s.end2)), ends[c][size_t(n - 1)]) << "case " << c;
-            for (const Point3& p : {s.end1, s.end2}) {
+            for (const tivarel::Vec3& p : {s.end1, s.end2}) {
                 const int from = kEdgeCorners[EdgeOf(p)][0], to = kEdgeCorners[EdgeOf(p)][1];
                 const double f = (1.0 - v[size_t(from)]) / (double(v[size_t(to)]) - v[size_t(from)]);
                 EXPECT_NEAR(p.x, kX[from] + f * (kX[to] - kX[from]), 1e-6) << "case " << c;

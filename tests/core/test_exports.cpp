@@ -85,9 +85,9 @@ TEST(CutToSixDecimals, RoundsDownAsTheDecimalExpansionDoes) {
 // A skewed cell (all off-diagonal terms set) and an origin away from zero; peaks placed at
 // p = M (f - origin) in double come back as f, cut down onto six decimals.
 TEST(FractionalPeaks, GridToFractionalInvertsTheCellOfANonOrthogonalMap) {
-    Mat3f cell;
+    Mat3 cell;
     cell.a = {10.2f, -2.6f, 1.9f, 0.4f, 11.7f, -3.1f, -0.8f, 0.6f, 7.3f};
-    const Vec3f origin{0.1f, -0.2f, 0.3f};
+    const Vec3 origin{0.1f, -0.2f, 0.3f};
     const double f[3][3] = {{0.25, -0.125, 1.0}, {0.731, 0.402, -0.55}, {1.5, 2.25, 0.875}};
     PeakList grid;
     for (const auto& fr : f) {
@@ -105,7 +105,7 @@ TEST(FractionalPeaks, GridToFractionalInvertsTheCellOfANonOrthogonalMap) {
         }
     // A cell that inverts only into rounding noise converts nothing; a very oblique but
     // proper one (about 3 degrees between a and b) converts.
-    Mat3f dependent = cell, oblique = Mat3f::identity();
+    Mat3 dependent = cell, oblique = Mat3::identity();
     for (int j = 1; j <= 3; ++j) dependent(3, j) = dependent(1, j) * 2.0f;
     oblique(1, 2) = 0.9986f;
     oblique(2, 2) = 0.0523f;
@@ -116,7 +116,7 @@ TEST(FractionalPeaks, GridToFractionalInvertsTheCellOfANonOrthogonalMap) {
 // Unsaved peaks are kept in the peak file's form where the cell inverts, and in the grid
 // frame, under a line that says so, where it does not.
 TEST(PeakRecoveryText, PeakFileWhenTheCellInvertsGridFrameOtherwise) {
-    Mat3f cell;   // a = 2 along x, b = 4 along y, c = 5 along z
+    Mat3 cell;   // a = 2 along x, b = 4 along y, c = 5 along z
     cell.a = {2, 0, 0, 0, 4, 0, 0, 0, 5};
     const PeakList grid{{1.0f, 1.0f, -2.5f}, {0.0f, 0.0f, 0.0f}};
     EXPECT_EQ(PeakRecoveryText(cell, {0.5f, 0.0f, 0.0f}, grid, "m.fou"),

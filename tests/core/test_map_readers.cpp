@@ -260,7 +260,7 @@ void ExpectMap(const GrdFile& f, const DensityMap& map) {
         box.matrix[a][a] = 1.0;
         box.origin[a] = double(f.centre[a]) - double(f.length[a]) / 2.0;
     }
-    EXPECT_EQ(map.cellMatrix.a, Mat3f::identity().a);
+    EXPECT_EQ(map.cellMatrix.a, Mat3::identity().a);
     EXPECT_EQ(map.cellParams, (std::array{1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f}));
     for (int a = 1; a <= 3; ++a) {
         const size_t k = size_t(a - 1);
@@ -295,9 +295,9 @@ TEST(GrdReader, BoxGeometryWorkedByHand) {
     EXPECT_EQ((std::array{map.gridParams.dx(), map.gridParams.dy(), map.gridParams.dz()}),
               (std::array{0.5f, 4.0f, 0.5f}));
     EXPECT_EQ(GridPointCoordinate(map.gridParams, 1, 21), 10.0f);
-    EXPECT_EQ(map.mapOrigin, (Vec3f{0.0f, -2.0f, -1.5f}));
-    EXPECT_EQ(map.atoms.at(0).position, (Vec3f{5.0f, 2.0f, 0.5f}));
-    EXPECT_EQ(map.cellCorners[6], (Vec3f{1.0f, 3.0f, 2.5f}));
+    EXPECT_EQ(map.mapOrigin, (Vec3{0.0f, -2.0f, -1.5f}));
+    EXPECT_EQ(map.atoms.at(0).position, (Vec3{5.0f, 2.0f, 0.5f}));
+    EXPECT_EQ(map.cellCorners[6], (Vec3{1.0f, 3.0f, 2.5f}));
     EXPECT_EQ(map.grid(2, 1, 1), DefaultValue(2, 1, 1));   // x runs fastest in the file
     EXPECT_EQ(map.grid(1, 2, 1), DefaultValue(1, 2, 1));
 }

@@ -37,7 +37,7 @@ std::string Scene(const std::string& body,
     return CrLf("// Original ZOL map filename:\n// C:\\maps\\urea.fou\n" + head + "union {\nunion {\n" + body + kEnd);
 }
 
-const TriangleRecord kTriangle{{Point3{0, 0, 0}, Point3{3, 0, 0}, Point3{0, 3, 0}}};
+const TriangleRecord kTriangle{{Vec3{0, 0, 0}, Vec3{3, 0, 0}, Vec3{0, 3, 0}}};
 
 // Everything switched off; tests switch on what they look at.
 class PovSceneTest : public ::testing::Test {
@@ -67,7 +67,7 @@ protected:
 // without those shorter than a ten-thousandth (exactly 0.0001 is kept). Only used layers are
 // written, also when they have no triangles.
 TEST_F(PovSceneTest, UsedLayersInWebAndTriangleStyle) {
-    const Point3 o{0, 0, 0}, limit{0.0001f, 0, 0}, below{std::nextafter(0.0001f, 0.0f), 0, 0};
+    const Vec3 o{0, 0, 0}, limit{0.0001f, 0, 0}, below{std::nextafter(0.0001f, 0.0f), 0, 0};
     const std::vector<TriangleRecord> one = {kTriangle}, two = {kTriangle, kTriangle},
                                       tiny = {{{o, o, o}}, {{o, o, limit}}, {{o, below, o}}};
     triangles = {two, one, tiny};

@@ -131,7 +131,7 @@ std::pair<std::vector<Bond>, bool> AllPairBonds(const std::vector<AtomRecord>& a
     std::vector<Bond> bonds;
     for (size_t i = 0; i < atoms.size(); ++i)
         for (size_t j = i + 1; j < atoms.size(); ++j) {
-            const Vec3f a = atoms[i].position, b = atoms[j].position;
+            const Vec3 a = atoms[i].position, b = atoms[j].position;
             const double d = AtomDistance(a.x, a.y, a.z, b.x, b.y, b.z);
             const auto [low, high] = BondLimits(table, atoms[i].type, atoms[j].type);
             if (!(d > low && d < high)) continue;
@@ -148,7 +148,7 @@ TEST(BondSearch, FindsExactlyTheAllPairBondsOnRandomStructures) {
     // 100 000 bonds, of which the first are kept. The first gets atoms far away, at infinite or
     // NaN coordinates, and two on one spot.
     const float shapes[][5] = {{1500, 15, 1, 1, 1}, {800, 200, 1, 0, 0}, {900, 2, 1, 1, 1}};
-    const Vec3f odd[] = {{1e30f, 0, 0}, {-3e38f, 3e38f, 0}, {inf, 1, 1}, {nan, 2, 2},
+    const Vec3 odd[] = {{1e30f, 0, 0}, {-3e38f, 3e38f, 0}, {inf, 1, 1}, {nan, 2, 2},
                          {3, -inf, 3},  {7, 7, 7},          {7, 7, 7}};
     const char* labels[] = {"C   ", "N   ", "H   ", "X   "};
     std::mt19937 random(31);
@@ -160,7 +160,7 @@ TEST(BondSearch, FindsExactlyTheAllPairBondsOnRandomStructures) {
             atoms.push_back(Atom(labels[random() % 4], coordinate(random) * shape[2], coordinate(random) * shape[3],
                                  coordinate(random) * shape[4]));
         if (&shape == &shapes[0])
-            for (const Vec3f& p : odd)
+            for (const Vec3& p : odd)
                 atoms.insert(atoms.begin() + long(random() % atoms.size()), Atom("C   ", p.x, p.y, p.z));
         AssignAtomTypes(atoms, table);
         const auto [want, wantCut] = AllPairBonds(atoms, table);

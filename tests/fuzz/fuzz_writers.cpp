@@ -21,8 +21,8 @@ struct Stream {
         std::memcpy(&value, raw, sizeof(T));
         return value;
     }
-    tivarel::Vec3f vec() { return {next<float>(), next<float>(), next<float>()}; }
-    tivarel::Point3 point() { return {next<float>(), next<float>(), next<float>()}; }
+    tivarel::Vec3 vec() { return {next<float>(), next<float>(), next<float>()}; }
+    tivarel::Vec3 point() { return {next<float>(), next<float>(), next<float>()}; }
 };
 }  // namespace
 
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (float& m : map.cellMatrix.a) m = in.next<float>();
     map.mapOrigin = in.vec();
     PeakList peaks(in.next<uint8_t>() % 8);
-    for (Vec3f& p : peaks) p = in.vec();
+    for (Vec3& p : peaks) p = in.vec();
     (void)PeakRecoveryText(map.cellMatrix, map.mapOrigin, peaks, "fuzz.fou");
     // A scene of a few triangles, segments, atoms and one bond at the input's positions.
     std::vector<TriangleRecord> triangles(in.next<uint8_t>() % 16);
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<Bond> bonds;
     if (map.atoms.size() >= 2) bonds.push_back({1, static_cast<int16_t>(map.atoms.size())});
     for (int k = 1; k <= 11; ++k) map.gridParams(k) = in.next<float>();
-    for (Vec3f& c : map.cellCorners) c = in.vec();
+    for (Vec3& c : map.cellCorners) c = in.vec();
     ProgramState state;
     state.showCell = true;
     state.meshStyle = in.next<uint8_t>() % 2 == 0 ? MeshStyle::Web : MeshStyle::Triangle;

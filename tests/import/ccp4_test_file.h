@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "../test_files.h"
+#include "geometry/geometry.h"
 #include "import/import_command.h"
 
 namespace tivarel::test_support {
 
-using Vec3 = std::array<double, 3>;
 
 inline const double kTwoPi = 2.0 * std::acos(-1.0);
 
@@ -27,7 +27,7 @@ inline const double kTwoPi = 2.0 * std::acos(-1.0);
 // 35, 40 and 45 intervals, and a density periodic in the cell that the space group P 1 21 1,
 // (x, y, z) -> (-x, y + 1/2, -z), leaves as it is.
 inline const std::array<int, 3> kSampling{35, 40, 45};
-inline double Density(const Vec3& f) {
+inline double Density(const Vec3d& f) {
     return 50 + 40 * std::cos(kTwoPi * f[0]) + 30 * std::cos(2 * kTwoPi * f[1]) + 20 * std::cos(kTwoPi * (f[0] + f[2]));
 }
 // Trilinear interpolation misses a function by at most h^2 / 8 times its second derivative
@@ -35,7 +35,7 @@ inline double Density(const Vec3& f) {
 // 40^2 / 8 along b, 20 (2 pi)^2 / 45^2 / 8 along c, together below 0.7.
 inline const double kTolerance = 0.7;
 // Fractional -> Cartesian, a along x and b along y: c = 9 (cos 110, 0, sin 110).
-inline const std::array<Vec3, 3> kOrthogonal = {
+inline const std::array<Vec3d, 3> kOrthogonal = {
     {{7.0, 0.0, 9.0 * std::cos(kTwoPi * 110 / 360)}, {0.0, 8.0, 0.0}, {0.0, 0.0, 9.0 * std::sin(kTwoPi * 110 / 360)}}};
 
 struct Ccp4File {

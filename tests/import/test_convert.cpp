@@ -30,15 +30,15 @@ Converted Convert(const Ccp4File& file, const Model* model = nullptr, const Conv
 }
 
 // Each grid point with the fractional position the viewer gives it.
-void ForEachPoint(const DensityMap& map, const std::function<void(float, const Vec3&)>& visit) {
-    Mat3f inverse;
+void ForEachPoint(const DensityMap& map, const std::function<void(float, const Vec3d&)>& visit) {
+    Mat3 inverse;
     ASSERT_TRUE(InvertCellMatrix(map.cellMatrix, inverse));
     const GridParams& g = map.gridParams;
     for (int z = 1; z <= map.grid.nz(); ++z)
         for (int y = 1; y <= map.grid.ny(); ++y)
             for (int x = 1; x <= map.grid.nx(); ++x) {
-                const Vec3f p{GridPointCoordinate(g, 1, x), GridPointCoordinate(g, 2, y), GridPointCoordinate(g, 3, z)};
-                const Vec3f f = GridToFractional(inverse, map.mapOrigin, p);
+                const Vec3 p{GridPointCoordinate(g, 1, x), GridPointCoordinate(g, 2, y), GridPointCoordinate(g, 3, z)};
+                const Vec3 f = GridToFractional(inverse, map.mapOrigin, p);
                 visit(map.grid(x, y, z), {f.x, f.y, f.z});
             }
 }
@@ -52,10 +52,10 @@ TEST(Ccp4Import, WholeCellFollowsTheDensityInTheCellsFrame) {
     for (const Ccp4File& file : {BoxFile(), half}) {
         const Converted c = Convert(file);
         EXPECT_EQ(c.outside, 0u);
-        ForEachPoint(c.map, [](float value, const Vec3& f) { ASSERT_NEAR(value, Density(f), kTolerance); });
+        ForEachPoint(c.map, [](float value, const Vec3d& f) { ASSERT_NEAR(value, Density(f), kTolerance); });
         for (int a = 0; a < 3; ++a) {   // the grid centred on the viewer's zero, the cell within a step of its ends
             const auto [low, high] = std::minmax_element(c.map.cellCorners.begin(), c.map.cellCorners.end(),
-                                                         [a](const Vec3f& p, const Vec3f& q) { return p[a] < q[a]; });
+                                                         [a](const Vec3& p, const Vec3& q) { return p[a] < q[a]; });
             const float first = c.map.gridParams(4 + a), last = -first, step = c.map.gridParams(7 + a);
             EXPECT_NEAR(first + (c.map.gridParams(1 + a) - 1) * step, last, 1e-4f) << "axis " << a;
             EXPECT_NEAR((*low)[a], first + step / 2, step / 2) << "axis " << a;
@@ -95,7 +95,7 @@ TEST(Ccp4Import, BoxMapIsResampledOverItsBoxWithTheFillOnlyOutsideTheData) {
                                              start[2] + k / size[0] / size[1]));
     EXPECT_EQ(c.fill, float(lowest));
     uint64_t inside = 0, outside = 0, unsure = 0;
-    ForEachPoint(c.map, [&](float value, const Vec3& f) {
+    ForEachPoint(c.map, [&](float value, const Vec3d& f) {
         bool in = true, near = false;
         for (size_t a = 0; a < 3; ++a) {
             const double g = f[a] * kSampling[a] - start[a];
@@ -125,7 +125,7 @@ TEST(Ccp4Import, TheSameBytesOnAnyNumberOfThreads) {
 // lines before its data block (the command's test reads a PDB file), each labelled with its
 // element and placed in the grid frame.
 TEST(Ccp4Import, ModelAtomsAreTheirElementsAtTheirPositions) {
-    const std::pair<std::string, Vec3> atoms[] = {
+    const std::pair<std::string, Vec3d> atoms[] = {
         {"Fe", {0.1, 0.2, 0.3}}, {"O", {0.6, 0.45, 0.8}}, {"Cl", {0.35, 0.9, 0.55}}};
     const std::string cif =
         "\xEF\xBB\xBF#\\#CIF_1.1\n# written by the database\n\ndata_test\n_cell_length_a 7\n_cell_length_b 8\n_cell_length_c 9\n_cell_angle_alpha 90\n"
@@ -137,9 +137,9 @@ TEST(Ccp4Import, ModelAtomsAreTheirElementsAtTheirPositions) {
     ASSERT_EQ(c.map.atoms.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(c.map.atoms[i].name, (atoms[i].first + "   ").substr(0, 4));
-        const Vec3 f = atoms[i].second, o{c.map.mapOrigin.x, c.map.mapOrigin.y, c.map.mapOrigin.z};
+        const Vec3d f = atoms[i].second, o{c.map.mapOrigin.x, c.map.mapOrigin.y, c.map.mapOrigin.z};
         for (size_t a = 0; a < 3; ++a) {
-            const Vec3& row = kOrthogonal[a];
+            const Vec3d& row = kOrthogonal[a];
             const double p = row[0] * (f[0] - o[0]) + row[1] * (f[1] - o[1]) + row[2] * (f[2] - o[2]);
             EXPECT_NEAR(c.map.atoms[i].position[int(a)], p, 1e-3) << "atom " << i;
         }

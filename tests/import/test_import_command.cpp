@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 using namespace test_support;
 
 // A PDB file of the test cell (7, 8, 9 Å, beta 110) with atoms at these Cartesian positions.
-std::string Pdb(const std::vector<std::pair<const char*, Vec3>>& atoms) {
+std::string Pdb(const std::vector<std::pair<const char*, Vec3d>>& atoms) {
     std::string text = "CRYST1    7.000    8.000    9.000  90.00 110.00  90.00 P 1 21 1     2\n";
     char line[100];
     int serial = 0;
@@ -39,10 +39,10 @@ std::string Pdb(const std::vector<std::pair<const char*, Vec3>>& atoms) {
 }
 
 // The same at fractional positions.
-std::string PdbAt(const std::vector<std::pair<const char*, Vec3>>& atoms) {
-    std::vector<std::pair<const char*, Vec3>> cartesian;
+std::string PdbAt(const std::vector<std::pair<const char*, Vec3d>>& atoms) {
+    std::vector<std::pair<const char*, Vec3d>> cartesian;
     for (const auto& [element, f] : atoms) {
-        Vec3 p{};
+        Vec3d p{};
         for (size_t i = 0; i < 3; ++i) p[i] = kOrthogonal[i][0] * f[0] + kOrthogonal[i][1] * f[1] + kOrthogonal[i][2] * f[2];
         cartesian.push_back({element, p});
     }
@@ -113,7 +113,7 @@ TEST_F(ImportCommand, MarginStepAndOutputName) {
     EXPECT_EQ((std::array{g.nx(), g.ny(), g.nz()}), (std::array{15, 11, 9}));
     EXPECT_EQ((std::array{g.dx(), g.dy(), g.dz()}), (std::array{0.25f, 0.25f, 0.25f}));
     ASSERT_EQ(mt1.atoms.size(), 2u);
-    const Vec3f low = mt1.atoms[0].position, high = mt1.atoms[1].position;
+    const Vec3 low = mt1.atoms[0].position, high = mt1.atoms[1].position;
     for (int a = 0; a < 3; ++a) EXPECT_NEAR(low[a], GridPointCoordinate(g, a + 1, 1) + 1.0f, 1e-4) << a;
     EXPECT_NEAR(high[0], GridPointCoordinate(g, 1, 15) - 1.0f, 1e-4);
     EXPECT_NEAR(high[1], GridPointCoordinate(g, 2, 11) - 1.0f, 1e-4);
@@ -132,7 +132,7 @@ TEST_F(ImportCommand, ModelAtomsAreMovedOntoAFarBoxMap) {
     EXPECT_EQ(placement.inside, 2u);
     // C by (1, 1, 1); N's mate (-x, y + 1/2, -z) by (2, 0, 2); O's mate, by (2, 0, 2), misses the
     // box by 0.043 of a along x and 0.011 of c along z, nearer than any other image.
-    const Vec3 expected[3] = {{1.3, 1.3, 1.3}, {1.25, 1.35, 1.28}, {1.1, 1.4, 1.1}};
+    const Vec3d expected[3] = {{1.3, 1.3, 1.3}, {1.25, 1.35, 1.28}, {1.1, 1.4, 1.1}};
     for (size_t i = 0; i < 3; ++i)
         for (size_t a = 0; a < 3; ++a) EXPECT_NEAR(model.atoms[i].fractional[a], expected[i][a], 1e-12) << i << a;
 
@@ -294,7 +294,7 @@ TEST_F(ImportCommand, BadInputEndsWithAMessageNamingTheFileAndWritesNothing) {
         {cell, pdb, {"--margin", "1e6"}, "covers 2e+06 Å along x, more than 32767 points at a step of 0.2 Å: give a "
                                          "smaller --margin (1e+06 Å now)"},
         {cell, Pdb({{"XX", {1, 2, 3}}}), {}, "model: atom A/LIG1/XX has an unknown element"},
-        {cell, Pdb(std::vector<std::pair<const char*, Vec3>>(32768, {"C", {1, 2, 3}})), {}, "model: holds more than 32767 atoms"},
+        {cell, Pdb(std::vector<std::pair<const char*, Vec3d>>(32768, {"C", {1, 2, 3}})), {}, "model: holds more than 32767 atoms"},
         {MtzWithoutPhases(crystal), "", {}, "has no phases, so no map can be computed from it (its columns are H, K, L, "
                                             "FP and SIGFP)"},
         {otherPhase, "", {}, "has no columns FWT/PHWT or 2FOFCWT/PH2FOFCWT or FWT/PHIFWT; its amplitude columns are FWT "
