@@ -12,7 +12,7 @@ struct Vec3 {
     float x = 0.0f, y = 0.0f, z = 0.0f;
     float& operator[](int i) { return i == 0 ? x : (i == 1 ? y : z); }
     float operator[](int i) const { return i == 0 ? x : (i == 1 ? y : z); }
-    friend bool operator==(const Vec3&, const Vec3&) = default;
+    friend bool operator==(const Vec3& a, const Vec3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 };
 
 // A 3 x 3 matrix addressed 1-based: m(i, j) is row i, column j.

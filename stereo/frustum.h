@@ -1,13 +1,13 @@
 #pragma once
-// Off-axis stereo projection numbers (StereoProjection) and the window extents,
-// without GL: the app hands these values to glFrustum and glTranslatef.
-#include <array>
-#include <cstddef>
+// The off-axis projection of each eye and the window extents, without GL: the render
+// layer hands these numbers to glFrustum and glTranslatef.
 #include <utility>
 
-#include "view/trackball.h"
-
 namespace tivarel {
+
+// The eye a projection is set up for. Picking uses the central eye's frustum multiplied
+// onto the pick window instead of replacing the projection.
+enum class Eye { Central, Left, Right, CentralPicking };
 
 // One eye's frustum (handed to glFrustum as doubles) and the shift applied after it.
 struct EyeFrustum {
@@ -32,9 +32,5 @@ EyeFrustum ComputeEyeFrustum(float left, float right, float bottom, float top, f
 EyeFrustum EyeFrustumFor(Eye eye, float extentX, float extentY);
 // (extentX, extentY) for a window of w x h pixels: the shorter side spans -6..6.
 std::pair<float, float> WindowExtents(int w, int h);
-// Window position (pixels, origin bottom left) of model point (x, y, z) in a
-// w x h viewport, as OpenGL computes it from the frustum, its shift and modelView.
-std::array<double, 2> ProjectToWindow(const EyeFrustum& frustum, const Mat4& modelView, float x,
-                                      float y, float z, int w, int h);
 
 }  // namespace tivarel

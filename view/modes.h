@@ -10,14 +10,10 @@ enum class StereoMode {
     Interlaced,   // the eyes on alternate pixel rows, through a stencil mask
 };
 
-// The eye a projection is set up for. Picking uses the central eye's frustum multiplied
-// onto the pick window instead of replacing the projection.
-enum class Eye { Central, Left, Right, CentralPicking };
-
 // What a right click picks in.
 enum class PickMode {
-    Surface,   // the one used layer's surface ("3D")
-    Plane,     // the contour map's plane ("2D")
+    Surface,   // in the one used layer's surface: the panel's 3D
+    Plane,     // in the contour map's plane: the panel's 2D
 };
 
 // How a layer's triangles are drawn as lines.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "stereo/frustum.h"
+#include "window_projection.h"
 #include "view/start_zoom.h"
 #include "view/trackball.h"
 

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "stereo/frustum.h"
+#include "window_projection.h"
 #include "view/trackball.h"
 
 namespace tivarel {
