@@ -87,22 +87,6 @@ TEST(TextScannerSeparators, CommaBlankTabAndLineEndsSeparateAlikeAndANumberTakes
               "The map file " + kFile + " holds an empty item where a number belongs (v, line 7).");
 }
 
-// After a number, a skipped line discards the next whole line when the number ended its
-// line, but only the rest of the line when a comma followed it.
-TEST(TextScannerSeparators, SkippedLineAfterANumber) {
-    for (const std::string eol : {"\r\n", "\r", "\n"}) {
-        const std::pair<std::string, const char*> cases[] = {{"1.0  " + eol + "rest" + eol + "next", "next"},
-                                                             {"1.0 ," + eol + "rest" + eol + "next", "rest"},
-                                                             {"1.0, tail" + eol + "rest" + eol + "next", "rest"}};
-        for (const auto& [text, nextLine] : cases) {
-            TextScanner in(text, kFile);
-            EXPECT_EQ(in.readFloat("v"), 1.0f);
-            in.skipLine("a line");
-            EXPECT_EQ(in.readTextLine("a label"), nextLine) << text;
-        }
-    }
-}
-
 // Finding where reads go without reading: past a skipped line and past an item lie the
 // places where the scanner stands after skipLine and after readFloat.
 TEST(TextScannerSkimming, PastLineAndPastItemStopWhereTheReadsStop) {
@@ -142,37 +126,6 @@ TEST(TextScannerSkimming, NthItemStartFromAnyPlaceIsThePlainWalks) {
                         << threads << " threads, from " << from << ", at " << at << ", n " << n;
                 }
         }
-}
-
-TEST(TextScannerLineEnds, CrLfLoneCrAndLoneLfEachEndOneLineAlsoAfterANumber) {
-    TextScanner in("a\r\nb\rc\nd\n\re\r\n\r\nf", kFile);
-    for (const char* expected : {"a", "b", "c", "d", "", "e", "", "f"}) EXPECT_EQ(in.readTextLine("a line"), expected);
-    EXPECT_TRUE(in.atEnd());
-    TextScanner number("1\r\n\r\nx", kFile);
-    number.readFloat("v");
-    EXPECT_EQ(number.readTextLine("a line"), "");
-    EXPECT_EQ(number.readTextLine("a line"), "x");
-    const auto readFour = [] {
-        TextScanner bad("1\r\n\r\n2\r3\n\rabc", kFile);
-        for (int i = 0; i < 4; ++i) bad.readFloat("the values");
-    };
-    EXPECT_EQ(StopMessage(readFour), Rejection("abc", "the values", 6));
-}
-
-TEST(TextScannerEarlyEnd, EveryKindOfReadStopsAtTheEndAndTheLastLineNeedsNoLineEnd) {
-    const std::string expected = "The map file " + kFile + " ends early (reading the origin).";
-    const std::function<void(TextScanner&)> reads[] = {
-        [](TextScanner& in) { in.readFloat("the origin"); }, [](TextScanner& in) { in.readInt("the origin"); },
-        [](TextScanner& in) { in.skipLine("the origin"); }, [](TextScanner& in) { in.readTextLine("the origin"); }};
-    for (const auto& read : reads) {   // each after the one number of the text
-        TextScanner in("7 \r\n", kFile);
-        in.readInt("n");
-        EXPECT_EQ(StopMessage([&] { read(in); }), expected);
-    }
-    TextScanner in("title\r\nlast", kFile);
-    in.skipLine("a line");
-    EXPECT_EQ(in.readTextLine("a line"), "last");
-    EXPECT_TRUE(in.atEnd());
 }
 
 // At most 40 characters of an item are quoted, odd bytes as "?", then "..." if there is more.
