@@ -247,11 +247,8 @@ void MainWindow::pickPeak(float x, float y) {
     Vec3 point = session_.pickPoint();
     bool found = false;
     if (session_.state().pickMode == PickMode::Plane) {
-        const GridParams& g = session_.map().gridParams;
-        const float z = static_cast<float>(session_.layers().zSection - 1) * g.dz() + g.z0();
-        const float xmax = static_cast<float>(g.nx() - 1) * g.dx() + g.x0();
-        const float ymax = static_cast<float>(g.ny() - 1) * g.dy() + g.y0();
-        found = picking::Pick2D(X, Y, g.x0(), xmax, g.y0(), ymax, z, camera, point);
+        const SectionPlane p = SectionPlaneOf(session_.map().gridParams, session_.layers().zSection);
+        found = picking::Pick2D(X, Y, p.x0, p.x1, p.y0, p.y1, p.z, camera, point);
     } else {
         const auto result =
             picking::Pick3D(X, Y, session_.triangles(), session_.layers().used, camera, point);

@@ -132,10 +132,8 @@ void WriteSurfaces(SceneWriter& w, const PovScene& s) {
 
 // The outline of the contour map at the height of its plane.
 void WriteContourFrame(SceneWriter& w, const GridParams& g, int zSection) {
-    const float z = static_cast<float>(zSection - 1) * g.dz() + g.z0();
-    const float xe = (g(1) - 1.0f) * g.dx() + g.x0();
-    const float ye = (g(2) - 1.0f) * g.dy() + g.y0();
-    const Vec3 corners[4] = {{g.x0(), g.y0(), z}, {xe, g.y0(), z}, {xe, ye, z}, {g.x0(), ye, z}};
+    const SectionPlane p = SectionPlaneOf(g, zSection);
+    const Vec3 corners[4] = {{p.x0, p.y0, p.z}, {p.x1, p.y0, p.z}, {p.x1, p.y1, p.z}, {p.x0, p.y1, p.z}};
     w.line("union {");
     for (size_t k = 0; k < 4; ++k) w.cylinder(corners[k], corners[(k + 1) % 4], "cylRadius");
     w.pigment("Gray40");

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "import/import_error.h"
+#include "mapio/map_model.h"
 
 namespace tivarel {
 namespace {
@@ -74,7 +75,9 @@ void CheckDimensions(const Ccp4& map, size_t fileBytes, const std::string& path)
         values *= uint64_t(n[i]);
         cellValues *= uint64_t(m[i]);
     }
-    if (values > kMaxMapValues || cellValues > kMaxMapValues)
+    // Past the most a grid holds, also for the whole cell of a map given as part of it,
+    // the map is refused before anything is allocated.
+    if (values > kMaxGridValues || cellValues > kMaxGridValues)
         FailImport(path, "declares more grid points than this command can hold");
     const uint64_t needed = 4 * uint64_t(map.ccp4_header.size()) + values * uint64_t(BytesPerValue(map.header_i32(4), path));
     if (needed > fileBytes)

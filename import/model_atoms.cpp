@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "import/import_error.h"
+#include "mapio/map_model.h"
 #include "import/input_kind.h"
 
 namespace tivarel {
@@ -22,8 +23,8 @@ std::string ElementLabel(gemmi::Element element, const std::string& atomName, co
 void AddAtom(Model& model, const std::string& path, ModelAtom atom, const std::string& name) {
     if (!std::all_of(atom.fractional.begin(), atom.fractional.end(), [](double v) { return std::isfinite(v); }))
         FailImport(path, "atom " + name + " has no position");
-    if (model.atoms.size() == kMaxModelAtoms)
-        FailImport(path, "holds more than 32767 atoms, more than a map file takes");
+    if (model.atoms.size() == static_cast<size_t>(kMaxCount))
+        FailImport(path, "holds more than " + std::to_string(kMaxCount) + " atoms, more than a map file takes");
     model.atoms.push_back(std::move(atom));
 }
 

@@ -23,9 +23,6 @@ struct Model {
     std::optional<std::array<double, 6>> cell;   // the model's own, when it gives one
 };
 
-// Most atoms a map file holds.
-inline constexpr size_t kMaxModelAtoms = 32767;
-
 // Reads the model in `bytes`. A small-molecule CIF gives fractional positions and
 // must give its cell; Cartesian positions (mmCIF, PDB; the first model only) are
 // made fractional with `mapCell`, the frame of the map they belong to. Deuterium

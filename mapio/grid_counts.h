@@ -11,8 +11,6 @@
 
 namespace tivarel {
 
-inline constexpr uint64_t kMaxGridValues = uint64_t{1} << 31;
-
 inline std::string GridSize(int nx, int ny, int nz) {
     return std::to_string(nx) + " x " + std::to_string(ny) + " x " + std::to_string(nz);
 }

@@ -70,6 +70,8 @@ struct DensityMap {
 
 // Largest grid or atom count: the program counts them with 16-bit loops.
 constexpr int kMaxCount = 32767;
+// Most values a grid holds (the viewer's and the import's): 2^31, 8 GiB of floats.
+constexpr uint64_t kMaxGridValues = uint64_t{1} << 31;
 // Density values outside this range are rejected.
 constexpr float kValueLimit = 10000.0f;
 
@@ -79,6 +81,16 @@ Vec3 FractionalToGrid(const DensityMap& map, const Vec3& f);
 bool InvertCellMatrix(const Mat3& m, Mat3& inverse);
 Vec3 GridToFractional(const Mat3& inverse, const Vec3& origin, const Vec3& p);
 float GridPointCoordinate(const GridParams& g, int axis, int k);
+
+// The contour map's rectangle: grid plane `section` (1..nz) at height z, from the grid's
+// first to its last point in x and in y.
+struct SectionPlane {
+    float x0, x1, y0, y1, z;
+};
+inline SectionPlane SectionPlaneOf(const GridParams& g, int section) {
+    return {g.x0(), static_cast<float>(g.nx() - 1) * g.dx() + g.x0(), g.y0(),
+            static_cast<float>(g.ny() - 1) * g.dy() + g.y0(), static_cast<float>(section - 1) * g.dz() + g.z0()};
+}
 
 // Running min/max and range check shared by the three readers.
 class ValueAcceptor {

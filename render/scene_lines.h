@@ -95,17 +95,14 @@ void ContourMap(const Scene& scene, Lines& out) {
         }
     }
     out.end();
-    const GridParams& g = scene.map.gridParams;
-    const float zp = static_cast<float>(scene.layers.zSection - 1) * g.dz() + g.z0();
-    const float xb = static_cast<float>(g.nx() - 1) * g.dx() + g.x0();
-    const float yb = static_cast<float>(g.ny() - 1) * g.dy() + g.y0();
+    const SectionPlane p = SectionPlaneOf(scene.map.gridParams, scene.layers.zSection);
     out.colour({0.7f, 0.7f, 0.7f});
     out.width(2.0f);
     out.begin(GL_LINE_LOOP);
-    out.vertex(g.x0(), g.y0(), zp);
-    out.vertex(xb, g.y0(), zp);
-    out.vertex(xb, yb, zp);
-    out.vertex(g.x0(), yb, zp);
+    out.vertex(p.x0, p.y0, p.z);
+    out.vertex(p.x1, p.y0, p.z);
+    out.vertex(p.x1, p.y1, p.z);
+    out.vertex(p.x0, p.y1, p.z);
     out.end();
 }
 
