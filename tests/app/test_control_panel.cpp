@@ -19,33 +19,33 @@ namespace {
 class ControlPanelTest : public WindowTest {
 protected:
     // A ball of density: `top` at (4, 4, 4), falling linearly to 0 at distance 3 and beyond.
-    void OpenBall(double top) {
-        Open(WriteFou("ball" + std::to_string(top) + ".fou", {7, 7, 7}, {1, 1, 1}, [=](double x, double y, double z) {
+    void openBall(double top) {
+        open(WriteFou("ball" + std::to_string(top) + ".fou", {7, 7, 7}, {1, 1, 1}, [=](double x, double y, double z) {
             return top * std::max(0.0, 1.0 - std::sqrt((x - 4) * (x - 4) + (y - 4) * (y - 4) + (z - 4) * (z - 4)) / 3);
         }));
     }
     ControlPanel& panel() { return *window->controlPanel(); }
-    static void Type(QLineEdit* box, const std::string& text) {
+    static void type(QLineEdit* box, const std::string& text) {
         box->selectAll();
         QTest::keyClick(box, Qt::Key_Backspace);
         QTest::keyClicks(box, QString::fromStdString(text));
     }
-    void Apply() { QTest::mouseClick(panel().applyButton, Qt::LeftButton); }
-    std::array<int, 3> Bars() {
+    void apply() { QTest::mouseClick(panel().applyButton, Qt::LeftButton); }
+    std::array<int, 3> bars() {
         return {panel().levelBars[0]->value(), panel().levelBars[1]->value(), panel().levelBars[2]->value()};
     }
-    std::array<std::string, 3> Texts() {
+    std::array<std::string, 3> texts() {
         std::array<std::string, 3> t;
         for (int n = 0; n < 3; ++n) t[size_t(n)] = panel().levelEdits[n]->text().toStdString();
         return t;
     }
-    std::array<int32_t, 3> Triangles() {
+    std::array<int32_t, 3> triangleCounts() {
         const TriangleStore& t = session().triangles();
         return {t.count(1), t.count(2), t.count(3)};
     }
     // Layers 1..3 used, atoms, contour map, cell, web style, triangle style, 3D and 2D picking:
     // as the program holds them, or as the panel's boxes and buttons show them.
-    std::string Flags(bool shown = false) {
+    std::string flags(bool shown = false) {
         const LayerSettings& l = session().layers();
         const ProgramState& p = session().state();
         const ControlPanel& c = panel();
@@ -66,52 +66,52 @@ protected:
 // Defaults at 10, 30 and 50 % of 0..1 put the bars at 3276.7, 9830.1 and 16383.5, rounded
 // halves to even: 3277, 9830, 16384; each level becomes its bar's value, position / 32767.
 TEST_F(ControlPanelTest, LoadShowsTheRangeTheDefaultsOnTheirBarsAndThePresetNames) {
-    OpenBall(1);
+    openBall(1);
     ControlPanel& p = panel();
     EXPECT_TRUE(p.isVisible() && p.windowTitle() == "Control Panel");
     EXPECT_EQ(p.minValueEdit->text().toStdString() + " " + p.maxValueEdit->text().toStdString(), "0 1");
     EXPECT_EQ(p.rangeLabel->text().toStdString(), "<1, 7>");
-    EXPECT_EQ(Flags(true), "1111101010");
-    EXPECT_EQ(Bars(), (std::array<int, 3>{3277, 9830, 16384}));
-    EXPECT_EQ(Texts(), (std::array<std::string, 3>{"0.1000092", "0.2999969", "0.5000153"}));
+    EXPECT_EQ(flags(true), "1111101010");
+    EXPECT_EQ(bars(), (std::array<int, 3>{3277, 9830, 16384}));
+    EXPECT_EQ(texts(), (std::array<std::string, 3>{"0.1000092", "0.2999969", "0.5000153"}));
     EXPECT_EQ(p.presetButtons[2]->toolTip().toStdString(), "High: cores of the heavier atoms (30, 50, 70)");
     // A bar moved by the user sets its level and text at once, without a rebuild.
-    const auto triangles = Triangles();
+    const auto before = triangleCounts();
     p.levelBars[1]->setValue(10000);
     EXPECT_EQ(session().layers().layerLimit(2), static_cast<float>(10000.0 / 32767.0));
     EXPECT_EQ(p.levelEdits[1]->text().toStdString(), "0.3051851");
-    EXPECT_EQ(Triangles(), triangles);
+    EXPECT_EQ(triangleCounts(), before);
 }
 
 // Clicks set the flags at once, without rebuild or a new scene; the panel loaded again shows them.
 TEST_F(ControlPanelTest, ClicksSetTheFlagsAndAReopenedPanelShowsThem) {
-    OpenBall(1);
+    openBall(1);
     ControlPanel& p = panel();
-    const auto triangles = Triangles();
+    const auto before = triangleCounts();
     const uint64_t scene = session().sceneRevision();
     const std::pair<QAbstractButton*, const char*> clicks[] = {
         {p.atomsBox, "1110101010"},      {p.contourMapBox, "1110001010"},       {p.cellBox, "1110011010"},
         {p.layerBoxes[1], "1010011010"}, {p.triangleStyleButton, "1010010110"}, {p.webStyleButton, "1010011010"},
         {p.pick2DButton, "1010011001"},  {p.pick3DButton, "1010011010"},        {p.triangleStyleButton, "1010010110"},
         {p.pick2DButton, "1010010101"}};
-    for (const auto& [button, flags] : clicks) {
+    for (const auto& [button, want] : clicks) {
         button->click();
-        EXPECT_EQ(Flags(), flags) << "after " << button->toolTip().toStdString();
+        EXPECT_EQ(flags(), want) << "after " << button->toolTip().toStdString();
     }
-    EXPECT_EQ(Triangles(), triangles);
+    EXPECT_EQ(triangleCounts(), before);
     EXPECT_EQ(session().sceneRevision(), scene);
     session().setSection(5);
     p.close();   // unloads it
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->controlPanel() == nullptr; }));
     window->showControlPanel();
-    EXPECT_EQ(Flags(true), "1010010101");
+    EXPECT_EQ(flags(true), "1010010101");
     EXPECT_EQ(panel().sectionEdit->text().toStdString(), "5");
 }
 
 // Typed levels wait for Apply, are clamped into the map's range (also when the bar is already
 // at the end and does not move), and halves of a bar step go to the even position.
 TEST_F(ControlPanelTest, TypedLevelsAreClampedAndRoundedToTheirBarsOnApply) {
-    OpenBall(32767.0 / 256);
+    openBall(32767.0 / 256);
     const struct {
         std::array<const char*, 3> typed;
         std::array<int, 3> bars;
@@ -123,32 +123,32 @@ TEST_F(ControlPanelTest, TypedLevelsAreClampedAndRoundedToTheirBarsOnApply) {
     };
     for (const auto& step : steps) {
         const auto before = session().layers().limits;
-        for (int n = 0; n < 3; ++n) Type(panel().levelEdits[n], step.typed[size_t(n)]);
-        Type(panel().minValueEdit, "25");   // the range boxes can be edited, but nothing reads them back
+        for (int n = 0; n < 3; ++n) type(panel().levelEdits[n], step.typed[size_t(n)]);
+        type(panel().minValueEdit, "25");   // the range boxes can be edited, but nothing reads them back
         EXPECT_EQ(session().layers().limits, before);
-        Apply();
-        EXPECT_EQ(Bars(), step.bars) << step.typed[1];
+        apply();
+        EXPECT_EQ(bars(), step.bars) << step.typed[1];
         EXPECT_EQ(session().layers().limits, step.levels) << step.typed[1];
     }
-    EXPECT_EQ(Texts(), (std::array<std::string, 3>{"0.0078125", "0.015625", "0.0234375"}));
+    EXPECT_EQ(texts(), (std::array<std::string, 3>{"0.0078125", "0.015625", "0.0234375"}));
 }
 
 // The presets' levels (Low 5, 15, 30; High 30, 50, 70) show at once but wait for Apply,
 // which rebuilds the surfaces, a new scene.
 TEST_F(ControlPanelTest, PresetsWaitForApplyWhichRebuildsAndRedrawsOnce) {
-    OpenBall(32767.0 / 256);
-    const auto triangles = Triangles();
+    openBall(32767.0 / 256);
+    const auto before = triangleCounts();
     panel().presetButtons[0]->click();
     EXPECT_EQ(session().layers().limits, (std::array<float, 3>{5, 15, 30}));
-    EXPECT_EQ(Bars(), (std::array<int, 3>{1280, 3840, 7680}));
+    EXPECT_EQ(bars(), (std::array<int, 3>{1280, 3840, 7680}));
     panel().presetButtons[2]->click();
-    EXPECT_EQ(Texts(), (std::array<std::string, 3>{"30", "50", "70"}));
-    EXPECT_EQ(Bars(), (std::array<int, 3>{7680, 12800, 17920}));
-    EXPECT_EQ(Triangles(), triangles);
+    EXPECT_EQ(texts(), (std::array<std::string, 3>{"30", "50", "70"}));
+    EXPECT_EQ(bars(), (std::array<int, 3>{7680, 12800, 17920}));
+    EXPECT_EQ(triangleCounts(), before);
     const uint64_t scene = session().sceneRevision();
-    Apply();
+    apply();
     EXPECT_EQ(session().layers().limits, (std::array<float, 3>{30, 50, 70}));
-    EXPECT_NE(Triangles(), triangles);
+    EXPECT_NE(triangleCounts(), before);
     EXPECT_EQ(session().sceneRevision(), scene + 1);
 }
 
@@ -156,7 +156,7 @@ TEST_F(ControlPanelTest, PresetsWaitForApplyWhichRebuildsAndRedrawsOnce) {
 // the ball at level 0.1. The buttons step it without rebuild, the main window's keys with
 // one; either steps from the plane shown, not from an unapplied typed one.
 TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapWhetherTypedOrStepped) {
-    OpenBall(1);
+    openBall(1);
     ControlPanel& p = panel();
     // A text typed and applied, the "-" or "+" button, or the key after "key ".
     const std::tuple<std::string, int, int> steps[] = {
@@ -166,7 +166,7 @@ TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapWhetherTypedOrStepped) {
     for (const auto& [how, from, want] : steps) {
         SCOPED_TRACE(how + " from " + std::to_string(from));
         session().setSection(from);
-        Type(p.sectionEdit, "3");
+        type(p.sectionEdit, "3");
         const uint64_t scene = session().sceneRevision();
         const bool rebuilt = how != "+" && how != "-";
         if (!rebuilt)
@@ -174,7 +174,7 @@ TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapWhetherTypedOrStepped) {
         else if (how.starts_with("key "))
             QTest::keyClick(&surface(), how[4]);
         else
-            Type(p.sectionEdit, how), Apply();
+            type(p.sectionEdit, how), apply();
         EXPECT_EQ(session().layers().zSection, want);
         EXPECT_EQ(p.sectionEdit->text().toStdString(), std::to_string(want));
         EXPECT_EQ(session().sceneRevision(), scene + (rebuilt ? 1 : 0));
@@ -185,16 +185,16 @@ TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapWhetherTypedOrStepped) {
 // The contour map's lines in the layers' contour colours and its frame in grey 0.7, the
 // cell's edges in grey 0.5; each goes with its switch.
 TEST_F(ControlPanelTest, FrameShowsTheContourMapAndTheCellInTheirColours) {
-    Open(kSampleMap);
+    open(kSampleMap);
     ControlPanel& p = panel();
     p.atomsBox->click();   // no lit atoms, whose shading could pass for a grey
     for (QCheckBox* box : {p.layerBoxes[0], p.layerBoxes[1], p.layerBoxes[2], p.cellBox}) box->click();
-    Type(p.sectionEdit, "29");
+    type(p.sectionEdit, "29");
     const Colour8 colours[5] = {
         {51, 229.5, 51}, {102, 102, 255}, {255, 76.5, 76.5}, {178.5, 178.5, 178.5}, {127.5, 127.5, 127.5}};
     for (const bool on : {true, false}) {
-        Apply();
-        const FrameImage image = Frame();
+        apply();
+        const FrameImage image = frame();
         for (const Colour8& c : colours) EXPECT_EQ(image.count(c) > 40, on) << c[0] << " " << c[1];
         p.cellBox->click();
         p.contourMapBox->click();

@@ -15,13 +15,13 @@ constexpr Colour8 kPeakOrange = {255, 153, 25.5};   // (1.0, 0.6, 0.1)
 
 class PickingTest : public WindowTest {
 protected:
-    void RightClickOn(Vec3 p, bool answer = true) {
+    void rightClickOn(Vec3 p, bool answer = true) {
         platform.yesNoAnswers = {answer};
-        const QPointF m = MouseAt(p);
+        const QPointF m = mouseAt(p);
         window->pickPeak(static_cast<float>(m.x()), static_cast<float>(m.y()));
     }
     // Lighting that gives every lit surface exactly its colour: full ambient light, no lamp.
-    void FlatLight() {
+    void flatLight() {
         surface().makeCurrent();
         const GLfloat full[4] = {1, 1, 1, 1};
         glLightModelfv(GL_LIGHT_MODEL_AMBIENT, full);
@@ -29,8 +29,8 @@ protected:
     }
     // How many of 12 pixels on a circle of `radius` model units around p (in the zero plane,
     // at zoom 1) have the colour.
-    int Ring(const FrameImage& image, Vec3 p, double radius, const Colour8& c) {
-        const auto at = Project(p);
+    int ring(const FrameImage& image, Vec3 p, double radius, const Colour8& c) {
+        const auto at = project(p);
         int n = 0;
         for (double a = M_PI / 12; a < 2 * M_PI; a += M_PI / 6) {
             const double r = radius * surface().pixelHeight() / 12.0;
@@ -44,7 +44,7 @@ protected:
 class Pick2DTest : public PickingTest {
 protected:
     void SetUp() override {
-        Open(WriteFou("plane.fou", {101, 101, 3}, {0, 0, 0}, [](double, double, double) { return 0.0; }));
+        open(WriteFou("plane.fou", {101, 101, 3}, {0, 0, 0}, [](double, double, double) { return 0.0; }));
         session().setPickMode(PickMode::Plane);
         platform.events.clear();
     }
@@ -81,9 +81,9 @@ TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
     const picking::PickCamera camera{extentX, extentY, window->view()};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
-        Look(k.zoom, k.shift, k.quat);
+        look(k.zoom, k.shift, k.quat);
         session().setSection(k.section);
-        const QPointF m = MouseAt(k.clicked);
+        const QPointF m = mouseAt(k.clicked);
         Vec3 point;
         surface().makeCurrent();
         const float x = float(m.x()), y = float(m.y());
@@ -92,7 +92,7 @@ TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
         EXPECT_EQ(picking::Pick2D(x, y, 0, 100 * k.dx, 0, 100, k.clicked.z, camera, point), picked);
         if (k.dx != 1) continue;   // the map's own squares are 1 x 1
         platform.events.clear();
-        RightClickOn(k.clicked);
+        rightClickOn(k.clicked);
         EXPECT_EQ(platform.events, picked ? kPickAsked : std::vector<std::string>{});
         EXPECT_EQ(session().peaks().back(), k.centre);   // or the last one stays
         EXPECT_EQ(window->view().modelShift, k.shift);   // picking leaves the view alone
@@ -109,17 +109,17 @@ TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
 // The marker shows, recorded into the scene, while the beep sounds and the question is
 // open; afterwards it goes and the peak stays.
 TEST_F(Pick2DTest, RightButtonBeepsAndAsksWithTheMarkerShown) {
-    Look(1, {-8, -18, 0});
+    look(1, {-8, -18, 0});
     const Vec3 centre{10.5f, 20.5f, 0};
     bool asked = false;
     platform.whileAsking = [&] {
         asked = true;
         EXPECT_TRUE(session().state().showMarker);
-        const Centroid marker = CentroidOf(Frame(), Bright);   // the only bright thing drawn
-        EXPECT_LT(std::hypot(marker.x - Project(centre)[0], marker.y - Project(centre)[1]), 2.0);
+        const Centroid marker = centroidOf(frame(), bright);   // the only bright thing drawn
+        EXPECT_LT(std::hypot(marker.x - project(centre)[0], marker.y - project(centre)[1]), 2.0);
     };
     platform.yesNoAnswers = {true};
-    QTest::mouseClick(&surface(), Qt::RightButton, {}, MouseAt({10.7f, 20.4f, 0}).toPoint());
+    QTest::mouseClick(&surface(), Qt::RightButton, {}, mouseAt({10.7f, 20.4f, 0}).toPoint());
     EXPECT_TRUE(asked);
     EXPECT_EQ(platform.events, kPickAsked);
     EXPECT_FALSE(window->view().isRotating || window->view().isSpinning || session().state().showMarker);
@@ -129,12 +129,12 @@ TEST_F(Pick2DTest, RightButtonBeepsAndAsksWithTheMarkerShown) {
 // A "No" leaves the list as it was; 200 peaks fit, and the 201st confirmed ends the
 // program after all 201 went to a recovery file.
 TEST_F(Pick2DTest, ThePeakListHoldsTwoHundredAndTheNextConfirmedEndsTheProgram) {
-    Look(1, {-8, -18, 0});
+    look(1, {-8, -18, 0});
     Session& p = session();
-    RightClickOn({10.5f, 20.5f, 0}, false);
+    rightClickOn({10.5f, 20.5f, 0}, false);
     EXPECT_EQ(platform.events, kPickAsked);
     EXPECT_TRUE(p.peaks().empty());
-    RightClickOn({11.2f, 21.7f, 0});
+    rightClickOn({11.2f, 21.7f, 0});
     ASSERT_EQ(p.peaks().size(), 1u);
     EXPECT_EQ(p.peaks()[0], (Vec3{11.5f, 21.5f, 0}));
     for (int k = 2; k <= 200; ++k) {
@@ -142,10 +142,10 @@ TEST_F(Pick2DTest, ThePeakListHoldsTwoHundredAndTheNextConfirmedEndsTheProgram) 
         p.addPeak({float(k), 0.5f, 0});
     }
     ASSERT_EQ(p.peaks().size(), 200u);
-    RightClickOn({12.5f, 15.5f, 0}, false);   // full: still asked, and No goes on
+    rightClickOn({12.5f, 15.5f, 0}, false);   // full: still asked, and No goes on
     EXPECT_EQ(p.peaks().size(), 200u);
     platform.events.clear();
-    EXPECT_EQ(EndStatus([&] { RightClickOn({12.5f, 15.5f, 0}); }), 1);
+    EXPECT_EQ(EndStatus([&] { rightClickOn({12.5f, 15.5f, 0}); }), 1);
     const std::string& message = platform.messages.at(0);
     const std::string lead = "To many new peaks\nThe 201 peaks not saved to a peak file were written to ";
     ASSERT_EQ(message.rfind(lead, 0), 0u) << message;
@@ -160,7 +160,7 @@ TEST_F(Pick2DTest, ThePeakListHoldsTwoHundredAndTheNextConfirmedEndsTheProgram) 
 // Closing with peaks offers the peak file first, while the program still runs; a save that
 // fails says why and where the peaks went instead. The cell: x 2, y 4, z 5, origin x 0.5.
 TEST_F(PickingTest, ClosingWithPeaksOffersTheFileFirstAndTellsAFailedSave) {
-    Open(WriteFou(
+    open(WriteFou(
         "cell.fou", {3, 3, 3}, {0, 0, 0}, [](double, double, double) { return 0.0; }, {}, "2 0 0 0 4 0 0 0 5 0.5 0 0"));
     for (const Vec3& f : {Vec3{0.5000005f, 0.2500005f, -0.1234565f}, Vec3{-0.2499995f, 1.2345675f, 0.3333335f}}) {
         platform.yesNoAnswers = {true};
@@ -184,7 +184,7 @@ TEST_F(PickingTest, ClosingWithPeaksOffersTheFileFirstAndTellsAFailedSave) {
 // near the blob's centre, in any view. Not exactly one used layer is refused at once.
 TEST_F(PickingTest, AClickThroughABlobGivesAPointNearItsCentreWithExactlyOneLayerUsed) {
     const Vec3 c{2.3f, -1.4f, 0.35f};
-    Open(WriteFou("blob.fou", {21, 21, 29}, {-8, -8, -14}, [&](double x, double y, double z) {
+    open(WriteFou("blob.fou", {21, 21, 29}, {-8, -8, -14}, [&](double x, double y, double z) {
         return 100 * std::exp(-((x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) + (z - c.z) * (z - c.z)) / 18);
     }));
     for (const std::array<bool, 3> used : {std::array{false, true, false},
@@ -192,9 +192,9 @@ TEST_F(PickingTest, AClickThroughABlobGivesAPointNearItsCentreWithExactlyOneLaye
                                            {true, false, true},
                                            {true, true, true},
                                            {false, false, false}}) {
-        ShowLayers(used);
+        showLayers(used);
         const size_t before = session().peaks().size();
-        RightClickOn(c);
+        rightClickOn(c);
         const bool found = session().peaks().size() > before;
         const Vec3 q = found ? session().peaks().back() : Vec3{};
         EXPECT_EQ(found && std::hypot(q.x - c.x, q.y - c.y, q.z - c.z) < 1.0, used[1] && !used[0])
@@ -224,26 +224,26 @@ TEST_F(PickingTest, AtomsAndPeaksShowTheirColoursAndSizes) {
                  {"He", {3, -1.5f, 0}, {102, 102, 102}, 0.2}};
     std::vector<MapAtom> list;
     for (const auto& a : atoms) list.push_back({a.name, a.at});
-    Open(WriteFou(
+    open(WriteFou(
         "atoms.fou", {2, 2, 2}, {0, 0, 0}, [](double, double, double) { return 0.0; }, list));
     EXPECT_EQ(render::AtomColourOf("c   "), (Rgb{0.4f, 0.4f, 0.4f}));
     EXPECT_EQ(render::AtomRadius("c   "), 0.2f);
     EXPECT_TRUE(session().bonds().bonds.empty());
-    HideTheMap();
-    Look(2, {0, 0, 0});
-    EXPECT_GT(Frame().count([](Rgb8 c) { return std::min({c.r, c.g, c.b}) >= 230; }), 9);
-    Look(1, {0, 0, 0});
+    hideTheMap();
+    look(2, {0, 0, 0});
+    EXPECT_GT(frame().count([](Rgb8 c) { return std::min({c.r, c.g, c.b}) >= 230; }), 9);
+    look(1, {0, 0, 0});
     const Vec3 peak{6, -1.5f, 0};
     platform.yesNoAnswers = {true};
     session().addPeak(peak);
-    FlatLight();
-    const FrameImage image = Frame();
+    flatLight();
+    const FrameImage image = frame();
     for (const auto& a : atoms) {
-        EXPECT_EQ(Ring(image, a.at, 0.6 * a.radius, a.colour), 12) << a.name << " " << a.at.x;
-        EXPECT_EQ(Ring(image, a.at, 1.4 * a.radius, a.colour), 0) << a.name << " " << a.at.x;
+        EXPECT_EQ(ring(image, a.at, 0.6 * a.radius, a.colour), 12) << a.name << " " << a.at.x;
+        EXPECT_EQ(ring(image, a.at, 1.4 * a.radius, a.colour), 0) << a.name << " " << a.at.x;
     }
-    EXPECT_EQ(Ring(image, peak, 0.15, kPeakOrange), 12);
-    EXPECT_EQ(Ring(image, peak, 0.35, kPeakOrange), 0);
+    EXPECT_EQ(ring(image, peak, 0.15, kPeakOrange), 12);
+    EXPECT_EQ(ring(image, peak, 0.35, kPeakOrange), 0);
 }
 
 }   // namespace

@@ -101,33 +101,33 @@ class ScenePictureTest : public WindowTest {
 protected:
     // One frame of the stereo mode with `scene` as each eye's drawing, as the window draws
     // its frames (a fresh row mask first in the interlaced mode).
-    FrameImage FrameOf(const std::function<void()>& scene) {
+    FrameImage frameOf(const std::function<void()>& scene) {
         EXPECT_TRUE(surface().makeCurrent());
         const StereoMode mode = window->stereoMode();
         if (mode == StereoMode::Interlaced) render::BuildInterlaceMask(surface().pixelWidth(), surface().pixelHeight());
         const auto [extentX, extentY] = WindowExtents(surface().pixelWidth(), surface().pixelHeight());
         render::DrawFrame(mode, extentX, extentY, window->view(), scene);
-        return BackBuffer();
+        return backBuffer();
     }
-    FrameImage ReferenceFrame() {
-        return FrameOf([this] { ReferenceScene(session(), window->stereoMode()); });
+    FrameImage referenceFrame() {
+        return frameOf([this] { ReferenceScene(session(), window->stereoMode()); });
     }
     // The scene as the render layer draws it without a buffer object, all of it recorded
     // into list 1, on the frame after the recording: the picture every replay shows.
     // (While recording, Mesa draws small primitives with the colour per vertex, which
     // rounds a colour halfway between two steps, such as the cell's 0.5, the other way.)
-    FrameImage FrameFromTheList() {
+    FrameImage frameFromTheList() {
         const Session& s = session();
         const render::Scene scene{window->stereoMode(), s.state(), s.layers(), s.triangles(), s.segments(),
                                   s.map(),              s.bonds(), s.peaks(),  s.pickPoint()};
         render::SceneDrawing listOnly([](const char*) { return render::GlFunction{}; });
-        FrameOf([&] { listOnly.draw(scene, 1); });
-        return FrameOf([&] { listOnly.draw(scene, 1); });
+        frameOf([&] { listOnly.draw(scene, 1); });
+        return frameOf([&] { listOnly.draw(scene, 1); });
     }
 
     // Everything the scene can show: the cell, a peak, the marker, atoms, the contours of
     // the middle plane.
-    void ShowEverything(Quat view) {
+    void showEverything(Quat view) {
         Session& s = session();
         s.setSection(s.map().grid.nz() / 2);
         s.setShowCell(true);
@@ -141,18 +141,18 @@ protected:
     // Both mesh styles: the frame that rebuilds the scene and the next one are the picture
     // of the display list to the pixel, and the reference picture but for the rounding of
     // colours halfway between two steps.
-    void ExpectTheListsPicture(int meshPixels, int contourPixels) {
+    void expectTheListsPicture(int meshPixels, int contourPixels) {
         for (const MeshStyle style : {MeshStyle::Web, MeshStyle::Triangle}) {
             SCOPED_TRACE(std::string(style == MeshStyle::Web ? "web, " : "triangles, ") +
                          std::to_string(static_cast<int>(window->stereoMode())));
             session().setMeshStyle(style);
-            const FrameImage list = FrameFromTheList();   // list 1 holds the lines as well now
+            const FrameImage list = frameFromTheList();   // list 1 holds the lines as well now
             session().generateFields();                   // a new scene: the window records list 1 anew
-            const FrameImage first = Frame(), next = Frame();
-            ExpectSame(first, list, 0, "the rebuilding frame");
-            ExpectSame(next, list, 0, "the next frame");
-            const FrameImage reference = ReferenceFrame();
-            ExpectSame(first, reference, 1, "the reference");
+            const FrameImage first = frame(), next = frame();
+            expectSame(first, list, 0, "the rebuilding frame");
+            expectSame(next, list, 0, "the next frame");
+            const FrameImage reference = referenceFrame();
+            expectSame(first, reference, 1, "the reference");
             // Lines enough in the picture that a wrong colour, width or order would show.
             int shown = 0;
             for (const Rgb& c : session().layers().meshColours)
@@ -169,7 +169,7 @@ protected:
     }
 
     // Every pixel within `steps` on each channel.
-    static void ExpectSame(const FrameImage& image, const FrameImage& reference, int steps, const char* what) {
+    static void expectSame(const FrameImage& image, const FrameImage& reference, int steps, const char* what) {
         ASSERT_EQ(image.rgb.size(), reference.rgb.size()) << what;
         int differ = 0, firstX = -1, firstY = -1;
         for (int i = 0; i < image.width * image.height; ++i) {
@@ -186,9 +186,9 @@ const char* const kModes[] = {"", "-StereoHW ", "-StereoInterlaced "};
 
 TEST_F(ScenePictureTest, SampleMapInEveryModeAndStyle) {
     for (const char* mode : kModes) {
-        Open(mode + kSampleMap);
-        ShowEverything({0.2f, -0.3f, 0.1f, std::sqrt(1.0f - 0.14f)});
-        ExpectTheListsPicture(2000, 50);
+        open(mode + kSampleMap);
+        showEverything({0.2f, -0.3f, 0.1f, std::sqrt(1.0f - 0.14f)});
+        expectTheListsPicture(2000, 50);
     }
 }
 
@@ -202,11 +202,11 @@ TEST_F(ScenePictureTest, DenseMapInEveryModeAndStyle) {
         },
         {}, "31 0 0 0 31 0 0 0 31 0 0 0");
     for (const char* mode : kModes) {
-        Open(mode + dense);
-        ShowEverything({-0.25f, 0.35f, 0.05f, std::sqrt(1.0f - 0.185f)});
-        Look(0.35f, {-5.4f, -5.4f, -5.4f}, window->view().viewQuat);
+        open(mode + dense);
+        showEverything({-0.25f, 0.35f, 0.05f, std::sqrt(1.0f - 0.185f)});
+        look(0.35f, {-5.4f, -5.4f, -5.4f}, window->view().viewQuat);
         ASSERT_GT(session().triangles().count(1), 4000);
-        ExpectTheListsPicture(20000, 300);
+        expectTheListsPicture(20000, 300);
     }
 }
 

@@ -43,7 +43,7 @@ TEST(LayerDefaults, LevelsAtTenThirtyAndFiftyPercentUpToTheGrdUpperValue) {
 struct OpenMapTest : ::testing::Test {
     ScriptedPlatform platform;
     Session session{platform, nullptr};
-    int Open(const std::string& path) {
+    int open(const std::string& path) {
         return EndStatus([&] { session.openMap(path); });
     }
 };
@@ -53,7 +53,7 @@ TEST_F(OpenMapTest, StrangeExtensionsShowTwoBoxesThenEnd) {
         {"map.Grd", "Grd"}, {"\"map.fou\"", "ou\""}, {"-stereohw map.Mt1", "Mt1"}, {"ab", "ab"}};
     for (const auto& [name, extension] : cases) {
         platform.events.clear();
-        EXPECT_EQ(Open(name), 1) << name;
+        EXPECT_EQ(open(name), 1) << name;
         EXPECT_EQ(platform.events,
                   (std::vector<std::string>{"message: Strange file extension !!!", "message: " + extension, "end: 1"}));
     }
@@ -78,7 +78,7 @@ TEST(ImportHint, MapsAndReflectionsNameTheImportCommandAndOtherNamesNothing) {
 TEST_F(OpenMapTest, AMapForTheImportCommandIsToldOnStandardErrorAboveTheTwoBoxes) {
     const std::string map = Scratch("emd 1.map");
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(Open(map), 1);
+    EXPECT_EQ(open(map), 1);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "tivarel: " + map + ": convert it first with: tivarel-import '" +
                                                             map + "'\nStrange file extension !!!\nmap\n");
     EXPECT_EQ(platform.events,
@@ -89,7 +89,7 @@ TEST_F(OpenMapTest, AMapForTheImportCommandIsToldOnStandardErrorAboveTheTwoBoxes
 // waits for one. Levels stay in the map's range (0 to 1 here) and the plane in 1..nz, from
 // any value and any step.
 TEST_F(OpenMapTest, RebuildsMakeANewSceneAndLevelsAndPlaneStayInsideTheMap) {
-    ASSERT_EQ(Open(WriteFou("cube.fou", {5, 5, 5}, {0, 0, 0}, [](double x, double y, double z) {
+    ASSERT_EQ(open(WriteFou("cube.fou", {5, 5, 5}, {0, 0, 0}, [](double x, double y, double z) {
                   return x == 2 && y == 2 && z == 2 ? 1.0 : 0.0;
               })),
               -1);
@@ -137,18 +137,18 @@ protected:
         platform.dataFolder = data.string();
     }
     // A 2 x 2 x 2 map, unit steps from 0, with the given cell matrix and origin.
-    std::string Map(const std::string& file, const std::string& cell = "1 0 0 0 1 0 0 0 1 0 0 0") {
+    std::string map(const std::string& file, const std::string& cell = "1 0 0 0 1 0 0 0 1 0 0 0") {
         return WriteFou(
             name + "/maps/" + file, {2, 2, 2}, {0, 0, 0},
             [](double x, double y, double) { return x + y == 0 ? 5.0 : 0.0; }, {}, cell);
     }
-    void Confirm(std::initializer_list<Vec3> points) {
+    void confirm(std::initializer_list<Vec3> points) {
         for (const Vec3& p : points) {
             platform.yesNoAnswers.push_back(true);
             session.addPeak(p);
         }
     }
-    static std::vector<fs::path> Recovered(const fs::path& folder) {
+    static std::vector<fs::path> recovered(const fs::path& folder) {
         std::vector<fs::path> found;
         for (const auto& e : fs::directory_iterator(folder))
             if (e.path().filename().string().find("-unsaved-peaks-") != std::string::npos) found.push_back(e.path());
@@ -161,20 +161,20 @@ protected:
 // its cell; a reader fault while opening ends the program, and the message says where the
 // peaks of the map shown went.
 TEST_F(PeakRescue, OpeningAnotherMapOrFailingToKeepsThePeaksOfTheMapShown) {
-    ASSERT_EQ(Open(Map("first.fou", "2 0 0 0 4 0 0 0 5 0.5 0 0")), -1);
-    Confirm({{1.0f, 1.0f, -2.5f}, {0.0f, 0.0f, 0.0f}});
-    ASSERT_EQ(Open(Map("second.fou")), -1);
+    ASSERT_EQ(open(map("first.fou", "2 0 0 0 4 0 0 0 5 0.5 0 0")), -1);
+    confirm({{1.0f, 1.0f, -2.5f}, {0.0f, 0.0f, 0.0f}});
+    ASSERT_EQ(open(map("second.fou")), -1);
     EXPECT_TRUE(session.peaks().empty());
-    auto files = Recovered(maps);
+    auto files = recovered(maps);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].filename().string().rfind("first-unsaved-peaks-", 0), 0u) << files[0];
     // Fractional f = cell^-1 p + origin: (1/2 + .5, 1/4, -2.5/5) and (.5, 0, 0).
     EXPECT_EQ(ReadFile(files[0]), "ATOM Q  1   X= 1  Y= .25  Z=-.5 \r\nATOM Q  2   X= .5  Y= 0  Z= 0 \r\n");
-    Confirm({{0.5f, 0.0f, 0.0f}});
+    confirm({{0.5f, 0.0f, 0.0f}});
     const std::string broken = (maps / "broken.fou").string();
-    std::ofstream(broken, std::ios::binary) << ReadFile(Map("whole.fou")).substr(0, 60);
-    EXPECT_EQ(Open(broken), 1);
-    files = Recovered(maps);
+    std::ofstream(broken, std::ios::binary) << ReadFile(map("whole.fou")).substr(0, 60);
+    EXPECT_EQ(open(broken), 1);
+    files = recovered(maps);
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(ReadFile(files[1]), "ATOM Q  1   X= .5  Y= 0  Z= 0 \r\n");
     ASSERT_EQ(platform.messages.size(), 1u);
@@ -185,51 +185,51 @@ TEST_F(PeakRescue, OpeningAnotherMapOrFailingToKeepsThePeaksOfTheMapShown) {
 
 // A saved list is safe; a peak added after the save makes the whole list unsaved again.
 TEST_F(PeakRescue, OnlyUnsavedListsAreRescuedAndNeverOverAnEarlierFile) {
-    ASSERT_EQ(Open(Map("m.fou")), -1);
-    Confirm({{0.25f, 0.0f, 0.0f}});
+    ASSERT_EQ(open(map("m.fou")), -1);
+    confirm({{0.25f, 0.0f, 0.0f}});
     platform.fileAnswers.push_back((data / "saved.dat").string());
     EXPECT_FALSE(session.savePeakFile().has_value());
     EXPECT_EQ(session.rescuePeaks(), "");
-    Confirm({{0.75f, 0.0f, 0.0f}});
+    confirm({{0.75f, 0.0f, 0.0f}});
     const std::string note = session.rescuePeaks();
-    const auto files = Recovered(maps);
+    const auto files = recovered(maps);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(note, "The 2 peaks not saved to a peak file were written to " + files[0].string() + ".");
     EXPECT_EQ(ReadFile(files[0]), "ATOM Q  1   X= .25  Y= 0  Z= 0 \r\nATOM Q  2   X= .75  Y= 0  Z= 0 \r\n");
-    Confirm({{0.5f, 0.0f, 0.0f}});
+    confirm({{0.5f, 0.0f, 0.0f}});
     session.clearPeaks();   // as opening another map does
-    EXPECT_EQ(Recovered(maps).size(), 2u);
+    EXPECT_EQ(recovered(maps).size(), 2u);
 }
 
 // A list the user clears is kept in the data folder, never beside the map; with no data
 // folder the note carries the peaks to standard error, and the map's folder stays clean.
 TEST_F(PeakRescue, AClearedListGoesToTheDataFolderOnly) {
-    ASSERT_EQ(Open(Map("m.fou")), -1);
-    Confirm({{0.5f, 0.0f, 0.0f}});
+    ASSERT_EQ(open(map("m.fou")), -1);
+    confirm({{0.5f, 0.0f, 0.0f}});
     session.clearPeaks(Session::RescueTo::DataFolderOnly);
     EXPECT_TRUE(session.peaks().empty());
-    ASSERT_EQ(Recovered(data).size(), 1u);
-    EXPECT_EQ(Recovered(data)[0].filename().string().rfind("m-unsaved-peaks-", 0), 0u);
-    EXPECT_EQ(ReadFile(Recovered(data)[0]), "ATOM Q  1   X= .5  Y= 0  Z= 0 \r\n");
-    Confirm({{0.25f, 0.0f, 0.0f}});
+    ASSERT_EQ(recovered(data).size(), 1u);
+    EXPECT_EQ(recovered(data)[0].filename().string().rfind("m-unsaved-peaks-", 0), 0u);
+    EXPECT_EQ(ReadFile(recovered(data)[0]), "ATOM Q  1   X= .5  Y= 0  Z= 0 \r\n");
+    confirm({{0.25f, 0.0f, 0.0f}});
     platform.dataFolder.clear();
     EXPECT_EQ(session.rescuePeaks(Session::RescueTo::DataFolderOnly),
               "The 1 peak not saved to a peak file was not written to any file (the data folder refused it): "
               "ATOM Q  1   X= .25  Y= 0  Z= 0 \r\n");
-    EXPECT_TRUE(Recovered(maps).empty());
+    EXPECT_TRUE(recovered(maps).empty());
 }
 
 // A map folder that is gone sends the peaks to the data folder; with no folder at all,
 // the note itself carries them to standard error.
 TEST_F(PeakRescue, MissingFoldersSendThePeaksToTheDataFolderOrIntoTheNote) {
     fs::create_directories(maps / "gone");
-    ASSERT_EQ(Open(Map("gone/m.fou")), -1);
-    Confirm({{0.5f, 0.25f, 0.0f}});
+    ASSERT_EQ(open(map("gone/m.fou")), -1);
+    confirm({{0.5f, 0.25f, 0.0f}});
     fs::remove_all(maps / "gone");
     EXPECT_EQ(EndStatus([&] { session.endProgram(0); }), 0);
-    ASSERT_EQ(Recovered(data).size(), 1u);
-    EXPECT_EQ(ReadFile(Recovered(data)[0]), "ATOM Q  1   X= .5  Y= .25  Z= 0 \r\n");
-    Confirm({{0.5f, 0.5f, 0.5f}});
+    ASSERT_EQ(recovered(data).size(), 1u);
+    EXPECT_EQ(ReadFile(recovered(data)[0]), "ATOM Q  1   X= .5  Y= .25  Z= 0 \r\n");
+    confirm({{0.5f, 0.5f, 0.5f}});
     fs::remove_all(data);
     EXPECT_EQ(session.rescuePeaks().find("The 2 peaks not saved to a peak file were not written to any file"), 0u);
 }

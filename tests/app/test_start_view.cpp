@@ -20,7 +20,7 @@ Centroid MeshCentroid(const FrameImage& image, int left, int right) {
 }
 
 TEST_F(WindowTest, TheSampleMapOpensAtZoomOne) {
-    Open(kSampleMap);
+    open(kSampleMap);
     EXPECT_EQ(window->view().zoomScale, 1.0f);
     QTest::keyClick(&surface(), Qt::Key_C);
     EXPECT_EQ(window->view().zoomScale, 1.0f);
@@ -37,19 +37,19 @@ TEST_F(WindowTest, ALargeMapOpensZoomedOutWithItsWholeBoxInView) {
         const double across = y * y + z * z;
         return 100.0 * (std::exp(-((x + 21) * (x + 21) + across) / 4) + std::exp(-((x - 21) * (x - 21) + across) / 4));
     };
-    Open(WriteFou("long.fou", {49, 9, 9}, {-24, -4, -4}, blobs));
+    open(WriteFou("long.fou", {49, 9, 9}, {-24, -4, -4}, blobs));
     EXPECT_NEAR(window->view().zoomScale, 0.212952, 2e-6);
     const int w = surface().pixelWidth(), h = surface().pixelHeight();
     for (int corner = 0; corner < 8; ++corner) {
-        const auto at = Project({corner & 1 ? 24.0f : -24.0f, corner & 2 ? 4.0f : -4.0f, corner & 4 ? 4.0f : -4.0f});
+        const auto at = project({corner & 1 ? 24.0f : -24.0f, corner & 2 ? 4.0f : -4.0f, corner & 4 ? 4.0f : -4.0f});
         EXPECT_GT(at[0], 0.0);
         EXPECT_LT(at[0], w);
         EXPECT_GT(at[1], 0.0);
         EXPECT_LT(at[1], h);
     }
-    const FrameImage image = Frame();
+    const FrameImage image = frame();
     for (const float x : {-21.0f, 21.0f}) {
-        const auto at = Project({x, 0, 0});
+        const auto at = project({x, 0, 0});
         const Centroid c = x < 0 ? MeshCentroid(image, 0, w / 2) : MeshCentroid(image, w / 2, w);
         SCOPED_TRACE(x);
         EXPECT_GT(c.count, 20);

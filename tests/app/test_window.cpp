@@ -28,13 +28,13 @@ TEST_F(WindowTest, AnImportedBoxFarFromTheCellOriginOpensWithItsSurfacesInView) 
     test_support::WriteFile(Scratch("far.ccp4"),
                             test_support::Ccp4Bytes(test_support::BoxFile({80, -50, 100}, {20, 20, 20})));
     ASSERT_EQ(std::system(("\"" TIVAREL_IMPORT "\" " + Scratch("far.ccp4") + " 2>/dev/null").c_str()), 0);
-    Open(Scratch("far.mt1"));
+    open(Scratch("far.mt1"));
     EXPECT_EQ(surface().size(), QSize(564, 494));
     EXPECT_EQ(window->windowTitle().toStdString(), "Visualized file: " + Scratch("far.mt1"));
-    const FrameImage image = Frame();
+    const FrameImage image = frame();
     for (const Colour8& c : kMesh) EXPECT_GT(image.count(c), 50) << c[0] << " " << c[1];
     const Centroid c =
-        CentroidOf(image, [](Rgb8 p) { return p.near(kMesh[0]) || p.near(kMesh[1]) || p.near(kMesh[2]); });
+        centroidOf(image, [](Rgb8 p) { return p.near(kMesh[0]) || p.near(kMesh[1]) || p.near(kMesh[2]); });
     EXPECT_NEAR(c.x, image.width / 2.0, image.width / 4.0);
     EXPECT_NEAR(c.y, image.height / 2.0, image.height / 4.0);
     EXPECT_TRUE(platform.events.empty());
@@ -43,7 +43,7 @@ TEST_F(WindowTest, AnImportedBoxFarFromTheCellOriginOpensWithItsSurfacesInView) 
 // Layer L holds L triangles and only the last lies in view: the web style draws spokes
 // from its centre (cx, 1), the triangle style its outline through (cx, 0).
 TEST_F(WindowTest, TheLastTriangleOfEachLayerIsDrawnInBothStyles) {
-    Open(kSampleMap);
+    open(kSampleMap);
     TriangleStore triangles;
     for (int layer = 1; layer <= 3; ++layer) {
         const float cx = -4.0f + 4.0f * float(layer - 1);
@@ -65,14 +65,14 @@ TEST_F(WindowTest, TheLastTriangleOfEachLayerIsDrawnInBothStyles) {
                                   s.map(),          s.bonds(), {}, s.pickPoint()};
         const auto [extentX, extentY] = WindowExtents(surface().pixelWidth(), surface().pixelHeight());
         render::DrawFrame(StereoMode::None, extentX, extentY, window->view(), [&] { drawing.draw(scene, ++revision); });
-        const FrameImage image = BackBuffer();
+        const FrameImage image = backBuffer();
         for (int layer = 1; layer <= 3; ++layer) {
             const float cx = -4.0f + 4.0f * float(layer - 1);
             const bool web = style == MeshStyle::Web;
             SCOPED_TRACE("layer " + std::to_string(layer) + (web ? ", web" : ", triangles"));
-            EXPECT_EQ(image.around(Project({cx, 1, 0}), kMesh[layer - 1]), web);
-            EXPECT_EQ(image.around(Project({cx, 0, 0}), kMesh[layer - 1]), !web);
-            EXPECT_TRUE(image.around(Project({cx + 0.75f, web ? 0.5f : 1.5f, 0}), kMesh[layer - 1]));
+            EXPECT_EQ(image.around(project({cx, 1, 0}), kMesh[layer - 1]), web);
+            EXPECT_EQ(image.around(project({cx, 0, 0}), kMesh[layer - 1]), !web);
+            EXPECT_TRUE(image.around(project({cx + 0.75f, web ? 0.5f : 1.5f, 0}), kMesh[layer - 1]));
         }
     }
     drawing.release();
@@ -81,7 +81,7 @@ TEST_F(WindowTest, TheLastTriangleOfEachLayerIsDrawnInBothStyles) {
 // Punctuation shares its Qt key codes with the arrows' numbers ('%' is 37, the left
 // arrow's): it must move nothing. The arrows move the model by 0.3, "c" centres it again.
 TEST_F(WindowTest, ArrowKeysMoveTheModelAndPunctuationDoesNot) {
-    Open(kSampleMap);
+    open(kSampleMap);
     const std::pair<Qt::Key, std::array<float, 3>> keys[] = {
         {Qt::Key_Percent, {0, 0, 0}},   {Qt::Key_Ampersand, {0, 0, 0}}, {Qt::Key_Apostrophe, {0, 0, 0}},
         {Qt::Key_ParenLeft, {0, 0, 0}}, {Qt::Key_Left, {0.3f, 0, 0}},   {Qt::Key_Up, {0.3f, -0.3f, 0}},
@@ -95,12 +95,12 @@ TEST_F(WindowTest, ArrowKeysMoveTheModelAndPunctuationDoesNot) {
 // The model follows the mouse: dragged up from below the centre, each step of the spin after
 // the release turns its front up. The spin waits while a dialog is open; a click stops it.
 TEST_F(WindowTest, DragsSpinTheModelTheWayOfTheMouseExceptWhileADialogIsOpen) {
-    Open(kSampleMap);
+    open(kSampleMap);
     QTest::mousePress(&surface(), Qt::LeftButton, {}, {282, 300});
     QTest::mouseMove(&surface(), {282, 290});
     QTest::mouseRelease(&surface(), Qt::LeftButton, {}, {282, 290});
     window->view().viewQuat = window->view().dragQuat;   // one step from the start
-    EXPECT_GT(Project({0, 0, 3})[1], 247 + 1);
+    EXPECT_GT(project({0, 0, 3})[1], 247 + 1);
     EXPECT_EQ(window->view().dragQuat[1], 0.0f);   // about the x axis only
     Quat asked{}, answered{};
     platform.whileAsking = [&] {   // the box's loop keeps serving events meanwhile
@@ -118,7 +118,7 @@ TEST_F(WindowTest, DragsSpinTheModelTheWayOfTheMouseExceptWhileADialogIsOpen) {
 
 // An OpenGL error pending at a paint is told once, in the program's own words.
 TEST_F(WindowTest, AGLErrorIsToldAtTheNextPaint) {
-    Open(kSampleMap);
+    open(kSampleMap);
     surface().makeCurrent();
     glEnable(0x1234);   // GL_INVALID_ENUM, 1280
     window->paint();
@@ -130,7 +130,7 @@ TEST_F(WindowTest, AGLErrorIsToldAtTheNextPaint) {
 // (0.31 left of the centre) sees it right of the centre on the odd rows, the right eye
 // left of it on the even rows.
 TEST_F(WindowTest, InterlacedMaskAlternatesRowsAndRoutesTheEyes) {
-    Open("-StereoInterlaced " + kSampleMap);
+    open("-StereoInterlaced " + kSampleMap);
     const int w = surface().pixelWidth(), h = surface().pixelHeight();
     surface().makeCurrent();
     std::vector<unsigned char> stencil(static_cast<size_t>(w * h));
@@ -141,11 +141,11 @@ TEST_F(WindowTest, InterlacedMaskAlternatesRowsAndRoutesTheEyes) {
     EXPECT_EQ(wrong, 0);
     const Vec3 p{0, 0, 10};
     session().setShowAtoms(false);
-    HideTheMap();
+    hideTheMap();
     session().showMarker(p);
-    const FrameImage image = Frame();
-    EXPECT_NEAR(CentroidOf(image, Bright, [](int y) { return y % 2 == 1; }).x, Project(p, -0.31)[0], 1.5);
-    EXPECT_NEAR(CentroidOf(image, Bright, [](int y) { return y % 2 == 0; }).x, Project(p, 0.31)[0], 1.5);
+    const FrameImage image = frame();
+    EXPECT_NEAR(centroidOf(image, bright, [](int y) { return y % 2 == 1; }).x, project(p, -0.31)[0], 1.5);
+    EXPECT_NEAR(centroidOf(image, bright, [](int y) { return y % 2 == 0; }).x, project(p, 0.31)[0], 1.5);
     EXPECT_EQ(render::LineWidthFor(window->stereoMode()), 2.0f);   // mesh lines twice as wide
     // Without stencil bits (as a request for none gets here) the surface is refused for this mode.
     GLSurface plain(SurfaceFormatFor(StereoMode::None), {}), interlaced(SurfaceFormatFor(StereoMode::None), {});
@@ -158,7 +158,7 @@ TEST_F(WindowTest, InterlacedMaskAlternatesRowsAndRoutesTheEyes) {
 // q and Escape end the program normally, asking nothing when there are no peaks, after
 // the GL context is released; a fatal error ends it with the critical box.
 TEST_F(WindowTest, QAndEscapeEndTheProgramAndAFatalErrorEndsItWithItsBox) {
-    Open(kSampleMap);
+    open(kSampleMap);
     EXPECT_EQ(EndStatus([&] { window->keyPress('q'); }), 0);
     EXPECT_EQ(platform.events, (std::vector<std::string>{"end: 0"}));
     EXPECT_EQ(surface().context(), nullptr);
@@ -176,7 +176,7 @@ TEST_F(WindowTest, AMissingPresetsFileIsToldByThePresetButtonsAndFailingCommands
     for (const char* side : {"cell_table.dat", "atompar2.txt"})
         fs::copy_file(fs::path(TIVAREL_BIN_DIR) / side, folder / side, fs::copy_options::overwrite_existing);
     platform.directory = folder.string();
-    Open(kSampleMap);
+    open(kSampleMap);
     const std::array<float, 3> levels = session().layers().limits;
     window->controlPanel()->presetButtons[1]->click();
     EXPECT_NE(platform.messages.at(0).find((folder / "layer_limit_presets.txt").string()), std::string::npos);
@@ -188,7 +188,7 @@ TEST_F(WindowTest, AMissingPresetsFileIsToldByThePresetButtonsAndFailingCommands
 
 // The progress window is hidden once the layers are built, and before a message shows.
 TEST_F(WindowTest, TheProgressWindowShowsTheLastLayerAndHidesBeforeAMessage) {
-    Open(kSampleMap);
+    open(kSampleMap);
     const ProgressWindow& progress = window->progressWindow();
     EXPECT_FALSE(progress.isVisible());
     EXPECT_EQ(progress.windowTitle().toStdString() + " " + std::to_string(progress.value()),
@@ -206,8 +206,8 @@ TEST_F(WindowTest, TheProgressWindowShowsTheLastLayerAndHidesBeforeAMessage) {
 
 class MenuTest : public WindowTest {
 protected:
-    void SetUp() override { Open(kSampleMap); }
-    void Run(const char* command) { window->findChild<QAction*>(command)->trigger(); }
+    void SetUp() override { open(kSampleMap); }
+    void run(const char* command) { window->findChild<QAction*>(command)->trigger(); }
 };
 
 // "&Clear Peaks" keeps peaks never saved in the data folder, not beside the map.
@@ -223,7 +223,7 @@ TEST_F(MenuTest, ClearPeaksKeepsUnsavedPeaksInTheDataFolderOnly) {
     const int before = besideMap();
     platform.yesNoAnswers = {true};
     session().addPeak({1, 2, 3});
-    Run("clearPeaks");
+    run("clearPeaks");
     EXPECT_TRUE(session().peaks().empty());
     EXPECT_EQ(besideMap(), before);
     const auto files = std::distance(fs::directory_iterator(data.path()), fs::directory_iterator());
@@ -233,15 +233,15 @@ TEST_F(MenuTest, ClearPeaksKeepsUnsavedPeaksInTheDataFolderOnly) {
 TEST_F(MenuTest, TheBackgroundIsTheDialogsColourAndACancelKeepsIt) {
     platform.colourAnswers = {0x00FF0000u, std::nullopt};   // pure blue in 0x00BBGGRR, then a cancel
     for (int k = 0; k < 2; ++k) {
-        Run("chooseBackgroundColour");
-        EXPECT_TRUE(Frame().at(0, 0).near({0, 0, 255}));
+        run("chooseBackgroundColour");
+        EXPECT_TRUE(frame().at(0, 0).near({0, 0, 255}));
     }
     EXPECT_EQ(platform.events.back(), "colour: " + std::to_string(0x00FF0000u));   // it starts from blue
 }
 
 TEST_F(MenuTest, AboutShowsDriverModeAndTheUsedLayersTrianglesAndHelpTheReadme) {
     session().setLayerUsed(2, false);
-    Run("showAbout");
+    run("showAbout");
     AboutWindow* about = window->aboutWindow();
     ASSERT_TRUE(about && about->isVisible());
     EXPECT_EQ(about->versionLabel->text(), "Version 1.1 beta  7");
@@ -252,7 +252,7 @@ TEST_F(MenuTest, AboutShowsDriverModeAndTheUsedLayersTrianglesAndHelpTheReadme) 
     surface().makeCurrent();
     EXPECT_TRUE(about->driversLabel->text().startsWith(reinterpret_cast<const char*>(glGetString(GL_VENDOR))));
     EXPECT_EQ(HelpText("one\r\n\r\nthree"), "one\n\nthree\n");   // every line ended
-    Run("showHelp");
+    run("showHelp");
     ASSERT_NE(window->helpWindow(), nullptr);
     EXPECT_EQ(window->helpWindow()->textView->toPlainText().toStdString(),
               HelpText(ReadFile(TIVAREL_BIN_DIR "/readme.txt")));
@@ -267,10 +267,10 @@ TEST_F(MenuTest, SavedImageIsATgaOfTheFreshPicture) {
     glClearColor(1, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glClearColor(0, 0, 0, 0);
-    Run("saveImage");
+    run("saveImage");
     EXPECT_EQ(platform.events.back(), "save: ZOL_picture.tga | TGA pictures (*.tga)|*.tga");
     const std::string bytes = ReadFile(path);
-    const FrameImage image = Frame();
+    const FrameImage image = frame();
     ASSERT_EQ(bytes.size(), 18u + image.rgb.size());
     EXPECT_EQ(uint8_t(bytes[12]) + 256 * uint8_t(bytes[13]), image.width);
     EXPECT_EQ(uint8_t(bytes[14]) + 256 * uint8_t(bytes[15]), image.height);
@@ -279,7 +279,7 @@ TEST_F(MenuTest, SavedImageIsATgaOfTheFreshPicture) {
         differ += uint8_t(bytes[18 + i]) != image.rgb[i + 2] || uint8_t(bytes[20 + i]) != image.rgb[i];
     EXPECT_EQ(differ, 0);
     fs::remove(path);
-    Run("saveImage");   // a cancel writes nothing
+    run("saveImage");   // a cancel writes nothing
     EXPECT_FALSE(fs::exists(path));
 }
 
@@ -289,8 +289,8 @@ TEST_F(MenuTest, SavedImageIsATgaOfTheFreshPicture) {
 TEST_F(MenuTest, PovRayExportWritesTheSceneBehindTheHeadUnderTheViewGLDrew) {
     const std::string path = Scratch("scene.pov");
     const Quat turn{0.2f, -0.3f, -0.1f, std::sqrt(1.0f - 0.14f)};
-    Look(0.75f, {0.5f, -1.25f, 2}, turn);
-    Frame();
+    look(0.75f, {0.5f, -1.25f, 2}, turn);
+    frame();
     std::array<float, 16> drawn{}, built{};
     glGetFloatv(GL_MODELVIEW_MATRIX, drawn.data());
     glMatrixMode(GL_MODELVIEW);
@@ -313,14 +313,14 @@ TEST_F(MenuTest, PovRayExportWritesTheSceneBehindTheHeadUnderTheViewGLDrew) {
     }
     surface().releaseContext();
     platform.fileAnswers = {path, Scratch("picture.tga")};
-    Run("exportPovScene");
+    run("exportPovScene");
     EXPECT_EQ(platform.events.back(), "save: TVR_pov.pov | POVRAY files (*.pov)|*.pov|All files (*.*)|*.*");
     const std::string text = ReadFile(path);
     EXPECT_EQ(text.rfind("// Original ZOL map filename:\r\n// " + kSampleMap + "\r\n", 0), 0u);
     EXPECT_NE(text.find("sphere {<"), std::string::npos);
     EXPECT_TRUE(text.ends_with(matrix + ">\r\n}\r\nscale <1,1,-1>\r\n}\r\n")) << text.substr(text.size() - 300);
     EXPECT_TRUE(platform.messages.empty());
-    Run("saveImage");
+    run("saveImage");
     EXPECT_EQ(platform.messages.back(), "Cannot write the file " + Scratch("picture.tga") +
                                             ": the OpenGL drawing surface is not available.");
     EXPECT_FALSE(fs::exists(Scratch("picture.tga")));

@@ -183,7 +183,7 @@ protected:
     ScriptedPlatform platform;
     std::unique_ptr<MainWindow> window;
 
-    void Open(const std::string& commandText) {
+    void open(const std::string& commandText) {
         window.reset();   // a window's end unhooks it from the platform
         window = std::make_unique<MainWindow>(platform);
         window->start(ParseCommandLine(commandText));
@@ -193,13 +193,13 @@ protected:
     GLSurface& surface() { return *window->surface(); }
     Session& session() { return window->session(); }
 
-    FrameImage Frame() {
+    FrameImage frame() {
         EXPECT_TRUE(surface().makeCurrent());
         window->drawFrame();
-        return BackBuffer();
+        return backBuffer();
     }
     // The back buffer as the last frame left it.
-    FrameImage BackBuffer() {
+    FrameImage backBuffer() {
         FrameImage image{surface().pixelWidth(), surface().pixelHeight(), {}};
         image.rgb.resize(static_cast<size_t>(3 * image.width * image.height));
         glReadBuffer(GL_BACK);
@@ -207,25 +207,25 @@ protected:
         glReadPixels(0, 0, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, image.rgb.data());
         return image;
     }
-    void Look(float zoom, std::array<float, 3> shift, Quat q = {0, 0, 0, 1}) {
+    void look(float zoom, std::array<float, 3> shift, Quat q = {0, 0, 0, 1}) {
         window->view().zoomScale = zoom;
         window->view().modelShift = shift;
         window->view().viewQuat = q;
     }
     // Only these layers' surfaces in the picture, and the contour map when asked.
-    void ShowLayers(std::array<bool, 3> used, bool contourMap = true) {
+    void showLayers(std::array<bool, 3> used, bool contourMap = true) {
         for (int layer = 1; layer <= 3; ++layer) session().setLayerUsed(layer, used[size_t(layer - 1)]);
         session().setShowContourMap(contourMap);
         session().generateFields();
     }
     // No surfaces and no contour map in the picture.
-    void HideTheMap() { ShowLayers({false, false, false}, false); }
+    void hideTheMap() { showLayers({false, false, false}, false); }
 
     // Window position (pixels, origin bottom left) of model point p for an eye `eye` units
     // right of the centre: the eye space point is R (shift + zoom p), R the rotation of the
     // view quaternion's conjugate (the trackball's matrix); the eye looks from 22.5 units
     // before the zero plane, which spans 12 units across the window's shorter side.
-    std::array<double, 2> Project(Vec3 p, double eye = 0.0) {
+    std::array<double, 2> project(Vec3 p, double eye = 0.0) {
         const ViewState& v = window->view();
         double a[3], ua[3], uua[3], r[3];
         for (int i = 0; i < 3; ++i) a[i] = v.modelShift[size_t(i)] + double(v.zoomScale) * p[i];
@@ -240,13 +240,13 @@ protected:
         return {w / 2 + (eye + (r[0] - eye) * depth) * std::min(w, h) / 12, h / 2 + r[1] * depth * std::min(w, h) / 12};
     }
     // The mouse position (logical pixels, origin top left) over model point p.
-    QPointF MouseAt(Vec3 p) {
-        const auto at = Project(p);
+    QPointF mouseAt(Vec3 p) {
+        const auto at = project(p);
         return {at[0], surface().pixelHeight() - at[1]};
     }
 
     // Centre of the pixels that pass `test`, on the rows `row` accepts.
-    static Centroid CentroidOf(
+    static Centroid centroidOf(
         const FrameImage& image, const std::function<bool(Rgb8)>& test,
         const std::function<bool(int)>& row = [](int) { return true; }) {
         Centroid c;
@@ -256,7 +256,7 @@ protected:
         if (c.count) c.x /= c.count, c.y /= c.count;
         return c;
     }
-    static bool Bright(Rgb8 p) { return p.r > 150 && p.g > 150 && p.b > 150; }
+    static bool bright(Rgb8 p) { return p.r > 150 && p.g > 150 && p.b > 150; }
 };
 
 }   // namespace tivarel::testing
