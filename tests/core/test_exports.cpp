@@ -151,7 +151,7 @@ namespace fs = std::filesystem;
 
 class SafeWrite : public ::testing::Test {
 protected:
-    std::set<std::string> Entries() const {
+    std::set<std::string> entries() const {
         std::set<std::string> names;
         for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
         return names;
@@ -181,7 +181,7 @@ TEST_F(SafeWrite, BytesArriveUnchangedModesAndLinksAreKept) {
     EXPECT_EQ(fs::read_symlink(dir / "scene.pov"), "real/scene.pov");
     EXPECT_EQ(ReadFile(dir / "real" / "scene.pov"), "new scene");
     EXPECT_EQ(ReadFile(dir / "real" / "picture.tga"), "pixels");
-    EXPECT_EQ(Entries(), (std::set<std::string>{"newatoms.dat", "picture.tga", "real", "scene.pov"}));
+    EXPECT_EQ(entries(), (std::set<std::string>{"newatoms.dat", "picture.tga", "real", "scene.pov"}));
 }
 
 // A read-only file is refused also where the system would let an administrator through; a
@@ -208,7 +208,7 @@ TEST_F(SafeWrite, FailuresNameTheFileAndLeaveEverythingAsItWas) {
     std::signal(SIGXFSZ, oldHandler);
     ExpectHolds(error.value_or(""), {path.string()});
     EXPECT_EQ(ReadFile(path), "old");
-    EXPECT_EQ(Entries(), (std::set<std::string>{"newatoms.dat", "picture.tga", "precious.dat"}));
+    EXPECT_EQ(entries(), (std::set<std::string>{"newatoms.dat", "picture.tga", "precious.dat"}));
 }
 
 // Temporary names in use are not touched; new files never replace earlier ones, and a

@@ -51,7 +51,7 @@ protected:
         const float header[9] = {4, 3, 5, 1, 2, 3, 0.5f, 0.25f, 2};   // 4 x 3 x 5 from (1, 2, 3), steps (.5, .25, 2)
         for (int k = 1; k <= 9; ++k) map.gridParams(k) = header[k - 1];
     }
-    PovSceneResult Export(const std::optional<std::string>& head = kHead) {
+    PovSceneResult exportScene(const std::optional<std::string>& head = kHead) {
         return PovSceneText(PovScene{map, state, layers, bonds, triangles, segments, kModelView}, head);
     }
 
@@ -73,14 +73,14 @@ TEST_F(PovSceneTest, UsedLayersInWebAndTriangleStyle) {
     triangles = {two, one, tiny};
     layers.used = {false, true, true};
     state.meshStyle = MeshStyle::Triangle;
-    EXPECT_EQ(Export().text,
+    EXPECT_EQ(exportScene().text,
               Scene("union {\ncylinder{< 0 , 0 , 0 >,< 3 , 0 , 0 >,cylRadius}\ncylinder{< 3 , 0 , 0 >,< 0 , 3 "
                     ", 0 >,cylRadius}\ncylinder{< 0 , 3 , 0 >,< 0 , 0 , 0 >,cylRadius}\npigment { color "
                     "Level2Color }\n}\nunion {\ncylinder{< 0 , 0 , 0 >,< .0001 , 0 , 0 >,cylRadius}\ncylinder{< .0001 , "
                     "0 , 0 >,< 0 , 0 , 0 >,cylRadius}\npigment { color Level3Color }\n}\n"));
     state.meshStyle = MeshStyle::Web;
     triangles[2] = {};
-    EXPECT_EQ(Export().text,
+    EXPECT_EQ(exportScene().text,
               Scene("union {\ncylinder{< 0 , 0 , 0 >,< 1 , 1 , 0 >,cylRadius}\ncylinder{< 1 , 1 , 0 >,< 3 , 0 "
                     ", 0 >,cylRadius}\ncylinder{< 1 , 1 , 0 >,< 0 , 3 , 0 >,cylRadius}\npigment { color "
                     "Level2Color }\n}\nunion {\npigment { color Level3Color }\n}\n"));
@@ -94,7 +94,7 @@ TEST_F(PovSceneTest, ContourMapOfAllLayersThenTheFrameAtThePlaneHeight) {
     segments = {layer1, std::span<const SegmentRecord>{}, layer3};
     layers.showContourMap = true;
     EXPECT_EQ(
-        Export().text,
+        exportScene().text,
         Scene(
             "union {\ncylinder{< 1 , 2 , 5 >,< 1.5 , 2.25 , 5 >,cylRadius}\npigment { color Level1Color }\n}\n"
             "union {\npigment { color Level2Color }\n}\nunion {\ncylinder{<-.5 , 2 , 5 >,< 1 , 2 , 5 >,cylRadius}\n"
@@ -115,26 +115,26 @@ TEST_F(PovSceneTest, CellEdgesBottomTopThenVerticals) {
           "0 , 0 , 4 >,< 2 , 0 , 4", "2 , 0 , 4 >,< 2 , 3 , 4", "2 , 3 , 4 >,< 0 , 3 , 4", "0 , 3 , 4 >,< 0 , 0 , 4",
           "0 , 0 , 0 >,< 0 , 0 , 4", "2 , 0 , 0 >,< 2 , 0 , 4", "2 , 3 , 0 >,< 2 , 3 , 4", "0 , 3 , 0 >,< 0 , 3 , 4"})
         cell += std::string("cylinder{< ") + edge + " >,cylRadius}\n";
-    EXPECT_EQ(Export().text, Scene(cell + "pigment { color Gray80 }\n}\n"));
+    EXPECT_EQ(exportScene().text, Scene(cell + "pigment { color Gray80 }\n}\n"));
 }
 
 // Spheres with the four-character label, then the bonds; hidden atoms take their bonds along.
 TEST_F(PovSceneTest, AtomsAsSpheresWithTheirFourCharacterLabelThenBonds) {
     state.showAtoms = true;
-    EXPECT_EQ(Export().text, Scene("union {\npigment { color Gray }\n}\n"));
+    EXPECT_EQ(exportScene().text, Scene("union {\npigment { color Gray }\n}\n"));
     map.atoms = {{"C   ", {1, 2, 3}, 1}, {"O   ", {1.5f, 2, 3}, 2}, {"Cl  ", {1, 2, -3}, 3}};
     bonds = {{1, 2}, {3, 1}};
     EXPECT_EQ(
-        Export().text,
+        exportScene().text,
         Scene(
             "sphere {< 1 , 2 , 3 >,AtomRadiusForC    pigment { color ColorForC   }}\nsphere {< 1.5 , 2 , 3 >,"
             "AtomRadiusForO    pigment { color ColorForO   }}\nsphere {< 1 , 2 ,-3 >,AtomRadiusForCl   pigment { color "
             "ColorForCl  }}\nunion {\ncylinder{< 1 , 2 , 3 >,< 1.5 , 2 , 3 >,bondcylRadius}\ncylinder{< 1 , 2 ,-3 >,"
             "< 1 , 2 , 3 >,bondcylRadius}\npigment { color Gray }\n}\n"));
     bonds = {{1, 4}};
-    EXPECT_THROW(Export(), std::out_of_range);
+    EXPECT_THROW(exportScene(), std::out_of_range);
     state.showAtoms = false;
-    EXPECT_EQ(Export().text, Scene(""));
+    EXPECT_EQ(exportScene().text, Scene(""));
 }
 
 TEST_F(PovSceneTest, SectionsFollowAtomsSurfacesContoursCell) {
@@ -143,7 +143,7 @@ TEST_F(PovSceneTest, SectionsFollowAtomsSurfacesContoursCell) {
     triangles = {mesh, mesh, mesh};
     layers.used = {true, true, true};
     layers.showContourMap = state.showAtoms = state.showCell = true;
-    std::string pigments, text = Export().text;
+    std::string pigments, text = exportScene().text;
     for (size_t at = 0; (at = text.find("pigment { color ", at)) != std::string::npos; at += 16)
         pigments += text.substr(at + 16, text.find(' ', at + 16) - at - 16) + " ";
     EXPECT_EQ(pigments,
@@ -154,16 +154,16 @@ TEST_F(PovSceneTest, SectionsFollowAtomsSurfacesContoursCell) {
 // without one is copied whole, a missing head leaves the scene complete. Both are reported.
 TEST_F(PovSceneTest, HeadIsCopiedUpToItsEndLine) {
     const PovSceneResult copied =
-        Export(std::string("a\nb\r\n\rc\r\n//END OF FILE \n x//END OF FILE\n//END OF FILE\nd\n"));
+        exportScene(std::string("a\nb\r\n\rc\r\n//END OF FILE \n x//END OF FILE\n//END OF FILE\nd\n"));
     EXPECT_EQ(copied.head, PovHead::Copied);
     EXPECT_EQ(copied.text, Scene("", "a\nb\n\nc\n//END OF FILE \n x//END OF FILE\n"));
-    const PovSceneResult whole = Export(std::string("#declare Gray40 = 1;\n#declare Gray80 = 2;"));
+    const PovSceneResult whole = exportScene(std::string("#declare Gray40 = 1;\n#declare Gray80 = 2;"));
     EXPECT_EQ(whole.head, PovHead::NoEndLine);
     EXPECT_EQ(whole.text, Scene("", "#declare Gray40 = 1;\n#declare Gray80 = 2;\n"));
-    EXPECT_EQ(Export(std::string()).head, PovHead::NoEndLine);
-    EXPECT_EQ(Export(std::string()).text, Scene("", ""));
-    EXPECT_EQ(Export(std::nullopt).head, PovHead::Missing);
-    EXPECT_EQ(Export(std::nullopt).text, Scene("", ""));
+    EXPECT_EQ(exportScene(std::string()).head, PovHead::NoEndLine);
+    EXPECT_EQ(exportScene(std::string()).text, Scene("", ""));
+    EXPECT_EQ(exportScene(std::nullopt).head, PovHead::Missing);
+    EXPECT_EQ(exportScene(std::nullopt).text, Scene("", ""));
 }
 
 namespace fs = std::filesystem;

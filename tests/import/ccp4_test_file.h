@@ -98,11 +98,11 @@ inline Ccp4File BoxFile(std::array<int, 3> start = {0, 0, 0}, std::array<int, 3>
 // test's own and a viewer that is only noted.
 class ImportCommand : public ::testing::Test {
 protected:
-    std::string Put(const std::string& name, const std::string& bytes) const {
+    std::string put(const std::string& name, const std::string& bytes) const {
         WriteFile(dir / name, bytes);
         return (dir / name).string();
     }
-    std::pair<int, std::string> Import(const std::vector<std::string>& args) const {
+    std::pair<int, std::string> runImport(const std::vector<std::string>& args) const {
         std::ostringstream out, err;
         const int status = RunImport(args, out, err, environment);
         return {status, err.str()};

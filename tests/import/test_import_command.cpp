@@ -91,7 +91,7 @@ TEST_F(ImportCommand, TheInstalledCommandWritesBesideTheMap) {
     gzwrite(file, bytes.data(), unsigned(bytes.size()));
     gzclose(file);
     const std::string command = std::string("\"") + TIVAREL_IMPORT + "\" " + map + " --model " +
-                                Put("model.pdb", Pdb({{"FE", {1, 2, 3}}, {"FE", {2, 2, 3}}, {"FE", {3, 2, 3}}}));
+                                put("model.pdb", Pdb({{"FE", {1, 2, 3}}, {"FE", {2, 2, 3}}, {"FE", {3, 2, 3}}}));
     ASSERT_EQ(WEXITSTATUS(std::system((command + " 2>/dev/null").c_str())), 0);
     const DensityMap mt1 = ReadMt1Map((dir / "crystal.mt1").string());
     ASSERT_EQ(mt1.atoms.size(), 3u);
@@ -103,8 +103,8 @@ TEST_F(ImportCommand, TheInstalledCommandWritesBesideTheMap) {
 // the atoms a margin inside the box's ends; -o names the file.
 TEST_F(ImportCommand, MarginStepAndOutputName) {
     const std::string out = (dir / "out.mt1").string();
-    const auto [status, err] = Import({Put("cell.map", Ccp4Bytes(BoxFile())), "--model",
-                                       Put("m.pdb", Pdb({{"C", {1.0, 2.0, 3.0}}, {"O", {2.5, 2.5, 3.0}}})), "--margin", "1",
+    const auto [status, err] = runImport({put("cell.map", Ccp4Bytes(BoxFile())), "--model",
+                                       put("m.pdb", Pdb({{"C", {1.0, 2.0, 3.0}}, {"O", {2.5, 2.5, 3.0}}})), "--margin", "1",
                                        "--step", "0.25", "-o", out});
     ASSERT_EQ(status, 0) << err;
     EXPECT_FALSE(fs::exists(dir / "cell.mt1"));
@@ -136,12 +136,12 @@ TEST_F(ImportCommand, ModelAtomsAreMovedOntoAFarBoxMap) {
     for (size_t i = 0; i < 3; ++i)
         for (size_t a = 0; a < 3; ++a) EXPECT_NEAR(model.atoms[i].fractional[a], expected[i][a], 1e-12) << i << a;
 
-    const std::string boxPath = Put("box.ccp4", Ccp4Bytes(box));
-    const auto [status, err] = Import({boxPath, "--model", Put("model.pdb", PdbAt({{"C", {0.3, 0.3, 0.3}}, {"N", {0.75, 0.85, 0.72}}}))});
+    const std::string boxPath = put("box.ccp4", Ccp4Bytes(box));
+    const auto [status, err] = runImport({boxPath, "--model", put("model.pdb", PdbAt({{"C", {0.3, 0.3, 0.3}}, {"N", {0.75, 0.85, 0.72}}}))});
     EXPECT_EQ(status, 0) << err;
     EXPECT_NE(err.find("2 atoms moved by symmetry or whole cells onto the map's box; 2 of 2 lie inside it"), std::string::npos) << err;
     EXPECT_NE(err.find("grid points lie outside the map's data and take its minimum"), std::string::npos) << err;
-    const auto [refused, said] = Import({boxPath, "--model", Put("far.pdb", PdbAt({{"O", {0.9, 0.9, 0.9}}})), "--margin", "0.2"});
+    const auto [refused, said] = runImport({boxPath, "--model", put("far.pdb", PdbAt({{"O", {0.9, 0.9, 0.9}}})), "--margin", "0.2"});
     EXPECT_EQ(refused, 1);
     EXPECT_NE(said.find(boxPath + ": holds no data in the box around the atoms of " + (dir / "far.pdb").string()),
               std::string::npos) << said;
@@ -173,8 +173,8 @@ TEST_F(ImportCommand, MapsTooFineForTheViewerAreCoarsenedOrWarnedAbout) {
     fine.value = [](int x, int y, int z) {
         return std::cos(kTwoPi * x / 5.0) * std::cos(kTwoPi * y / 5.0) * std::cos(kTwoPi * z / 5.0);
     };
-    const std::string map = Put("fine.ccp4", Ccp4Bytes(fine));
-    const auto [status, err] = Import({map});
+    const std::string map = put("fine.ccp4", Ccp4Bytes(fine));
+    const auto [status, err] = runImport({map});
     ASSERT_EQ(status, 0) << err;
     std::smatch step;
     ASSERT_TRUE(std::regex_search(err, step, std::regex("at the map's own spacing of 0.2 Å the viewer's default levels need "
@@ -182,18 +182,18 @@ TEST_F(ImportCommand, MapsTooFineForTheViewerAreCoarsenedOrWarnedAbout) {
                                                         "step is ([0-9.]+) Å instead")))
         << err;
     EXPECT_TRUE(FitsViewer((dir / "fine.mt1").string()));
-    const auto [kept, warned] = Import({map, "--step", "0.2", "-o", (dir / "kept.mt1").string()});
+    const auto [kept, warned] = runImport({map, "--step", "0.2", "-o", (dir / "kept.mt1").string()});
     ASSERT_EQ(kept, 0) << warned;
     std::smatch fits;
     ASSERT_TRUE(std::regex_search(warned, fits, std::regex("--step ([0-9.]+) fits"))) << warned;
     EXPECT_FALSE(FitsViewer((dir / "kept.mt1").string()));
-    ASSERT_EQ(Import({map, "--step", fits[1], "-o", (dir / "fits.mt1").string()}).first, 0);
+    ASSERT_EQ(runImport({map, "--step", fits[1], "-o", (dir / "fits.mt1").string()}).first, 0);
     EXPECT_TRUE(FitsViewer((dir / "fits.mt1").string()));
 }
 
 // The summary's mean and rms are those of the values written, and its levels mean + 1, 2, 3 rms.
 TEST_F(ImportCommand, TheSummaryGivesMeanRmsAndLevelsToTypeIn) {
-    const auto [status, err] = Import({Put("cell.ccp4", Ccp4Bytes(BoxFile()))});
+    const auto [status, err] = runImport({put("cell.ccp4", Ccp4Bytes(BoxFile()))});
     ASSERT_EQ(status, 0) << err;
     const DensityMap map = ReadMt1Map((dir / "cell.mt1").string());
     const std::vector<float>& values = map.grid.values();
@@ -215,24 +215,24 @@ TEST_F(ImportCommand, TheSummaryGivesMeanRmsAndLevelsToTypeIn) {
 // open of the unchanged file shows the same conversion; a changed file is converted again,
 // and another scale is another conversion.
 TEST_F(ImportCommand, OpenConvertsIntoTheCacheOnceWhileTheFileIsUnchanged) {
-    const std::string map = Put("site.ccp4", Ccp4Bytes(BoxFile()));
-    EXPECT_EQ(Import({map, "--open"}).first, 1);   // the test's viewer does not start
+    const std::string map = put("site.ccp4", Ccp4Bytes(BoxFile()));
+    EXPECT_EQ(runImport({map, "--open"}).first, 1);   // the test's viewer does not start
     ASSERT_EQ(viewerStarts.size(), 1u);
     const std::string viewer = (fs::path(TIVAREL_BIN_DIR) / "tivarel").string();
     ASSERT_EQ(viewerStarts[0].rfind(viewer + " " + (dir / "cache").string() + "/site-", 0), 0u) << viewerStarts[0];
     const std::string cached = viewerStarts[0].substr(viewer.size() + 1);
     const fs::file_time_type made = fs::last_write_time(cached);
-    const auto [again, said] = Import({map, "--open"});
+    const auto [again, said] = runImport({map, "--open"});
     EXPECT_NE(said.find("showing " + cached + ", converted before from the same files"), std::string::npos) << said;
     EXPECT_EQ(fs::last_write_time(cached), made);
     EXPECT_EQ(viewerStarts.back(), viewer + " " + cached);
     Ccp4File other = BoxFile();
     other.value = [](int, int, int) { return 1.0; };
     WriteFile(map, Ccp4Bytes(other) + std::string(4, '\0'));   // another size: another file
-    EXPECT_EQ(Import({map, "--open"}).second.find("converted before"), std::string::npos);
+    EXPECT_EQ(runImport({map, "--open"}).second.find("converted before"), std::string::npos);
     EXPECT_EQ(viewerStarts.back(), viewer + " " + cached);
     EXPECT_EQ(ReadMt1Map(cached).gridParams.maxValue(), 1.0f);
-    Import({map, "--open", "--scale", "2"});
+    runImport({map, "--open", "--scale", "2"});
     EXPECT_NE(viewerStarts.back(), viewer + " " + cached);
 }
 
@@ -244,7 +244,7 @@ TEST_F(ImportCommand, AStructureCifWithItsReflectionsIsPhasedByItself) {
     for (const TestReflection& r : UniqueSet(crystal))
         hkl += Format("%4.0f%4.0f%4.0f", r.hkl[0], r.hkl[1], r.hkl[2]) + Format("%8.2f%8.2f\n", std::norm(r.f), 1.0);
     const std::string cif = StructureCif(crystal) + "_shelx_hkl_file\n;\n" + hkl + "   0   0   0    0.00    0.00\n;\n";
-    const auto [status, err] = Import({Put("structure.cif", cif)});
+    const auto [status, err] = runImport({put("structure.cif", cif)});
     ASSERT_EQ(status, 0) << err;
     EXPECT_NE(err.find("with phases from " + (dir / "structure.cif").string()), std::string::npos) << err;
     const DensityMap mt1 = ReadMt1Map((dir / "structure.mt1").string());
@@ -312,17 +312,17 @@ TEST_F(ImportCommand, BadInputEndsWithAMessageNamingTheFileAndWritesNothing) {
     for (size_t k = 0; k < std::size(cases); ++k) {
         const auto& c = cases[k];
         const std::string in = "in" + std::to_string(k), model = "model" + std::to_string(k);
-        std::vector<std::string> args{Put(in, c.input)};
-        if (!c.model.empty()) args.insert(args.end(), {"--model", Put(model, c.model)});
+        std::vector<std::string> args{put(in, c.input)};
+        if (!c.model.empty()) args.insert(args.end(), {"--model", put(model, c.model)});
         args.insert(args.end(), c.options.begin(), c.options.end());
-        const auto [status, err] = Import(args);
+        const auto [status, err] = runImport(args);
         EXPECT_EQ(status, 1) << c.problem;
         const bool ofModel = c.problem.starts_with("model: ");
         const std::string named = (dir / (ofModel ? model : in)).string() + ": " + c.problem.substr(ofModel ? 7 : 0);
         EXPECT_NE(err.find(named), std::string::npos) << err;
         EXPECT_FALSE(fs::exists(dir / (in + ".mt1"))) << c.problem;
     }
-    const auto [status, err] = Import({Put("coarse.ccp4", cell), "--step", "1000"});
+    const auto [status, err] = runImport({put("coarse.ccp4", cell), "--step", "1000"});
     EXPECT_EQ(status, 0);
     EXPECT_NE(err.find("the step of 1000 Å leaves only 2 points along x, too few to show the map: give a smaller --step"),
               std::string::npos) << err;
