@@ -83,17 +83,20 @@ TEST(Ccp4Import, StoredAxisOrderIntegerModesAndScaleGiveTheSameValues) {
     for (size_t i = 0; i < scaled.size(); ++i) ASSERT_EQ(scaled[i], reference[i] / 2) << i;
 }
 
-// A box two cells and more away from the cell's origin, stored in another axis order: the
-// density inside the data, the data's minimum outside, all those points counted.
+// A box two cells and more away from the cell's origin, stored in another axis order and
+// scaled by 2: the density inside the data, the data's minimum outside, all those points
+// counted.
 TEST(Ccp4Import, BoxMapIsResampledOverItsBoxWithTheFillOnlyOutsideTheData) {
     const std::array<int, 3> start{80, -50, 100}, size{14, 12, 16};
     const Ccp4File file = BoxFile(start, size, {2, 3, 1});
-    const Converted c = Convert(file);
+    ConversionOptions twice;
+    twice.scale = 2;
+    const Converted c = Convert(file, nullptr, twice);
     double lowest = INFINITY;
     for (int k = 0; k < size[0] * size[1] * size[2]; ++k)
         lowest = std::min(lowest, file.value(start[0] + k % size[0], start[1] + k / size[0] % size[1],
                                              start[2] + k / size[0] / size[1]));
-    EXPECT_EQ(c.fill, float(lowest));
+    EXPECT_EQ(c.fill, float(2 * lowest));
     uint64_t inside = 0, outside = 0, unsure = 0;
     ForEachPoint(c.map, [&](float value, const Vec3d& f) {
         bool in = true, near = false;
@@ -104,7 +107,7 @@ TEST(Ccp4Import, BoxMapIsResampledOverItsBoxWithTheFillOnlyOutsideTheData) {
         }
         ++(near ? unsure : in ? inside : outside);
         if (!near) {
-            EXPECT_NEAR(value, in ? Density(f) : c.fill, in ? kTolerance : 0.0);
+            EXPECT_NEAR(value, in ? 2 * Density(f) : c.fill, in ? 2 * kTolerance : 0.0);
         }
     });
     EXPECT_TRUE(inside > 1000 && outside > 100) << inside << " " << outside;   // the skewed box's corners lie outside

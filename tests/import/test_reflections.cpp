@@ -144,6 +144,7 @@ TEST(MapsFromReflections, ShelxHklListsAreReadByTheirColumns) {
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].hkl, (std::array<int, 3>{1, 2, 3}));
     EXPECT_EQ(lines[0].intensity, 100.5);
+    EXPECT_EQ(lines[0].sigma, 2.25);
     EXPECT_EQ(lines[1].hkl, (std::array<int, 3>{-100, -101, -99}));
     EXPECT_EQ(lines[1].intensity, -12.0);
     EXPECT_EQ(lines[2].hkl, (std::array<int, 3>{4, 5, 6}));
