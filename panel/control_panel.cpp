@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "export/number_format.h"
 #include "icons/icons.h"
@@ -87,8 +88,8 @@ std::string PanelNumberText(double value) {
 int RoundHalfEven(double value) {
     if (!std::isfinite(value)) return 0;
     const double r = std::nearbyint(value);   // the default rounding mode: nearest, ties to even
-    if (r > 2147483647.0) return 2147483647;
-    if (r < -2147483648.0) return -2147483647 - 1;
+    if (r > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+    if (r < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
     return static_cast<int>(r);
 }
 

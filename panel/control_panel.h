@@ -37,8 +37,8 @@ public:
     // The contour plane as the session holds it (the main window's "-" and "+" keys move it).
     void showSection();
 
-    // The controls; each one's object name is its member name (layer boxes, level edits
-    // and bars, axis and preset buttons get their number: "level2Edit", "yAxisButton").
+    // The controls; each one's object name is its member name, with the layer's, preset's
+    // or axis's own number or letter in it ("level2Edit", "preset3Button", "yAxisButton").
     QGroupBox *layerFrame, *styleFrame, *sectionFrame, *pickingFrame, *axisFrame, *presetFrame;
     QLabel *minLabel, *maxLabel, *visibleLabel, *valueLabel, *rangeLabel;
     QLineEdit *minValueEdit, *maxValueEdit, *sectionEdit;
