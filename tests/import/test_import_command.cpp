@@ -120,20 +120,22 @@ TEST_F(ImportCommand, MarginStepAndOutputName) {
 }
 
 // A box of the P 1 21 1 crystal one cell away from the model: an atom reaches the box by a
-// lattice translation, one only through its symmetry mate, one not at all and is put as near
-// as it goes. With --margin around that last one alone there is no map data: an error.
+// lattice translation, two only through their symmetry mates (one of them nearer the box's
+// centre beyond its far ends), one not at all and is put as near as it goes. With --margin
+// around that last one alone there is no map data: an error.
 TEST_F(ImportCommand, ModelAtomsAreMovedOntoAFarBoxMap) {
     Ccp4File box = BoxFile({40, 45, 50}, {14, 12, 16});   // fractions 1.14-1.51, 1.125-1.4, 1.11-1.44
     box.spaceGroup = 4;
     Model model;
-    model.atoms = {{"C", {0.3, 0.3, 0.3}}, {"N", {0.75, 0.85, 0.72}}, {"O", {0.9, 0.9, 0.9}}};
+    model.atoms = {{"C", {0.3, 0.3, 0.3}}, {"N", {0.75, 0.85, 0.72}}, {"O", {0.9, 0.9, 0.9}}, {"S", {0.6, 0.75, 0.6}}};
     const Placement placement = PlaceAtomsInBox(model, ParseCcp4Map(Ccp4Bytes(box), "box.ccp4"));
-    EXPECT_EQ(placement.moved, 3u);
-    EXPECT_EQ(placement.inside, 2u);
+    EXPECT_EQ(placement.moved, 4u);
+    EXPECT_EQ(placement.inside, 3u);
     // C by (1, 1, 1); N's mate (-x, y + 1/2, -z) by (2, 0, 2); O's mate, by (2, 0, 2), misses the
-    // box by 0.043 of a along x and 0.011 of c along z, nearer than any other image.
-    const Vec3d expected[3] = {{1.3, 1.3, 1.3}, {1.25, 1.35, 1.28}, {1.1, 1.4, 1.1}};
-    for (size_t i = 0; i < 3; ++i)
+    // box by 0.043 of a along x and 0.011 of c along z, nearer than any other image; S by
+    // (1, 1, 1) lies beyond the box's far ends, its mate by (2, 0, 2) inside.
+    const Vec3d expected[4] = {{1.3, 1.3, 1.3}, {1.25, 1.35, 1.28}, {1.1, 1.4, 1.1}, {1.4, 1.25, 1.4}};
+    for (size_t i = 0; i < 4; ++i)
         for (size_t a = 0; a < 3; ++a) EXPECT_NEAR(model.atoms[i].fractional[a], expected[i][a], 1e-12) << i << a;
 
     const std::string boxPath = put("box.ccp4", Ccp4Bytes(box));
@@ -269,8 +271,11 @@ std::string MtzWithoutPhases(const Crystal& crystal) {
 // Each bad input ends with one message naming the file and what to do, status 1, no output.
 TEST_F(ImportCommand, BadInputEndsWithAMessageNamingTheFileAndWritesNothing) {
     const std::string cell = Ccp4Bytes(BoxFile());
-    std::string strong = cell, complex = cell, extended = cell;
-    for (size_t i = 1024; i < strong.size(); i += 4) PutWord(strong, i / 4 + 1, 0x471c4000u);   // 40000
+    std::string strong = cell, deep = cell, complex = cell, extended = cell;
+    for (size_t i = 1024; i < strong.size(); i += 4) {
+        PutWord(strong, i / 4 + 1, 0x471c4000u);   // 40000
+        PutWord(deep, i / 4 + 1, 0xc71c4000u);     // -40000
+    }
     PutWord(complex, 4, 4);
     PutWord(extended, 24, 80);   // an extended header of 80 bytes
     const Crystal crystal = MonoclinicCrystal();
@@ -290,6 +295,7 @@ TEST_F(ImportCommand, BadInputEndsWithAMessageNamingTheFileAndWritesNothing) {
         {complex, "", {}, "has data of mode 4, which is not supported"},
         {strong, "", {}, "its values run from 40000 to 40000, but the viewer takes only -10000 to 10000: multiply them "
                          "with --scale 0.2"},
+        {deep, "", {}, "its values run from -40000 to -40000, but the viewer takes only -10000 to 10000"},
         {cell, "", {"--scale", "1e40"}, "--scale 1e+40 takes its values beyond what a map file holds"},
         {cell, pdb, {"--margin", "1e6"}, "covers 2e+06 Å along x, more than 32767 points at a step of 0.2 Å: give a "
                                          "smaller --margin (1e+06 Å now)"},
