@@ -65,6 +65,10 @@ Density ReadDensity(const ImportArguments& a, const std::string& bytes, const st
     if (kind == InputKind::Mtz || kind == InputKind::Cif || kind == InputKind::ShelxHkl)
         return MapFromReflections(a, kind, bytes, modelBytes, err);
     if (kind == InputKind::Pdb) FailImport(a.mapPath, "is a model, not a map or reflections; give it with --model");
+    if (bytes.empty()) FailImport(a.mapPath, "is empty: no map or reflections in it");
+    if (kind == InputKind::Unknown)
+        FailImport(a.mapPath, "is none of what tivarel-import reads: a CCP4/MRC map (\"MAP \" at byte 209), an MTZ "
+                              "file (\"MTZ \" at its start), a CIF or a SHELX reflection list");
     MapDensity map = ParseCcp4Map(bytes, a.mapPath);
     err << kPrefix << a.mapPath << ": " << (map.wholeCell ? "the whole cell, " : "a box of the cell, ")
         << map.dataSize[0] << " x " << map.dataSize[1] << " x " << map.dataSize[2] << " points\n";

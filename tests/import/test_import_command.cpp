@@ -290,6 +290,7 @@ TEST_F(ImportCommand, BadInputEndsWithAMessageNamingTheFileAndWritesNothing) {
         std::string problem;   // of the input, or of the model after "model: "
     } cases[] = {
         {"", "", {}, "is empty"},
+        {"a line of text\n", "", {}, "is none of what tivarel-import reads"},
         {cell.substr(0, 2000), "", {}, "is truncated: 2000 of " + std::to_string(cell.size()) + " bytes"},
         {extended.substr(0, 1024), "", {}, "is truncated: 1024 of at least 1104 bytes"},
         {complex, "", {}, "has data of mode 4, which is not supported"},
