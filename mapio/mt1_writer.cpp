@@ -19,12 +19,20 @@ public:
         four.resize(4, ' ');
         bytes_ += four;
     }
+    void raw(const std::string& bytes) { bytes_ += bytes; }
     void reserve(size_t size) { bytes_.reserve(size); }
     std::string take() { return std::move(bytes_); }
 
+    // Little-endian whatever the machine.
+    static void PutWord(char* at, uint32_t v) {
+        for (int shift = 0; shift < 32; shift += 8) *at++ = static_cast<char>((v >> shift) & 0xFFu);
+    }
+
 private:
-    void word(uint32_t v) {   // little-endian whatever the machine
-        for (int shift = 0; shift < 32; shift += 8) bytes_ += static_cast<char>((v >> shift) & 0xFFu);
+    void word(uint32_t v) {
+        char bytes[4];
+        PutWord(bytes, v);
+        bytes_.append(bytes, 4);
     }
     std::string bytes_;
 };
@@ -49,11 +57,16 @@ void WriteHeader(ByteWriter& out, const Mt1Contents& map) {
     out.int32(map.grid.nz());
 }
 
+// Each section's values, y running fastest, gathered a column of y at a time.
 void WriteSections(ByteWriter& out, const DensityGrid& grid) {
+    std::string column(4 * static_cast<size_t>(grid.ny()), '\0');
     for (int z = 1; z <= grid.nz(); ++z) {
         out.zeros(z == 1 ? 10 : 14);
-        for (int x = 1; x <= grid.nx(); ++x)
-            for (int y = 1; y <= grid.ny(); ++y) out.float32(grid(x, y, z));
+        for (int x = 1; x <= grid.nx(); ++x) {
+            for (int y = 1; y <= grid.ny(); ++y)
+                ByteWriter::PutWord(&column[4 * static_cast<size_t>(y - 1)], std::bit_cast<uint32_t>(grid(x, y, z)));
+            out.raw(column);
+        }
     }
 }
 
