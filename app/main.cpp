@@ -1,10 +1,8 @@
 // Tivarel: a viewer of three-dimensional electron-density maps.
-#include <QApplication>
-
-#include <clocale>
 #include <exception>
 #include <string>
 
+#include "app/application.h"
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "session/platform.h"
@@ -18,10 +16,7 @@ int main(int argc, char* argv[]) {
         commandText += argv[i];
     }
     const tivarel::CommandLine commandLine = tivarel::ParseCommandLine(commandText);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Tivarel");
-    // Qt takes the user's locale; numbers in files, messages and text boxes use a decimal point.
-    std::setlocale(LC_NUMERIC, "C");
+    tivarel::Application app(argc, argv);
     tivarel::QtPlatform platform;
     tivarel::MainWindow window(platform);
     platform.setOwner(&window);

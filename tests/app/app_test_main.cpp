@@ -1,14 +1,15 @@
-// Test entry for the Qt layer: one QApplication for the whole run, under Xvfb.
-#include <QApplication>
+// Test entry for the Qt layer: one application for the whole run, under Xvfb, started the
+// way the program starts, for a user whose locale writes decimal commas (where one is installed).
+#include <stdlib.h>
 
-#include <clocale>
-
+#include "app/application.h"
 #include "window_fixture.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Tivarel");
-    std::setlocale(LC_NUMERIC, "C");   // as the program does
+    // QApplication takes the user's locale from the environment, LC_ALL before LC_NUMERIC.
+    if (const char* all = getenv("LC_ALL"); all && *all) setenv("LANG", all, 1), unsetenv("LC_ALL");
+    setenv("LC_NUMERIC", tivarel::testing::kCommaLocale, 1);
+    tivarel::Application app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int status = RUN_ALL_TESTS();
     std::filesystem::remove_all(tivarel::testing::ScratchFolder());
