@@ -4,6 +4,7 @@
 // path, its picture read back, and where a model point lands in it, worked out by hand.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QTest>
 
 #include <cmath>
@@ -25,6 +26,9 @@
 namespace tivarel::testing {
 
 namespace fs = std::filesystem;
+
+// The locale the run stands in, whose numbers have a decimal comma (set by the test main).
+inline constexpr const char* kCommaLocale = "de_DE.UTF-8";
 
 struct ProgramEnded {
     int status;
@@ -141,6 +145,8 @@ inline std::string WriteFou(const std::string& name, std::array<int, 3> n, Vec3 
 }
 
 using Colour8 = std::array<double, 3>;   // a colour in 8 bits, exact: 0.1 is 25.5
+// The default mesh colours (0.1, 0.7, 0.1), (0.1, 0.1, 0.7) and (0.7, 0.1, 0.1).
+inline constexpr Colour8 kMesh[3] = {{25.5, 178.5, 25.5}, {25.5, 25.5, 178.5}, {178.5, 25.5, 25.5}};
 
 struct Rgb8 {
     int r, g, b;
@@ -187,9 +193,11 @@ protected:
         window.reset();   // a window's end unhooks it from the platform
         window = std::make_unique<MainWindow>(platform);
         window->start(ParseCommandLine(commandText));
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window->surface()));
-        QTest::qWait(50);
+        // Exposed at its size, the resize routine has run for it.
+        ASSERT_TRUE(QTest::qWaitFor([this] { return surface().isExposed() && surface().size() == QSize(564, 494); }, 10000))
+            << "the drawing area did not show at 564 x 494 within 10 s: " << surface().width() << " x " << surface().height();
     }
+    void command(const char* name) { window->findChild<QAction*>(name)->trigger(); }
     GLSurface& surface() { return *window->surface(); }
     Session& session() { return window->session(); }
 
@@ -242,7 +250,7 @@ protected:
     // The mouse position (logical pixels, origin top left) over model point p.
     QPointF mouseAt(Vec3 p) {
         const auto at = project(p);
-        return {at[0], surface().pixelHeight() - at[1]};
+        return QPointF(at[0], surface().pixelHeight() - at[1]) / surface().devicePixelRatio();
     }
 
     // Centre of the pixels that pass `test`, on the rows `row` accepts.
