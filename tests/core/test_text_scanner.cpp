@@ -138,27 +138,12 @@ TEST(TextScannerMessages, ItemsAreQuotedPrintableAndCutAfterFortyCharacters) {
 }
 
 TEST(LenientNumberRule, TakesTheLeadingNumberIgnoringBlanks) {
-    const std::vector<std::string> fields = {"1 5",
-                                             " -1.5E2 x",
-                                             "",
-                                             "abc",
-                                             "1.2.3",
-                                             "1e",
-                                             "1e+",
-                                             "1 e 2",
-                                             "- .5",
-                                             "+ 7",
-                                             "3\t4",
-                                             "E5",
-                                             "2.e1",
-                                             "1,5",
-                                             "1e999",
-                                             "-1e999",
-                                             std::string(400, '9') + "Ex"};
-    const std::vector<double> values = {15, -150, 0, 0,  1.2, 1,        1,         100,     -0.5,
-                                        7,  34,   0, 20, 1,   HUGE_VAL, -HUGE_VAL, HUGE_VAL};
-    for (size_t k = 0; k < fields.size(); ++k)
-        EXPECT_EQ(LenientNumber(fields[k]), values[k]) << '"' << fields[k] << '"';
+    const std::pair<std::string, double> cases[] = {
+        {"1 5", 15},   {" -1.5E2 x", -150}, {"", 0},    {"abc", 0},        {"1.2.3", 1.2},     {"1e", 1},
+        {"1e+", 1},    {"1 e 2", 100},      {"- .5", -0.5}, {"+ 7", 7},    {"3\t4", 34},       {"E5", 0},
+        {"2.e1", 20},  {"1,5", 1},          {"1e999", HUGE_VAL}, {"-1e999", -HUGE_VAL},
+        {std::string(400, '9') + "Ex", HUGE_VAL}};
+    for (const auto& [field, value] : cases) EXPECT_EQ(LenientNumber(field), value) << '"' << field << '"';
     const std::string line = "C          1.000   -2.500      3e1";
     EXPECT_EQ(Columns(line, 1, 1), "C");
     EXPECT_EQ(Columns(line, 20, 28), "-2.500   ");
