@@ -182,8 +182,8 @@ TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapWhetherTypedOrStepped) {
     ControlPanel& p = panel();
     // A text typed and applied, the "-" or "+" button, or the key after "key ".
     const std::tuple<std::string, int, int> steps[] = {
-        {"0", 4, 1}, {"abc", 4, 1},  {"1000", 4, 7}, {"2.5", 4, 2},  {"3.5", 4, 4},     {"4.7", 4, 5},
-        {"-", 1, 1}, {"+", 1, 2},    {"+", 7, 7},    {"-", 7, 6},    {"key +", 4, 5},   {"key +", 7, 7}};
+        {"0", 4, 1},   {"abc", 4, 1}, {"1000", 4, 7}, {"2.5", 4, 2}, {"3.5", 4, 4},      {"4.7", 4, 5},
+        {"-", 1, 1},   {"+", 7, 7},   {"-", 7, 6},    {"key -", 1, 1}, {"key +", 4, 5}, {"key +", 7, 7}};
     for (const auto& [how, from, want] : steps) {
         SCOPED_TRACE(how + " from " + std::to_string(from));
         session().setSection(from);
