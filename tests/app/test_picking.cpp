@@ -106,53 +106,35 @@ TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
     }
 }
 
-// The marker shows, recorded into the scene, while the beep sounds and the question is
-// open; afterwards it goes and the peak stays.
-TEST_F(Pick2DTest, RightButtonBeepsAndAsksWithTheMarkerShown) {
+// The marker shows while the beep sounds and the question is open, and goes afterwards; a
+// "No" leaves the list as it was. 200 peaks fit, and the 201st confirmed ends the program
+// after all 201 went to a recovery file.
+TEST_F(Pick2DTest, RightButtonAsksWithTheMarkerShownAndThe201stPeakEndsTheProgram) {
     look(1, {-8, -18, 0});
-    const Vec3 centre{10.5f, 20.5f, 0};
-    bool asked = false;
+    const auto centre = project({10.5f, 20.5f, 0});
     platform.whileAsking = [&] {
-        asked = true;
         EXPECT_TRUE(session().state().showMarker);
         const Centroid marker = centroidOf(frame(), bright);   // the only bright thing drawn
-        EXPECT_LT(std::hypot(marker.x - project(centre)[0], marker.y - project(centre)[1]), 2.0);
+        EXPECT_LT(std::hypot(marker.x - centre[0], marker.y - centre[1]), 2.0);
     };
-    platform.yesNoAnswers = {true};
     QTest::mouseClick(&surface(), Qt::RightButton, {}, mouseAt({10.7f, 20.4f, 0}).toPoint());
-    EXPECT_TRUE(asked);
     EXPECT_EQ(platform.events, kPickAsked);
     EXPECT_FALSE(window->view().isRotating || window->view().isSpinning || session().state().showMarker);
-    EXPECT_EQ(session().peaks().size(), 1u);
-}
-
-// A "No" leaves the list as it was; 200 peaks fit, and the 201st confirmed ends the
-// program after all 201 went to a recovery file.
-TEST_F(Pick2DTest, ThePeakListHoldsTwoHundredAndTheNextConfirmedEndsTheProgram) {
-    look(1, {-8, -18, 0});
-    Session& p = session();
-    rightClickOn({10.5f, 20.5f, 0}, false);
-    EXPECT_EQ(platform.events, kPickAsked);
-    EXPECT_TRUE(p.peaks().empty());
-    rightClickOn({11.2f, 21.7f, 0});
-    ASSERT_EQ(p.peaks().size(), 1u);
-    EXPECT_EQ(p.peaks()[0], (Vec3{11.5f, 21.5f, 0}));
-    for (int k = 2; k <= 200; ++k) {
+    EXPECT_TRUE(session().peaks().empty());
+    platform.whileAsking = nullptr;
+    for (int k = 1; k <= 200; ++k) {
         platform.yesNoAnswers = {true};
-        p.addPeak({float(k), 0.5f, 0});
+        session().addPeak({float(k), 0.5f, 0});
     }
-    ASSERT_EQ(p.peaks().size(), 200u);
     rightClickOn({12.5f, 15.5f, 0}, false);   // full: still asked, and No goes on
-    EXPECT_EQ(p.peaks().size(), 200u);
+    EXPECT_EQ(session().peaks().size(), 200u);
     platform.events.clear();
     EXPECT_EQ(EndStatus([&] { rightClickOn({12.5f, 15.5f, 0}); }), 1);
     const std::string& message = platform.messages.at(0);
     const std::string lead = "To many new peaks\nThe 201 peaks not saved to a peak file were written to ";
     ASSERT_EQ(message.rfind(lead, 0), 0u) << message;
-    const std::string recovery = message.substr(lead.size(), message.size() - lead.size() - 1);
-    const std::string text = ReadFile(recovery);
+    const std::string text = ReadFile(message.substr(lead.size(), message.size() - lead.size() - 1));
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 201);
-    EXPECT_TRUE(text.starts_with("ATOM Q  1   X= 11.5  Y= 21.5  Z= 0 \r\nATOM Q  2   X= 2  Y= .5  Z= 0 \r\n"));
     EXPECT_TRUE(text.ends_with("\r\nATOM Q  200   X= 200  Y= .5  Z= 0 \r\nATOM Q  201   X= 12.5  Y= 15.5  Z= 0 \r\n"));
     EXPECT_EQ(platform.events, (std::vector<std::string>{"beep", kQuestion, "message: " + message, "end: 1"}));
 }
