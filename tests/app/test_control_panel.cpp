@@ -77,8 +77,9 @@ TEST(ProgramLocale, NumbersKeepTheirDecimalPointUnderALocaleThatWritesCommas) {
 }
 
 // Defaults at 10, 30 and 50 % of the range put the bars at 3276.7, 9830.1 and 16383.5,
-// rounded halves to even: 3277, 9830, 16384; each level becomes its bar's value.
-TEST_F(ControlPanelTest, LoadShowsTheRangeTheDefaultsOnTheirBarsAndThePresetNames) {
+// rounded halves to even: 3277, 9830, 16384; each level becomes its bar's value. A bar moved
+// by the user sets its level and text at once, without a rebuild.
+TEST_F(ControlPanelTest, TheDefaultsShowOnTheirBarsAndBarsAndBoxesTakeEffectAtOnce) {
     openBall();
     ControlPanel& p = panel();
     EXPECT_TRUE(p.isVisible() && p.windowTitle() == "Control Panel");
@@ -88,32 +89,12 @@ TEST_F(ControlPanelTest, LoadShowsTheRangeTheDefaultsOnTheirBarsAndThePresetName
     EXPECT_EQ(bars(), (std::array<int, 3>{3277, 9830, 16384}));
     EXPECT_EQ(texts(), (std::array<std::string, 3>{"-51.19922", "-25.60156", "0"}));
     EXPECT_EQ(p.presetButtons[2]->toolTip().toStdString(), "High: cores of the heavier atoms (30, 50, 70)");
-    // A bar moved by the user sets its level and text at once, without a rebuild.
     const auto before = triangleCounts();
     p.levelBars[1]->setValue(10000);
     EXPECT_EQ(session().layers().layerLimit(2), -24.9375f);
     EXPECT_EQ(p.levelEdits[1]->text().toStdString(), "-24.9375");
-    EXPECT_EQ(triangleCounts(), before);
-}
-
-// The same ball as a GRD map: its range for the levels ends at the lowest value plus a 500th
-// of the highest, 0.12799 wide, whose 10, 30 and 50 % lie at bar positions 3.28, 9.83, 16.38.
-TEST_F(ControlPanelTest, AGrdMapOpensWithItsOwnDefaultLevels) {
-    std::ostringstream grd;
-    grd.precision(10);
-    grd << "ball\ntwo\nthree\nfour\n7 7 7\n3 3 3\n6 6 6\nAtoms\n0\nDensity\nx fastest\nvalues\n";
-    for (int i = 0; i < 7 * 7 * 7; ++i) grd << Ball(1 + i % 7, 1 + i / 7 % 7, 1 + i / 49) << '\n';
-    std::ofstream(Scratch("ball.grd")) << grd.str();
-    open(Scratch("ball.grd"));
-    EXPECT_EQ(bars(), (std::array<int, 3>{3, 10, 16}));
-    EXPECT_EQ(texts(), (std::array<std::string, 3>{"-63.98828", "-63.96094", "-63.9375"}));
-}
-
-// Clicks set the flags at once, without rebuild or a new scene; the panel loaded again shows them.
-TEST_F(ControlPanelTest, ClicksSetTheFlagsAndAReopenedPanelShowsThem) {
-    openBall();
-    ControlPanel& p = panel();
-    const auto before = triangleCounts();
+    // So do the boxes and buttons their switches, without a new scene; the panel loaded
+    // again shows them.
     const uint64_t scene = session().sceneRevision();
     const std::pair<QAbstractButton*, const char*> clicks[] = {
         {p.atomsBox, "1110101010"},      {p.contourMapBox, "1110001010"},       {p.cellBox, "1110011010"},
@@ -132,9 +113,22 @@ TEST_F(ControlPanelTest, ClicksSetTheFlagsAndAReopenedPanelShowsThem) {
     EXPECT_EQ(panel().sectionEdit->text().toStdString(), "5");
 }
 
+// The same ball as a GRD map: its range for the levels ends at the lowest value plus a 500th
+// of the highest, 0.12799 wide, whose 10, 30 and 50 % lie at bar positions 3.28, 9.83, 16.38.
+TEST_F(ControlPanelTest, AGrdMapOpensWithItsOwnDefaultLevels) {
+    std::ostringstream grd;
+    grd.precision(10);
+    grd << "ball\ntwo\nthree\nfour\n7 7 7\n3 3 3\n6 6 6\nAtoms\n0\nDensity\nx fastest\nvalues\n";
+    for (int i = 0; i < 7 * 7 * 7; ++i) grd << Ball(1 + i % 7, 1 + i / 7 % 7, 1 + i / 49) << '\n';
+    std::ofstream(Scratch("ball.grd")) << grd.str();
+    open(Scratch("ball.grd"));
+    EXPECT_EQ(bars(), (std::array<int, 3>{3, 10, 16}));
+    EXPECT_EQ(texts(), (std::array<std::string, 3>{"-63.98828", "-63.96094", "-63.9375"}));
+}
+
 // Typed levels wait for Apply, are clamped into the map's range (also when the bar is already
 // at the end and does not move), and halves of a bar step go to the even position.
-TEST_F(ControlPanelTest, TypedLevelsAreClampedAndRoundedToTheirBarsOnApply) {
+TEST_F(ControlPanelTest, TypedAndPresetLevelsWaitForApplyAndAreClampedAndRounded) {
     openBall();
     const struct {
         std::array<const char*, 3> typed;
@@ -154,12 +148,8 @@ TEST_F(ControlPanelTest, TypedLevelsAreClampedAndRoundedToTheirBarsOnApply) {
         EXPECT_EQ(session().layers().limits, step.levels) << step.typed[1];
     }
     EXPECT_EQ(texts(), (std::array<std::string, 3>{"-63.99219", "-63.98438", "-63.97656"}));
-}
-
-// The presets' levels (Low 5, 15, 30; High 30, 50, 70, the last above the map) show at
-// once but wait for Apply, which rebuilds the surfaces, a new scene.
-TEST_F(ControlPanelTest, PresetsWaitForApplyWhichRebuildsAndRedrawsOnce) {
-    openBall();
+    // The presets' levels (Low 5, 15, 30; High 30, 50, 70, the last above the map) show at
+    // once but wait for Apply, which rebuilds the surfaces, a new scene.
     const auto before = triangleCounts();
     panel().presetButtons[0]->click();
     EXPECT_EQ(session().layers().limits, (std::array<float, 3>{5, 15, 30}));
