@@ -111,27 +111,38 @@ TEST_F(WindowTest, KeysMoveAndDragsSpinTheModelExceptWhileADialogIsOpen) {
     EXPECT_FALSE(window->isIdleLoopActive());
 }
 
-// The stencil marks the even rows. A marker 10 units before the zero plane: the left eye
-// (0.31 left of the centre) sees it right of the centre on the odd rows, the right eye
-// left of it on the even rows.
-TEST_F(WindowTest, InterlacedMaskAlternatesRowsAndRoutesTheEyes) {
-    open("-StereoInterlaced " + kSampleMap);
+// A marker 10 units before the zero plane: the left eye (0.31 left of the centre) sees it
+// right of the centre, the right eye left of it. Quad-buffered stereo draws each eye into
+// its own back buffer; without stereo (as under Xvfb) the right eye's pass, drawn last,
+// covers the left's. The interlaced mode's stencil marks the even rows: the left eye shows
+// on the odd rows, the right eye on the even ones, with mesh lines twice as wide.
+TEST_F(WindowTest, StereoModesRouteTheEyes) {
+    const Vec3 p{0, 0, 10};
+    const auto marker = [&](const std::string& mode) {
+        open(mode + kSampleMap);
+        session().setShowAtoms(false);
+        hideTheMap();
+        session().showMarker(p);
+        return frame();
+    };
+    const FrameImage hardware = marker("-StereoHW ");
+    GLboolean stereo = GL_FALSE;
+    glGetBooleanv(GL_STEREO, &stereo);
+    EXPECT_NEAR(centroidOf(stereo ? backBuffer(GL_BACK_RIGHT) : hardware, bright).x, project(p, 0.31)[0], 1.5);
+    if (stereo) EXPECT_NEAR(centroidOf(backBuffer(GL_BACK_LEFT), bright).x, project(p, -0.31)[0], 1.5);
+    while (glGetError() != GL_NO_ERROR) {   // no right back buffer to draw into without stereo
+    }
+    const FrameImage image = marker("-StereoInterlaced ");
     const int w = surface().pixelWidth(), h = surface().pixelHeight();
-    surface().makeCurrent();
     std::vector<unsigned char> stencil(static_cast<size_t>(w * h));
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, stencil.data());
     int wrong = 0;
     for (int i = 0; i < w * h; ++i) wrong += stencil[size_t(i)] != (i / w % 2 == 0 ? 1 : 0);
     EXPECT_EQ(wrong, 0);
-    const Vec3 p{0, 0, 10};
-    session().setShowAtoms(false);
-    hideTheMap();
-    session().showMarker(p);
-    const FrameImage image = frame();
     EXPECT_NEAR(centroidOf(image, bright, [](int y) { return y % 2 == 1; }).x, project(p, -0.31)[0], 1.5);
     EXPECT_NEAR(centroidOf(image, bright, [](int y) { return y % 2 == 0; }).x, project(p, 0.31)[0], 1.5);
-    EXPECT_EQ(render::LineWidthFor(window->stereoMode()), 2.0f);   // mesh lines twice as wide
+    EXPECT_EQ(render::LineWidthFor(window->stereoMode()), 2.0f);
     // Without stencil bits (as a request for none gets here) the surface is refused for this mode.
     GLSurface plain(SurfaceFormatFor(StereoMode::None), {}), interlaced(SurfaceFormatFor(StereoMode::None), {});
     ASSERT_TRUE(plain.createContext(StereoMode::None));

@@ -206,11 +206,11 @@ protected:
         window->drawFrame();
         return backBuffer();
     }
-    // The back buffer as the last frame left it.
-    FrameImage backBuffer() {
+    // The back buffer (or, in stereo, either of them) as the last frame left it.
+    FrameImage backBuffer(GLenum buffer = GL_BACK) {
         FrameImage image{surface().pixelWidth(), surface().pixelHeight(), {}};
         image.rgb.resize(static_cast<size_t>(3 * image.width * image.height));
-        glReadBuffer(GL_BACK);
+        glReadBuffer(buffer);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, image.rgb.data());
         return image;
