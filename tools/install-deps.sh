@@ -2,7 +2,7 @@
 # Installs the Debian/Ubuntu packages that Tivarel needs to build, run and test.
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev libqt6opengl6-dev libglu1-mesa-dev libgl1-mesa-dri
-          gemmi-dev tao-pegtl-dev zlib1g-dev
+          gemmi-dev tao-pegtl-dev zlib1g-dev libdeflate-dev
           xvfb xauth xdotool fonts-dejavu-core libgtest-dev libbenchmark-dev povray imagemagick
           shared-mime-info desktop-file-utils
           clang libclang-rt-14-dev locales)

@@ -11,7 +11,8 @@ The old text must occur exactly once in the file (add context until it does).
 
 Usage (from the repository root):
     tools/mutants.py MUTANTS_FILE --build "cmake --build build" --test "build/tests/core_tests --gtest_brief=1"
-Options: --timeout SECONDS per test run (default 600), --only N[,N...] to run some mutants.
+Options: --timeout SECONDS per test run (default 600), --only N[,N...] to run the mutants on
+those lines of MUTANTS_FILE. Each result line starts with its mutant's line number.
 Prints one line per mutant and the score; exits 0. Survivors are either gaps in the tests or
 mutants that cannot change behaviour (equivalent): decide which, honestly, for each.
 """
@@ -51,7 +52,7 @@ def main():
     mutants = parse(a.mutants)
     if a.only:
         keep = {int(x) for x in a.only.split(",")}
-        mutants = [m for i, m in enumerate(mutants, 1) if i in keep]
+        mutants = [m for m in mutants if m["line"] in keep]
     rc, out = run(a.build, a.timeout)
     if rc:
         sys.exit("the unmutated build fails:\n" + out[-2000:])
@@ -59,7 +60,8 @@ def main():
     if rc:
         sys.exit("the unmutated tests fail:\n" + out[-2000:])
     killed = survived = skipped = 0
-    for i, m in enumerate(mutants, 1):
+    for m in mutants:
+        i = m["line"]
         path = m["file"]
         try:
             original = open(path, encoding="utf-8").read()
