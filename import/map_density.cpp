@@ -60,17 +60,6 @@ MapDensity::RowBlend MapDensity::blend(const AxisStencil& y, const AxisStencil& 
     return rows;
 }
 
-double MapDensity::along(const RowBlend& rows, const AxisStencil& x) {
-    const double wx[2] = {1.0 - x.weight, x.weight};
-    const size_t at[2] = {x.low, x.high};
-    double sum = 0.0;
-    // Corners of no weight are left out, so that a missing value there does not spoil the sum.
-    for (size_t r = 0; r < 4; ++r)
-        for (size_t k = 0; k < 2; ++k)
-            if (const double w = wx[k] * rows.weight[r]; w != 0.0) sum += w * double(rows.row[r][at[k]]);
-    return sum;
-}
-
 double MapDensity::interpolate(const AxisStencil& x, const AxisStencil& y, const AxisStencil& z) const {
     return along(blend(y, z), x);
 }

@@ -10,7 +10,6 @@
 
 namespace tivarel {
 
-
 Vec3d Times(const Mat3d& m, const Vec3d& v);
 // Inverse by cofactors; the matrix must not be singular.
 Mat3d Inverse(const Mat3d& m);
@@ -62,5 +61,17 @@ struct MapDensity {
     // Finest distance between grid points along a cell edge (Angstrom).
     double finestSpacing() const;
 };
+
+// Inline: the resampling calls it for every point.
+inline double MapDensity::along(const RowBlend& rows, const AxisStencil& x) {
+    const double wx[2] = {1.0 - x.weight, x.weight};
+    const size_t at[2] = {x.low, x.high};
+    double sum = 0.0;
+    // Corners of no weight are left out, so that a missing value there does not spoil the sum.
+    for (size_t r = 0; r < 4; ++r)
+        for (size_t k = 0; k < 2; ++k)
+            if (const double w = wx[k] * rows.weight[r]; w != 0.0) sum += w * double(rows.row[r][at[k]]);
+    return sum;
+}
 
 }  // namespace tivarel
