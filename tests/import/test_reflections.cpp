@@ -90,8 +90,8 @@ TEST(MapsFromReflections, CoefficientsGiveTheDirectFourierSum) {
 TEST(MapsFromReflections, SmallMoleculeDataArePhasedByTheirStructure) {
     for (const Crystal& crystal : {kMonoclinic, kCentric}) {
         SCOPED_TRACE(crystal.spaceGroup);
-        const std::string fcf = FcfBytes(crystal, UniqueSet(crystal), 4.0, true);
-        const PhasingModel model{"structure.cif", StructureCif(crystal)};
+        const std::string fcf = FcfBytes(crystal, UniqueSet(crystal), 4.0, true), structure = StructureCif(crystal);
+        const PhasingModel model{"structure.cif", structure};
         const MapCoefficients fo = ReadCifCoefficients(fcf, "x.fcf", {}, model);
         const MapCoefficients difference = ReadCifCoefficients(fcf, "x.fcf", {true, "", ""}, model);
         ASSERT_TRUE(fo.scale && fo.r1);
