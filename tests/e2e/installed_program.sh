@@ -25,8 +25,9 @@ types() { entry "$1" MimeType | tr ';' '\n' | sed '/^$/d' | LC_ALL=C sort; }
 # and starts the viewer on them: each Exec starts an installed program, and the database built
 # from the installed MIME package gives the types each entry lists exactly these globs, the
 # viewer's own case-sensitive; the database of which program opens which type lists both.
+maps="*.ccp4 *.ccp4.gz *.map *.map.gz *.mrc *.mrc.gz *.mtz *.mtz.gz "
 for desktop in "tivarel.desktop:$program %f:*.FOU *.GRD *.MT1 *.fou *.grd *.mt1 " \
-    "tivarel-import.desktop:$prefix/bin/tivarel-import --open %f:*.ccp4 *.ccp4.gz *.map *.map.gz *.mrc *.mrc.gz *.mtz *.mtz.gz "; do
+    "tivarel-import.desktop:$prefix/bin/tivarel-import --open %f:$maps"; do
     IFS=: read -r name exec globs <<<"$desktop"
     [ "$(entry "$name" Exec)" = "$exec" ] || fail "$name: Exec=$(entry "$name" Exec)"
     [ -x "$(readlink -f "${exec%% *}")" ] || fail "$name starts ${exec%% *}, which is not an installed program"

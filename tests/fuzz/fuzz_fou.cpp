@@ -9,7 +9,9 @@ namespace {
 
 // The map's values, header and atoms as bytes, or the message it stopped with.
 std::string Outcome(std::string_view bytes, int threads) {
-    const auto raw = [](const auto* data, size_t size) { return std::string(reinterpret_cast<const char*>(data), size); };
+    const auto raw = [](const auto* data, size_t size) {
+        return std::string(reinterpret_cast<const char*>(data), size);
+    };
     try {
         const tivarel::DensityMap map = tivarel::ParseFouMap(bytes, "fuzz.fou", {threads});
         std::string out = raw(map.grid.values().data(), map.grid.values().size() * sizeof(float)) +
@@ -21,9 +23,10 @@ std::string Outcome(std::string_view bytes, int threads) {
     }
 }
 
-}  // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (Outcome(tivarel::fuzz::Bytes(data, size), 1) != Outcome(tivarel::fuzz::Bytes(data, size), 3)) std::abort();
-    return tivarel::fuzz::RunMapTarget(data, size, [](std::string_view input) { return tivarel::ParseFouMap(input, "fuzz.fou"); });
+    return tivarel::fuzz::RunMapTarget(data, size,
+                                       [](std::string_view input) { return tivarel::ParseFouMap(input, "fuzz.fou"); });
 }

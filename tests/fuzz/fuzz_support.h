@@ -46,7 +46,8 @@ int RunMapTarget(const uint8_t* data, size_t size, Parse parse) {
         BondList bonds;
         FindBonds(map.atoms, s.atoms, bonds);
         const GridParams& g = map.gridParams;
-        const float level = g.minValue() + (g.maxValue() - g.minValue()) * static_cast<float>(TailByte(input, 0)) / 255.0f;
+        const float level =
+            g.minValue() + (g.maxValue() - g.minValue()) * static_cast<float>(TailByte(input, 0)) / 255.0f;
         const int zSection = 1 + TailByte(input, 1) % (g.nz() + 1);   // one past the top too
         MarchLayer(g, map.grid, level, 2, s.triangles, s.cases, nullptr);
         (void)MarchSquares(g, map.grid, level, zSection, 1, s.segments);
@@ -60,11 +61,12 @@ int RunMapTarget(const uint8_t* data, size_t size, Parse parse) {
         LayerSettings layers;
         layers.used = {false, true, false};
         layers.zSection = static_cast<int16_t>(zSection);
-        PovScene scene{map, state, layers, bonds.bonds, {{{}, s.triangles.layer(2), {}}}, {{s.segments.layer(1), {}, {}}}, {}};
+        PovScene scene{
+            map, state, layers, bonds.bonds, {{{}, s.triangles.layer(2), {}}}, {{s.segments.layer(1), {}, {}}}, {}};
         (void)PovSceneText(scene, std::string("#declare cylRadius = 0.01;\n//END OF FILE\n"));
     } catch (const InputError&) {
     }
     return 0;
 }
 
-}  // namespace tivarel::fuzz
+}   // namespace tivarel::fuzz

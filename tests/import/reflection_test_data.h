@@ -74,7 +74,8 @@ inline gemmi::SmallStructure WholeCell(const Crystal& c) {
     for (const TestAtom& atom : c.atoms)
         for (const char* triplet : c.operations) {
             const gemmi::Fractional f = Apply(triplet, {atom.x, atom.y, atom.z}).wrap_to_unit();
-            if (std::none_of(st.sites.begin(), st.sites.end(), [&](const auto& s) { return st.cell.distance_sq(s.fract, f) < 1e-6; })) {
+            const auto same = [&](const gemmi::SmallStructure::Site& s) { return st.cell.distance_sq(s.fract, f) < 1e-6; };
+            if (std::none_of(st.sites.begin(), st.sites.end(), same)) {
                 st.sites.emplace_back();
                 st.sites.back().element = gemmi::Element(atom.element);
                 st.sites.back().fract = f;
@@ -136,7 +137,8 @@ inline std::string MtzBytes(const Crystal& c, const std::vector<TestReflection>&
     std::vector<float> data;
     for (const TestReflection& r : reflections) {
         data.insert(data.end(), {float(r.hkl[0]), float(r.hkl[1]), float(r.hkl[2])});
-        for (const auto& [f, phi, factor] : pairs) data.insert(data.end(), {float(std::abs(factor * r.f)), float(Degrees(factor * r.f))});
+        for (const auto& [f, phi, factor] : pairs)
+            data.insert(data.end(), {float(std::abs(factor * r.f)), float(Degrees(factor * r.f))});
     }
     mtz.set_data(data.data(), data.size());
     std::string bytes;
@@ -184,7 +186,8 @@ inline std::string FcfBytes(const Crystal& c, const std::vector<TestReflection>&
                        "loop_\n_refln_index_h\n_refln_index_k\n_refln_index_l\n_refln_F_squared_meas\n_refln_F_squared_sigma\n";
     for (const TestReflection& r : unique)
         for (int sign = 1; sign >= (mates ? -1 : 1); sign -= 2)
-            text += ReflectionLine({gemmi::Miller{sign * r.hkl[0], sign * r.hkl[1], sign * r.hkl[2]}, r.f}, "%.6f 0.1\n", factor * std::norm(r.f));
+            text += ReflectionLine({gemmi::Miller{sign * r.hkl[0], sign * r.hkl[1], sign * r.hkl[2]}, r.f}, "%.6f 0.1\n",
+                                   factor * std::norm(r.f));
     return text;
 }
 
