@@ -10,8 +10,6 @@ export XDG_RUNTIME_DIR="$work/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 fail() { echo "$*"; exit 1; }
 
-start_program() { "$program" "$@" 2>"$work/stderr" & pid=$!; }
-
 # Runs a command every 20 ms until it succeeds, for at most 10 s.
 wait_until() {
     for _ in $(seq 500); do "$@" && return 0; sleep 0.02; done
@@ -21,22 +19,21 @@ window_up() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 # Some window holds the keyboard: the display started with it following the pointer (1).
 keyboard_taken() { [ "$(xdotool getwindowfocus -f 2>/dev/null)" -gt 1 ] 2>/dev/null; }
 
-# The program's exit status and standard error (exactly these lines, or none).
-expect_exit() {
-    local status=0
-    wait "$pid" || status=$?
-    [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"
-}
-expect_stderr() {
-    if [ $# -eq 0 ]; then : >"$work/want"; else printf '%s\n' "$@" >"$work/want"; fi
-    diff "$work/want" "$work/stderr" || fail "standard error differs"
+# Starts the program on the map $1 and waits for its window.
+open_map() {
+    "$program" "$1" 2>"$work/stderr" &
+    pid=$! title="Visualized file: $1"
+    wait_until window_up "$title"
 }
 
-# Clicks the middle of the window named $1, waits until the program has taken the keyboard
-# and presses $2.
-click_and_press() {
-    eval "$(xdotool search --onlyvisible --name "^$1\$" getwindowgeometry --shell)"
+# Clicks the middle of the window, waits until the program has taken the keyboard and presses
+# q: the program ends with status 0 and nothing on standard error.
+quit_cleanly() {
+    eval "$(xdotool search --onlyvisible --name "^$title\$" getwindowgeometry --shell)"
     xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
     wait_until keyboard_taken
-    xdotool key "$2"
+    xdotool key q
+    local status=0
+    wait "$pid" || status=$?
+    [ "$status" -eq 0 ] && [ ! -s "$work/stderr" ] || fail "exit status $status, standard error: $(cat "$work/stderr")"
 }

@@ -2,8 +2,7 @@
 # The sample map opens in the real program, which then sleeps while nothing happens (no
 # polling: almost no CPU), and "q" ends it normally.
 source "$(dirname "$0")/lib.sh"
-start_program "${1:?sample map}"
-wait_until window_up "Visualized file: $1"
+open_map "${1:?sample map}"
 # Its start-up may take a while on a busy machine: within 30 s some 2 s must pass in which
 # it uses at most 10 CPU ticks (a polling program uses one in every tick it gets).
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
@@ -14,6 +13,4 @@ for _ in $(seq 15); do
     [ "${used[-1]}" -le 10 ] && break
 done
 [ "${used[-1]}" -le 10 ] || fail "the idle program used ${used[*]} CPU ticks in each 2 s for 30 s"
-click_and_press "Visualized file: $1" q
-expect_exit 0
-expect_stderr
+quit_cleanly

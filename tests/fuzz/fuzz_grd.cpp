@@ -3,7 +3,6 @@
 #include "mapio/grd_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return tivarel::fuzz::RunMapTarget(data, size, [](std::string_view bytes) {
-        return tivarel::ParseGrdMap(bytes, "fuzz.grd");
-    });
+    return tivarel::fuzz::RunMapTarget(data, size,
+                                       [](std::string_view bytes) { return tivarel::ParseGrdMap(bytes, "fuzz.grd"); });
 }

@@ -1,10 +1,9 @@
 #pragma once
-// What every map fuzz target does after a successful parse: the whole way a user's open
-// goes (atom types, bonds, surfaces, contours, peak file, POV-Ray scene) at a level and a
-// plane taken from the input. A InputError is a correct end for bad input; any other
-// exception escapes and aborts the run.
+// What every map fuzz target does after a successful parse: the whole way a user's open goes
+// (atom types, bonds, surfaces, contours, peak file, POV-Ray scene) at a level and a plane
+// taken from the input. An InputError is a correct end for bad input; any other exception
+// escapes and aborts the run.
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -32,44 +31,42 @@ struct Shared {
     SegmentStore segments;
 };
 inline Shared& Once() {
-    static const auto shared = std::make_unique<Shared>();
+    static Shared* const shared = new Shared;
     return *shared;
-}
-
-inline void WholeWay(DensityMap& map, std::string_view input) {
-    Shared& s = Once();
-    AssignAtomTypes(map.atoms, s.atoms);
-    BondList bonds;
-    FindBonds(map.atoms, s.atoms, bonds);
-    const GridParams& g = map.gridParams;
-    const float level = g.minValue() + (g.maxValue() - g.minValue()) * static_cast<float>(TailByte(input, 0)) / 255.0f;
-    const int zSection = 1 + TailByte(input, 1) % (g.nz() + 1);   // one past the top too
-    MarchLayer(g, map.grid, level, 2, s.triangles, s.cases, nullptr);
-    (void)MarchSquares(g, map.grid, level, zSection, 1, s.segments);
-    PeakList peaks;
-    for (const AtomRecord& atom : map.atoms) peaks.push_back(atom.position);
-    if (s.triangles.count(2) > 0) peaks.push_back({s.triangles.at(2, 1).point[0].x, 0.0f, 0.0f});
-    (void)PeakRecoveryText(map.cellMatrix, map.mapOrigin, peaks, "fuzz");
-    ProgramState state;
-    state.showCell = true;
-    state.meshStyle = TailByte(input, 2) % 2 == 0 ? MeshStyle::Web : MeshStyle::Triangle;
-    LayerSettings layers;
-    layers.used = {false, true, false};
-    layers.zSection = static_cast<int16_t>(zSection);
-    PovScene scene{map, state, layers, bonds.bonds, {{{}, s.triangles.layer(2), {}}}, {{s.segments.layer(1), {}, {}}}, {}};
-    (void)PovSceneText(scene, std::string("#declare cylRadius = 0.01;\n//END OF FILE\n"));
 }
 
 // Parses with `parse` and, when that succeeds, goes the whole way.
 template <typename Parse>
 int RunMapTarget(const uint8_t* data, size_t size, Parse parse) {
     const std::string_view input = Bytes(data, size);
+    Shared& s = Once();
     try {
         DensityMap map = parse(input);
-        WholeWay(map, input);
+        AssignAtomTypes(map.atoms, s.atoms);
+        BondList bonds;
+        FindBonds(map.atoms, s.atoms, bonds);
+        const GridParams& g = map.gridParams;
+        const float level =
+            g.minValue() + (g.maxValue() - g.minValue()) * static_cast<float>(TailByte(input, 0)) / 255.0f;
+        const int zSection = 1 + TailByte(input, 1) % (g.nz() + 1);   // one past the top too
+        MarchLayer(g, map.grid, level, 2, s.triangles, s.cases, nullptr);
+        (void)MarchSquares(g, map.grid, level, zSection, 1, s.segments);
+        PeakList peaks;
+        for (const AtomRecord& atom : map.atoms) peaks.push_back(atom.position);
+        if (s.triangles.count(2) > 0) peaks.push_back({s.triangles.at(2, 1).point[0].x, 0.0f, 0.0f});
+        (void)PeakRecoveryText(map.cellMatrix, map.mapOrigin, peaks, "fuzz");
+        ProgramState state;
+        state.showCell = true;
+        state.meshStyle = TailByte(input, 2) % 2 == 0 ? MeshStyle::Web : MeshStyle::Triangle;
+        LayerSettings layers;
+        layers.used = {false, true, false};
+        layers.zSection = static_cast<int16_t>(zSection);
+        PovScene scene{
+            map, state, layers, bonds.bonds, {{{}, s.triangles.layer(2), {}}}, {{s.segments.layer(1), {}, {}}}, {}};
+        (void)PovSceneText(scene, std::string("#declare cylRadius = 0.01;\n//END OF FILE\n"));
     } catch (const InputError&) {
     }
     return 0;
 }
 
-}  // namespace tivarel::fuzz
+}   // namespace tivarel::fuzz

@@ -1,5 +1,5 @@
-// The writers: numbers, peak lines and files, the POV-Ray scene and TGA bytes, fed with
-// any floats and sizes. Writers have no failure of their own: nothing may throw.
+// The writers: numbers, peak lines and files, the POV-Ray scene and TGA bytes, fed with any
+// floats and sizes. Writers have no failure of their own: nothing may throw.
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -22,7 +22,6 @@ struct Stream {
         return value;
     }
     tivarel::Vec3 vec() { return {next<float>(), next<float>(), next<float>()}; }
-    tivarel::Vec3 point() { return {next<float>(), next<float>(), next<float>()}; }
 };
 }  // namespace
 
@@ -39,9 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)PeakRecoveryText(map.cellMatrix, map.mapOrigin, peaks, "fuzz.fou");
     // A scene of a few triangles, segments, atoms and one bond at the input's positions.
     std::vector<TriangleRecord> triangles(in.next<uint8_t>() % 16);
-    for (TriangleRecord& t : triangles) t.point = {in.point(), in.point(), in.point()};
+    for (TriangleRecord& t : triangles) t.point = {in.vec(), in.vec(), in.vec()};
     std::vector<SegmentRecord> segments(in.next<uint8_t>() % 16);
-    for (SegmentRecord& s : segments) s = {in.point(), in.point()};
+    for (SegmentRecord& s : segments) s = {in.vec(), in.vec()};
     for (int k = in.next<uint8_t>() % 4; k > 0; --k) map.atoms.push_back({"C   ", in.vec(), 1});
     std::vector<Bond> bonds;
     if (map.atoms.size() >= 2) bonds.push_back({1, static_cast<int16_t>(map.atoms.size())});

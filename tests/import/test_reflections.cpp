@@ -1,95 +1,94 @@
-// Maps from reflections: MTZ, structure-factor mmCIF and small-molecule reflection CIFs,
-// each checked against a direct Fourier sum of the structure factors over the whole sphere.
+// Maps from reflections: MTZ, structure-factor mmCIF and small-molecule reflection CIFs made
+// here, each checked against a direct Fourier sum of the structure factors over the whole
+// sphere; and files as refinement programs and journals publish them, written by nobody on
+// this project (see real/README.md): their maps agree with gemmi's own map of the same
+// coefficients, and a small-molecule structure sits on its density.
 #define GEMMI_WRITE_IMPLEMENTATION   // gemmi's MTZ writer, for all the import tests
 #include "reflection_test_data.h"
 
+#include <gemmi/fourier.hpp>
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <sstream>
 
+#include "../test_files.h"
+#include "import/file_bytes.h"
+#include "import/import_command.h"
 #include "import/import_error.h"
 #include "import/map_coefficients.h"
+#include "import/model_atoms.h"
 #include "import/shelx_hkl.h"
+#include "mapio/mt1_reader.h"
 
 namespace tivarel {
 namespace {
 
 using namespace test_support;
 
-// The map's value at its own grid point (i, j, k) and there the direct sum: no interpolation,
-// so the two agree to float rounding.
-double LargestMiss(const MapDensity& map, const std::vector<TestReflection>& sphere, const gemmi::UnitCell& cell,
-                   double* largestValue = nullptr) {
+// The largest miss of the map at its own grid points (no interpolation: the two agree to
+// float rounding) against `factor` times the direct sum, as a fraction of the largest value
+// there, which must be in e/A^3 near an iron atom, not a normalised map.
+double RelativeMiss(const MapDensity& map, const std::vector<TestReflection>& sphere, const gemmi::UnitCell& cell,
+                    double factor = 1.0) {
     double miss = 0.0, largest = 0.0;
-    for (int n = 0; n < 40; ++n) {
-        const std::array<int, 3> g{(7 * n) % map.dataSize[0], (11 * n + 3) % map.dataSize[1], (13 * n + 5) % map.dataSize[2]};
+    for (size_t n = 0; n < 40; ++n) {
+        const std::array<size_t, 3> g{7 * n % size_t(map.dataSize[0]), (11 * n + 3) % size_t(map.dataSize[1]),
+                                      (13 * n + 5) % size_t(map.dataSize[2])};
         const gemmi::Fractional x(double(g[0]) / map.sampling[0], double(g[1]) / map.sampling[1], double(g[2]) / map.sampling[2]);
-        const double value = map.values[size_t(g[0]) + size_t(map.dataSize[0]) * (size_t(g[1]) + size_t(map.dataSize[1]) * size_t(g[2]))];
-        miss = std::max(miss, std::fabs(value - DirectSum(sphere, cell, x)));
+        const double value = map.values[g[0] + size_t(map.dataSize[0]) * (g[1] + size_t(map.dataSize[1]) * g[2])];
+        miss = std::max(miss, std::fabs(value - factor * DirectSum(sphere, cell, x)));
         largest = std::max(largest, std::fabs(value));
     }
-    if (largestValue) *largestValue = largest;
-    return miss;
+    EXPECT_GT(largest, 1.0);
+    return miss / largest;
 }
 
-std::vector<TestReflection> Times(std::vector<TestReflection> reflections, double factor) {
-    for (TestReflection& r : reflections) r.f *= factor;
-    return reflections;
-}
-
-// The grid point of the map's highest value, as a fraction of the cell.
-gemmi::Fractional Highest(const MapDensity& map) {
-    const size_t at = size_t(std::max_element(map.values.begin(), map.values.end()) - map.values.begin());
-    const size_t nx = size_t(map.dataSize[0]), ny = size_t(map.dataSize[1]);
-    return {double(at % nx) / map.sampling[0], double(at / nx % ny) / map.sampling[1], double(at / nx / ny) / map.sampling[2]};
-}
-
-// MTZ and mmCIF coefficients give the direct sum at the map's grid points, in the units of
-// the coefficients; the difference pair is taken with --diff; the grid holds at least 3
-// points per d-min along each edge.
-TEST(MapsFromReflections, MtzAndMmcifCoefficientsGiveTheDirectFourierSum) {
-    const Crystal crystal = MonoclinicCrystal();
-    const gemmi::UnitCell cell = CellOf(crystal);
+// MTZ, mmCIF and small-molecule coefficients with their own phases give the direct sum at the
+// map's grid points, in the units of the coefficients; the difference pair is taken with
+// --diff; the grid holds at least 3 points per d-min along each edge.
+TEST(MapsFromReflections, CoefficientsGiveTheDirectFourierSum) {
+    const Crystal& crystal = kMonoclinic;
     const std::vector<TestReflection> unique = UniqueSet(crystal), sphere = WholeSphere(crystal);
-    const std::vector<TestReflection> uniqueHalf = Times(unique, -0.5), sphereHalf = Times(sphere, -0.5);
-    const std::string mtz = MtzBytes(crystal, unique, uniqueHalf), mmcif = MmcifBytes(crystal, unique);
+    const std::string mtz = MtzBytes(crystal, unique, {{"FWT", "PHWT", 1}, {"DELFWT", "PHDELWT", -0.5}});
+    const std::string mmcif = MmcifBytes(crystal, unique);
+    std::string calculated = "data_list6\n" + CellLines(crystal, "_") + "_symmetry_space_group_name_H-M 'P 21'\n" +
+                             "loop_\n_refln_index_h\n_refln_index_k\n_refln_index_l\n_refln_F_squared_meas\n"
+                             "_refln_F_squared_sigma\n_refln_F_calc\n_refln_phase_calc\n";
+    for (const TestReflection& r : unique)
+        calculated += ReflectionLine(r, "%.5f 0.1 %.5f %.3f\n", std::norm(r.f), std::abs(r.f), Degrees(r.f));
     const struct {
         const char* what;
         MapCoefficients coefficients;
-        const std::vector<TestReflection>& sphere;
+        double factor;
     } cases[] = {
-        {"MTZ", ReadMtzCoefficients(mtz, "a.mtz", {}), sphere},
-        {"MTZ --diff", ReadMtzCoefficients(mtz, "a.mtz", {true, "", ""}), sphereHalf},
-        {"MTZ --f --phi", ReadMtzCoefficients(mtz, "a.mtz", {false, "DELFWT", "PHDELWT"}), sphereHalf},
-        {"mmCIF", ReadCifCoefficients(mmcif, "a.cif", {}, std::nullopt), sphere},
-        {"mmCIF --f --phi", ReadCifCoefficients(mmcif, "a.cif", {false, "_refln.pdbx_FWT", "pdbx_PHWT"}, std::nullopt), sphere},
+        {"MTZ", ReadMtzCoefficients(mtz, "a.mtz", {}), 1},
+        {"MTZ --diff", ReadMtzCoefficients(mtz, "a.mtz", {true, "", ""}), -0.5},
+        {"MTZ --f --phi", ReadMtzCoefficients(mtz, "a.mtz", {false, "DELFWT", "PHDELWT"}), -0.5},
+        {"mmCIF", ReadCifCoefficients(mmcif, "a.cif", {}, std::nullopt), 1},
+        {"mmCIF --f --phi", ReadCifCoefficients(mmcif, "a.cif", {false, "_refln.pdbx_FWT", "pdbx_PHWT"}, std::nullopt), 1},
+        {"F_calc", ReadCifCoefficients(calculated, "x.fcf", {}, std::nullopt), 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(c.coefficients.reflections.size(), unique.size());
         EXPECT_EQ(c.coefficients.spaceGroup, "P 1 21 1");
+        EXPECT_NEAR(c.coefficients.scale.value_or(1.0), 1.0, 1e-5);
         FourierSummary summary;
         const MapDensity map = FourierMap(c.coefficients, "a", &summary);
-        double largest = 0.0;
-        const double miss = LargestMiss(map, c.sphere, cell, &largest);
-        EXPECT_LT(miss, 2e-4 * largest);
-        EXPECT_GT(largest, 1.0);   // e/A^3 near an iron atom, not a normalised map
-        const double dMin = *std::min_element(summary.grid.begin(), summary.grid.end()) > 0 ? summary.dMin : 0.0;
-        EXPECT_GE(dMin, crystal.dMin);
-        EXPECT_LT(dMin, crystal.dMin * 1.1);
-        for (size_t a = 0; a < 3; ++a) EXPECT_GE(summary.grid[a] * dMin, 3 * crystal.cell[a]) << a;
+        EXPECT_LT(RelativeMiss(map, sphere, CellOf(crystal), c.factor), 2e-4);
+        EXPECT_TRUE(summary.dMin >= crystal.dMin && summary.dMin < crystal.dMin * 1.1) << summary.dMin;
+        for (size_t a = 0; a < 3; ++a) EXPECT_GE(summary.grid[a] * summary.dMin, 3 * crystal.cell[a]) << a;
         EXPECT_TRUE(map.wholeCell);
     }
 }
 
 // Small-molecule F^2 data, unmerged and on another scale, phased by the structure: the Fo map
-// is the direct sum with its highest point on the iron atom, the Fo - Fc map is flat, the scale
-// is the one the data was multiplied by and R1 is zero. An atom on an inversion centre counts
-// once in the cell, as the structure's chemical occupancy of 1 means.
+// is the direct sum with its highest point on the heavy atom, the Fo - Fc map is flat, the
+// scale is the one the data was multiplied by and R1 is zero. An atom on an inversion centre
+// counts once in the cell, as the structure's chemical occupancy of 1 means.
 TEST(MapsFromReflections, SmallMoleculeDataArePhasedByTheirStructure) {
-    for (const Crystal& crystal : {MonoclinicCrystal(), CentricCrystal()}) {
+    for (const Crystal& crystal : {kMonoclinic, kCentric}) {
         SCOPED_TRACE(crystal.spaceGroup);
-        const gemmi::UnitCell cell = CellOf(crystal);
         const std::string fcf = FcfBytes(crystal, UniqueSet(crystal), 4.0, true), structure = StructureCif(crystal);
         const PhasingModel model{"structure.cif", structure};
         const MapCoefficients fo = ReadCifCoefficients(fcf, "x.fcf", {}, model);
@@ -98,37 +97,15 @@ TEST(MapsFromReflections, SmallMoleculeDataArePhasedByTheirStructure) {
         EXPECT_NEAR(*fo.scale, 0.5, 1e-5);
         EXPECT_LT(*fo.r1, 1e-5);
         EXPECT_EQ(fo.reflections.size(), UniqueSet(crystal).size());
-        double largest = 0.0;
         const MapDensity foMap = FourierMap(fo, "x.fcf");
-        const double miss = LargestMiss(foMap, WholeSphere(crystal), cell, &largest);
-        EXPECT_LT(miss, 1e-4 * largest);
-        const gemmi::Fractional peak = Highest(foMap), heavy(crystal.atoms[0].x, crystal.atoms[0].y, crystal.atoms[0].z);
-        bool onHeavyAtom = false;
-        for (const char* op : crystal.operations)
-            onHeavyAtom = onHeavyAtom || cell.distance_sq(peak, Apply(op, heavy)) < 0.2 * 0.2;
-        EXPECT_TRUE(onHeavyAtom) << peak.x << " " << peak.y << " " << peak.z;
-        const MapDensity flat = difference.reflections.empty() ? MapDensity{} : FourierMap(difference, "x.fcf");
-        const float most = flat.values.empty() ? 0.0f : *std::max_element(flat.values.begin(), flat.values.end(),
-                                                                           [](float a, float b) { return std::fabs(a) < std::fabs(b); });
-        EXPECT_LT(std::fabs(most), 1e-3 * largest);
+        EXPECT_LT(RelativeMiss(foMap, WholeSphere(crystal), CellOf(crystal)), 1e-4);
+        const TestAtom& heavy = crystal.atoms[0];
+        EXPECT_LT(SiteDistance(CellOf(crystal), crystal.operations, {heavy.x, heavy.y, heavy.z}, Highest(foMap)), 0.2);
+        float most = 0.0f;   // of the difference map, which may have no reflections at all
+        for (float v : difference.reflections.empty() ? std::vector<float>{} : FourierMap(difference, "x.fcf").values)
+            most = std::max(most, std::fabs(v));
+        EXPECT_LT(most, 1e-3 * *std::max_element(foMap.values.begin(), foMap.values.end()));
     }
-}
-
-// Small-molecule files with their own F_calc and phase_calc need no model.
-TEST(MapsFromReflections, SmallMoleculeFilesWithCalculatedPhasesNeedNoModel) {
-    const Crystal crystal = MonoclinicCrystal();
-    std::string text = "data_list6\n" + CellLines(crystal, "_") + "_symmetry_space_group_name_H-M 'P 21'\n" +
-                       "loop_\n_refln_index_h\n_refln_index_k\n_refln_index_l\n_refln_F_squared_meas\n_refln_F_squared_sigma\n"
-                       "_refln_F_calc\n_refln_phase_calc\n";
-    for (const TestReflection& r : UniqueSet(crystal))
-        text += Format("%.0f %.0f %.0f ", r.hkl[0], r.hkl[1], r.hkl[2]) +
-                Format("%.5f 0.1 %.5f %.3f\n", std::norm(r.f), std::abs(r.f), Degrees(r.f));
-    const MapCoefficients fo = ReadCifCoefficients(text, "x.fcf", {}, std::nullopt);
-    ASSERT_TRUE(fo.scale);
-    EXPECT_NEAR(*fo.scale, 1.0, 1e-5);
-    double largest = 0.0;
-    const double miss = LargestMiss(FourierMap(fo, "x.fcf"), WholeSphere(crystal), CellOf(crystal), &largest);
-    EXPECT_LT(miss, 2e-4 * largest);
 }
 
 // SHELX HKLF 4 lines: its own columns, where numbers may touch, or numbers apart; a line of
@@ -141,20 +118,87 @@ TEST(MapsFromReflections, ShelxHklListsAreReadByTheirColumns) {
                                                     "   0   0   0    0.00    0.00\n"
                                                     "   9   9   9    1.00    1.00\n",
                                                     "x.hkl");
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].hkl, (std::array<int, 3>{1, 2, 3}));
-    EXPECT_EQ(lines[0].intensity, 100.5);
-    EXPECT_EQ(lines[0].sigma, 2.25);
-    EXPECT_EQ(lines[1].hkl, (std::array<int, 3>{-100, -101, -99}));
-    EXPECT_EQ(lines[1].intensity, -12.0);
-    EXPECT_EQ(lines[2].hkl, (std::array<int, 3>{4, 5, 6}));
-    EXPECT_EQ(lines[2].sigma, 0.5);
+    std::vector<std::tuple<std::array<int, 3>, double, double>> read;
+    for (const HklLine& line : lines) read.emplace_back(line.hkl, line.intensity, line.sigma);
+    EXPECT_EQ(read, (decltype(read){{{1, 2, 3}, 100.5, 2.25}, {{-100, -101, -99}, -12.0, 1.5}, {{4, 5, 6}, 7.5, 0.5}}));
     try {
         ReadShelxHkl("   1   2   3  100.50    2.25\n   1   2 three 4 5\n", "x.hkl");
         ADD_FAILURE() << "a line of words was taken";
     } catch (const InputError& e) {
         EXPECT_STREQ(e.what(), "x.hkl: line 2 is not a reflection (h k l F² σ): '1   2 three 4 5'");
     }
+}
+
+const std::filesystem::path kReal = TIVAREL_REAL_FILES;
+
+// Phaser's MTZ (FWT/PHIFWT): the converted MT1 map, at every other point, against gemmi's map
+// of the same coefficients interpolated there; correlation at least 0.98, the same spread.
+TEST(RealReflectionFiles, PhaserMtzFollowsGemmisOwnMap) {
+    const TempFolder folder;
+    const std::string out = (folder.path() / "phaser.mt1").string();
+    std::ostringstream said, err;
+    ASSERT_EQ(RunImport({(kReal / "phaser_1.mtz").string(), "-o", out}, said, err), 0) << err.str();
+    EXPECT_NE(err.str().find("columns FWT and PHIFWT"), std::string::npos) << err.str();
+    gemmi::Mtz mtz;
+    mtz.read_file((kReal / "phaser_1.mtz").string());
+    const gemmi::FPhiProxy<gemmi::MtzDataProxy> coefficients(gemmi::MtzDataProxy{mtz}, mtz.column_with_label("FWT")->idx,
+                                                             mtz.column_with_label("PHIFWT")->idx);
+    const gemmi::Grid<float> reference = gemmi::transform_f_phi_to_map<float>(coefficients, {0, 0, 0}, 3.0);
+    const DensityMap mt1 = ReadMt1Map(out);
+    const GridParams& g = mt1.gridParams;
+    double n = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+    for (int z = 1; z <= mt1.grid.nz(); z += 2)
+        for (int y = 1; y <= mt1.grid.ny(); y += 2)
+            for (int x = 1; x <= mt1.grid.nx(); x += 2) {
+                const gemmi::Position p(GridPointCoordinate(g, 1, x), GridPointCoordinate(g, 2, y), GridPointCoordinate(g, 3, z));
+                const gemmi::Fractional f = reference.unit_cell.fractionalize(p);
+                const double want = reference.interpolate_value(
+                    gemmi::Fractional(f.x + mt1.mapOrigin.x, f.y + mt1.mapOrigin.y, f.z + mt1.mapOrigin.z));
+                const double got = mt1.grid(x, y, z);
+                n += 1, sx += got, sy += want, sxx += got * got, syy += want * want, sxy += got * want;
+            }
+    EXPECT_GT((n * sxy - sx * sy) / std::sqrt((n * sxx - sx * sx) * (n * syy - sy * sy)), 0.98);
+    EXPECT_NEAR(std::sqrt((n * sxx - sx * sx) / (n * syy - sy * sy)), 1.0, 0.05);   // the same units
+}
+
+// A SHELX HKLF 4 list (unmerged, gzipped, P 1 21/n 1) and the structure published with it,
+// read through the command's own path: the Fo map's highest point lies on a fluorine, the
+// structure's heaviest atom, and the Fo - Fc map is flat at every atom next to its Fo peak.
+TEST(RealReflectionFiles, SmallMoleculeStructureSitsOnItsDensity) {
+    const std::string structure = ReadFile(kReal / "thpp.cif");
+    const std::string reflections = ReadPossiblyGzipped((kReal / "thpp.hkl.gz").string());
+    const PhasingModel phasing{"thpp.cif", structure};
+    const MapCoefficients fo = ReadShelxHklCoefficients(reflections, "thpp.hkl", {}, phasing);
+    ASSERT_TRUE(fo.r1);
+    EXPECT_LT(*fo.r1, 0.12);   // a model without its hydrogen atoms
+    EXPECT_EQ(fo.spaceGroup, "P 1 21/n 1");
+    const MapDensity foMap = FourierMap(fo, "thpp");
+    const MapDensity differenceMap = FourierMap(ReadShelxHklCoefficients(reflections, "thpp.hkl", {true, "", ""}, phasing), "thpp");
+    const std::array<double, 6>& c = foMap.cell;
+    const gemmi::UnitCell cell(c[0], c[1], c[2], c[3], c[4], c[5]);
+    const std::vector<const char*> ops = {"x,y,z", "-x+1/2,y+1/2,-z+1/2", "-x,-y,-z", "x-1/2,-y-1/2,z-1/2"};
+    double nearestFluorine = INFINITY, worstResidual = 0.0, weakestPeak = INFINITY;
+    for (const ModelAtom& atom : ParseModel(structure, "thpp.cif", c).atoms) {
+        const Vec3d& f = atom.fractional;
+        if (atom.element == "F")
+            nearestFluorine = std::min(nearestFluorine, SiteDistance(cell, ops, {f[0], f[1], f[2]}, Highest(foMap)));
+        if (atom.occupancy < 0.9) continue;   // the disordered part
+        weakestPeak = std::min(weakestPeak, *foMap.valueAt(f));
+        worstResidual = std::max(worstResidual, std::fabs(*differenceMap.valueAt(f)));
+    }
+    EXPECT_LT(nearestFluorine, 0.3);
+    EXPECT_LT(worstResidual, 0.1 * weakestPeak);
+}
+
+// A journal's SHELX reflection CIF (F^2 calc and meas, comment lines before its data block,
+// P 21 21 21 by its operations) phased by the structure's CIF: R1 near the published 0.063.
+TEST(RealReflectionFiles, JournalReflectionCifIsPhasedByItsStructure) {
+    const MapCoefficients fo = ReadCifCoefficients(ReadFile(kReal / "cu3182Isup2.hkl"), "cu3182Isup2.hkl", {},
+                                                   PhasingModel{"cu3182sup1.cif", ReadFile(kReal / "cu3182sup1.cif")});
+    EXPECT_EQ(fo.spaceGroup, "P 21 21 21");
+    ASSERT_TRUE(fo.r1 && fo.scale);
+    EXPECT_LT(*fo.r1, 0.08);
+    EXPECT_NEAR(*fo.scale, 1.0, 0.05);   // the list holds F^2 on the scale of F_calc
 }
 
 }  // namespace
