@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QQuaternion>
 #include <QTest>
 
 #include <cmath>
@@ -26,6 +27,7 @@
 namespace tivarel::testing {
 
 namespace fs = std::filesystem;
+using test_support::ReadFile;
 
 // The locale the run stands in, whose numbers have a decimal comma (set by the test main).
 inline constexpr const char* kCommaLocale = "de_DE.UTF-8";
@@ -39,7 +41,6 @@ class ScriptedPlatform : public Platform {
 public:
     std::vector<std::string> events;   // "message: ...", "question: ...", "open: ...", "beep", ...
     std::vector<std::string> messages;
-    std::string lastTitle;
     std::deque<bool> yesNoAnswers;
     std::deque<std::optional<std::string>> fileAnswers;
     std::deque<std::optional<uint32_t>> colourAnswers;
@@ -75,16 +76,16 @@ private:
         events.push_back("end: " + std::to_string(status));
         throw ProgramEnded{status};
     }
-    void messageBox(const std::string& text, const std::string& title, MessageIcon) override {
+    void messageBox(const std::string& text, const std::string&, MessageIcon) override {
         events.push_back("message: " + text);
         messages.push_back(text);
-        lastTitle = title;
         if (whileTelling) whileTelling();
     }
     template <typename T>
     static T take(std::deque<T>& answers) {   // none left: No, or a cancel
-        const T answer = answers.empty() ? T{} : answers.front();
-        if (!answers.empty()) answers.pop_front();
+        if (answers.empty()) return T{};
+        const T answer = answers.front();
+        answers.pop_front();
         return answer;
     }
 };
@@ -111,18 +112,12 @@ inline const std::string kSampleMap = [] {
     return Scratch("sample.fou");
 }();
 
-using test_support::ReadFile;
-
-struct MapAtom {
-    std::string name;
-    Vec3 at;   // fractional, which is the grid frame under the default cell
-};
-
 // Writes a FOU map of n points per axis, unit steps from `first`; `value` gets each point's
-// position. `cell` holds the cell matrix (row by row) and the map origin.
+// position. `atoms` are named at fractional positions; `cell` holds the cell matrix (row by
+// row) and the map origin.
 inline std::string WriteFou(const std::string& name, std::array<int, 3> n, Vec3 first,
                             const std::function<double(double, double, double)>& value,
-                            const std::vector<MapAtom>& atoms = {},
+                            const std::vector<std::pair<std::string, Vec3>>& atoms = {},
                             const std::string& cell = "1 0 0 0 1 0 0 0 1 0 0 0") {
     std::ostringstream t;
     t.precision(9);
@@ -138,11 +133,12 @@ inline std::string WriteFou(const std::string& name, std::array<int, 3> n, Vec3 
             }
     }
     t << "atoms\r\n" << atoms.size() << " 14\r\n";
-    for (const MapAtom& a : atoms)
-        t << a.name << "\r\n0 0 0\r\n" << a.at.x << ' ' << a.at.y << ' ' << a.at.z << "\r\n0 0 0 0 0 0 0\r\n";
+    for (const auto& [atom, at] : atoms)
+        t << atom << "\r\n0 0 0\r\n" << at.x << ' ' << at.y << ' ' << at.z << "\r\n0 0 0 0 0 0 0\r\n";
     std::ofstream(Scratch(name), std::ios::binary) << t.str();
     return Scratch(name);
 }
+inline double Zero(double, double, double) { return 0; }
 
 using Colour8 = std::array<double, 3>;   // a colour in 8 bits, exact: 0.1 is 25.5
 // The default mesh colours (0.1, 0.7, 0.1), (0.1, 0.1, 0.7) and (0.7, 0.1, 0.1).
@@ -154,8 +150,9 @@ struct Rgb8 {
         return std::abs(r - c[0]) <= 1.01 && std::abs(g - c[1]) <= 1.01 && std::abs(b - c[2]) <= 1.01;
     }
 };
+inline bool Bright(Rgb8 p) { return p.r > 150 && p.g > 150 && p.b > 150; }
 
-// The back buffer after one frame, rows from the bottom as GL stores them.
+// A buffer's picture, rows from the bottom as GL stores them.
 struct FrameImage {
     int width = 0, height = 0;
     std::vector<unsigned char> rgb;
@@ -171,17 +168,14 @@ struct FrameImage {
     int count(const Colour8& c) const {
         return count([&](Rgb8 p) { return p.near(c); });
     }
-    // Whether a pixel within one of window position (x, y) has the colour.
-    bool around(std::array<double, 2> xy, const Colour8& c) const {
-        bool found = false;
-        for (int d = 0; d < 9; ++d) found |= at(int(xy[0]) + d % 3 - 1, int(xy[1]) + d / 3 - 1).near(c);
-        return found;
+    // The mean x of the pixels that pass `test`, on the rows `row` accepts.
+    double centreX(const std::function<bool(Rgb8)>& test, const std::function<bool(int)>& row = nullptr) const {
+        double sum = 0;
+        int n = 0;
+        for (int i = 0; i < width * height; ++i)
+            if ((!row || row(i / width)) && test(at(i % width, i / width))) sum += i % width + 0.5, ++n;
+        return n ? sum / n : -1;
     }
-};
-
-struct Centroid {
-    double x = 0, y = 0;
-    int count = 0;
 };
 
 class WindowTest : public ::testing::Test {
@@ -194,8 +188,10 @@ protected:
         window = std::make_unique<MainWindow>(platform);
         window->start(ParseCommandLine(commandText));
         // Exposed at its size, the resize routine has run for it.
-        ASSERT_TRUE(QTest::qWaitFor([this] { return surface().isExposed() && surface().size() == QSize(564, 494); }, 10000))
-            << "the drawing area did not show at 564 x 494 within 10 s: " << surface().width() << " x " << surface().height();
+        ASSERT_TRUE(
+            QTest::qWaitFor([this] { return surface().isExposed() && surface().size() == QSize(564, 494); }, 10000))
+            << "the drawing area did not show at 564 x 494 within 10 s: " << surface().width() << " x "
+            << surface().height();
     }
     void command(const char* name) { window->findChild<QAction*>(name)->trigger(); }
     GLSurface& surface() { return *window->surface(); }
@@ -226,45 +222,24 @@ protected:
         session().setShowContourMap(contourMap);
         session().generateFields();
     }
-    // No surfaces and no contour map in the picture.
-    void hideTheMap() { showLayers({false, false, false}, false); }
 
     // Window position (pixels, origin bottom left) of model point p for an eye `eye` units
-    // right of the centre: the eye space point is R (shift + zoom p), R the rotation of the
-    // view quaternion's conjugate (the trackball's matrix); the eye looks from 22.5 units
-    // before the zero plane, which spans 12 units across the window's shorter side.
+    // right of the centre: the view quaternion's conjugate turns shift + zoom p; the eye looks
+    // from 22.5 units before the zero plane, which spans 12 units across the shorter side.
     std::array<double, 2> project(Vec3 p, double eye = 0.0) {
         const ViewState& v = window->view();
-        double a[3], ua[3], uua[3], r[3];
-        for (int i = 0; i < 3; ++i) a[i] = v.modelShift[size_t(i)] + double(v.zoomScale) * p[i];
-        const double u[3] = {v.viewQuat[0], v.viewQuat[1], v.viewQuat[2]};
-        const auto cross = [](const double* s, const double* t, double* out) {
-            for (int i = 0; i < 3; ++i) out[i] = s[(i + 1) % 3] * t[(i + 2) % 3] - s[(i + 2) % 3] * t[(i + 1) % 3];
-        };
-        cross(u, a, ua);   // r = a - 2w u x a + 2 u x (u x a)
-        cross(u, ua, uua);
-        for (int i = 0; i < 3; ++i) r[i] = a[i] - 2 * v.viewQuat[3] * ua[i] + 2 * uua[i];
-        const double depth = 22.5 / (22.5 - r[2]), w = surface().pixelWidth(), h = surface().pixelHeight();
-        return {w / 2 + (eye + (r[0] - eye) * depth) * std::min(w, h) / 12, h / 2 + r[1] * depth * std::min(w, h) / 12};
+        const QQuaternion turn = QQuaternion(v.viewQuat[3], v.viewQuat[0], v.viewQuat[1], v.viewQuat[2]).conjugated();
+        const QVector3D r = turn.rotatedVector(QVector3D(v.modelShift[0], v.modelShift[1], v.modelShift[2]) +
+                                               v.zoomScale * QVector3D(p.x, p.y, p.z));
+        const double depth = 22.5 / (22.5 - r.z()), w = surface().pixelWidth(), h = surface().pixelHeight();
+        const double unit = std::min(w, h) / 12;
+        return {w / 2 + (eye + (r.x() - eye) * depth) * unit, h / 2 + r.y() * depth * unit};
     }
     // The mouse position (logical pixels, origin top left) over model point p.
     QPointF mouseAt(Vec3 p) {
         const auto at = project(p);
         return QPointF(at[0], surface().pixelHeight() - at[1]) / surface().devicePixelRatio();
     }
-
-    // Centre of the pixels that pass `test`, on the rows `row` accepts.
-    static Centroid centroidOf(
-        const FrameImage& image, const std::function<bool(Rgb8)>& test,
-        const std::function<bool(int)>& row = [](int) { return true; }) {
-        Centroid c;
-        for (int y = 0; y < image.height; ++y)
-            for (int x = 0; row(y) && x < image.width; ++x)
-                if (test(image.at(x, y))) c.x += x + 0.5, c.y += y + 0.5, ++c.count;
-        if (c.count) c.x /= c.count, c.y /= c.count;
-        return c;
-    }
-    static bool bright(Rgb8 p) { return p.r > 150 && p.g > 150 && p.b > 150; }
 };
 
 }   // namespace tivarel::testing
