@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScrollBar>
 
 #include <langinfo.h>
@@ -44,8 +43,7 @@ protected:
     }
 };
 
-// The run stands in a locale that writes decimal commas (the test main's choice): the
-// program's numbers keep their decimal point.
+// Under the test main's locale, which writes decimal commas, numbers keep their decimal point.
 TEST(ProgramLocale, NumbersKeepTheirDecimalPointUnderALocaleThatWritesCommas) {
     const locale_t user = newlocale(LC_NUMERIC_MASK, "", nullptr);   // as the environment asks
     const std::string mark = user ? nl_langinfo_l(RADIXCHAR, user) : "";
@@ -54,9 +52,9 @@ TEST(ProgramLocale, NumbersKeepTheirDecimalPointUnderALocaleThatWritesCommas) {
     EXPECT_EQ(PanelNumberText(-0.25), "-0.25");
 }
 
-// Defaults at 10, 30 and 50 % of the range put the bars at 3276.7, 9830.1 and 16383.5,
-// rounded halves to even: 3277, 9830, 16384; each level becomes its bar's value. A bar moved
-// by the user sets its level and text at once, and the atoms box its switch, without a new scene.
+// Defaults at 10, 30 and 50 % of the range put the bars at 3276.7, 9830.1 and 16383.5, so
+// 3277, 9830, 16384, and each level becomes its bar's value. A bar moved sets its level and
+// text at once, and the atoms box its switch, without a new scene.
 TEST_F(ControlPanelTest, TheDefaultsShowOnTheirBarsAndBarsAndBoxesTakeEffectAtOnce) {
     openBall();
     ControlPanel& p = panel();
@@ -110,13 +108,12 @@ TEST_F(ControlPanelTest, TypedLevelsWaitForApplyAndAreClampedAndRounded) {
     EXPECT_EQ(texts(), (std::array<std::string, 3>{"-63.99219", "-63.98438", "-63.97656"}));
 }
 
-// The plane typed and applied is rounded and kept in 1..7, and rebuilt: planes 2 to 6 cut
-// the ball at layer 1's level, while the contour map is on. The buttons step it without rebuild, the main window's keys
-// with one; either steps from the plane shown, not from an unapplied typed one.
-TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapWhetherTypedOrStepped) {
+// The plane typed and applied (or the key after "key ") is rounded, kept in 1..7 and rebuilt:
+// planes 2 to 6 cut the ball at layer 1's level, while the contour map is on. The "-" and
+// "+" buttons step it without a rebuild; either steps from the plane shown, not a typed one.
+TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapAndItsContoursGoWithTheirSwitch) {
     openBall();
     ControlPanel& p = panel();
-    // A text typed and applied, the "-" or "+" button, or the key after "key ".
     const std::tuple<std::string, int, int> steps[] = {{"0", 4, 1},     {"abc", 4, 1},  {"1000", 4, 7}, {"2.5", 4, 2},
                                                        {"3.5", 4, 4},   {"-", 1, 1},    {"+", 7, 7},    {"-", 7, 6},
                                                        {"key -", 1, 1}, {"key +", 7, 7}};
@@ -140,13 +137,7 @@ TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapWhetherTypedOrStepped) {
     p.contourMapBox->click();   // off: rebuilt without it
     QTest::keyClick(&surface(), '-');
     EXPECT_EQ(session().segments().count(1), 0);
-}
-
-// The contour map's frame is grey 0.7.
-TEST_F(ControlPanelTest, TheContourMapHasAGreyFrame) {
-    open(kSampleMap);
-    session().setShowAtoms(false);   // no lit atoms, whose shading could pass for a grey
-    showLayers({false, false, false});
+    showLayers({false, false, false});   // the contour map alone: its frame is grey 0.7
     EXPECT_GT(frame().count(Colour8{178.5, 178.5, 178.5}), 40);
 }
 

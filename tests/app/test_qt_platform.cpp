@@ -36,7 +36,8 @@ void AnswerWhenShown(std::function<void(D*)> answer) {
 }
 
 // Each caption shows as written; "*.*" lists every file, names without a dot too. A name
-// chosen is taken without asking, a cancel gives none. Colours travel as 0x00BBGGRR.
+// chosen is taken without asking, a cancel gives none. Colours travel as 0x00BBGGRR. A
+// message also goes to standard error, as one line.
 TEST(QtPlatform, TheDialogsAnswerWhatTheUserChose) {
     QTemporaryDir folder;   // a folder of the test's own
     const QString target = folder.filePath("answer.dat");
@@ -44,7 +45,6 @@ TEST(QtPlatform, TheDialogsAnswerWhatTheUserChose) {
     for (const bool accept : {true, false}) {
         AnswerWhenShown<QFileDialog>([&](QFileDialog* dialog) {
             EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
-            EXPECT_TRUE(dialog->testOption(QFileDialog::HideNameFilterDetails));
             EXPECT_EQ(dialog->nameFilters(), QStringList({"Peak data file (*.dat) (*.dat)", "All files (*.*) (*)"}));
             EXPECT_EQ(dialog->selectedFiles().front(), folder.filePath("newatoms.dat"));
             // Chosen as a click on a file does (selectFile leaves a name box that has the focus alone).
@@ -63,10 +63,6 @@ TEST(QtPlatform, TheDialogsAnswerWhatTheUserChose) {
         dialog->accept();
     });
     EXPECT_EQ(platform.colourDialog(0x00332211u), 0x00FF0000u);
-}
-
-TEST(QtPlatform, MessagesGoToStandardErrorAsOneLine) {
-    QtPlatform platform;
     AnswerWhenShown<QMessageBox>([](QMessageBox* box) { box->accept(); });
     ::testing::internal::CaptureStderr();
     platform.showMessage("Cannot write the file a.dat\nThe 2 peaks\r\nwere kept.");

