@@ -37,9 +37,8 @@ protected:
         return {panel().levelBars[0]->value(), panel().levelBars[1]->value(), panel().levelBars[2]->value()};
     }
     std::array<std::string, 3> texts() {
-        std::array<std::string, 3> t;
-        for (size_t n = 0; n < 3; ++n) t[n] = panel().levelEdits[n]->text().toStdString();
-        return t;
+        const auto& e = panel().levelEdits;
+        return {e[0]->text().toStdString(), e[1]->text().toStdString(), e[2]->text().toStdString()};
     }
 };
 
@@ -58,7 +57,6 @@ TEST(ProgramLocale, NumbersKeepTheirDecimalPointUnderALocaleThatWritesCommas) {
 TEST_F(ControlPanelTest, TheDefaultsShowOnTheirBarsAndBarsAndBoxesTakeEffectAtOnce) {
     openBall();
     ControlPanel& p = panel();
-    EXPECT_EQ(p.minValueEdit->text().toStdString() + " " + p.maxValueEdit->text().toStdString(), "-64 63.99609");
     EXPECT_EQ(p.rangeLabel->text().toStdString(), "<1, 7>");
     EXPECT_EQ(bars(), (std::array<int, 3>{3277, 9830, 16384}));
     EXPECT_EQ(texts(), (std::array<std::string, 3>{"-51.19922", "-25.60156", "0"}));

@@ -1,6 +1,5 @@
-// The scene's lines are kept in a buffer object. The picture must be, pixel for pixel, the
-// one a display list of the whole scene gives (as a context without buffer objects draws
-// it), in both mesh styles and all three stereo modes, on the frame that rebuilds and the next.
+// The scene's lines kept in a buffer object draw, pixel for pixel, what a display list of the
+// whole scene (as without buffer objects) draws, in both mesh styles and all stereo modes.
 #include "render/frame.h"
 #include "render/scene.h"
 #include "window_fixture.h"
@@ -34,8 +33,7 @@ TEST_F(WindowTest, TheBufferedLinesDrawWhatTheDisplayListDraws) {
             s.setMeshStyle(style);
             s.generateFields();
             ASSERT_GT(s.triangles().count(1), 4000);
-            // The list's picture first: it records into the list the window keeps, which the
-            // window's next frame then records anew for its new scene.
+            // The list's picture first: the window's next frame records its list anew.
             const render::Scene scene{window->stereoMode(), s.state(), s.layers(), s.triangles(),
                                       s.segments(),         s.map(),   s.bonds(),  s.peaks(),
                                       s.pickPoint()};

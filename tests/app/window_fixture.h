@@ -40,31 +40,25 @@ public:
     std::deque<bool> yesNoAnswers;
     std::deque<std::optional<std::string>> fileAnswers;
     std::deque<std::optional<uint32_t>> colourAnswers;
-    std::string directory = TIVAREL_BIN_DIR, dataFolder;
+    std::string dataFolder;
     // Run while a box, a question or a save dialog is open.
     std::function<void()> whileTelling, whileAsking, whileSaving;
 
     bool askYesNo(const std::string& text, const std::string&) override {
-        events.push_back("question: " + text);
         const DialogScope open(*this);
-        if (whileAsking) whileAsking();
-        return take(yesNoAnswers);
+        return answer("question: " + text, yesNoAnswers, whileAsking);
     }
     std::optional<std::string> openFileDialog(const std::string& fileName, const std::string& filter) override {
-        events.push_back("open: " + fileName + " | " + filter);
-        return take(fileAnswers);
+        return answer("open: " + fileName + " | " + filter, fileAnswers);
     }
     std::optional<std::string> saveFileDialog(const std::string& fileName, const std::string& filter) override {
-        events.push_back("save: " + fileName + " | " + filter);
-        if (whileSaving) whileSaving();
-        return take(fileAnswers);
+        return answer("save: " + fileName + " | " + filter, fileAnswers, whileSaving);
     }
     std::optional<uint32_t> colourDialog(uint32_t initial) override {
-        events.push_back("colour: " + std::to_string(initial));
-        return take(colourAnswers);
+        return answer("colour: " + std::to_string(initial), colourAnswers);
     }
     void beep() override { events.push_back("beep"); }
-    std::string programDirectory() override { return directory; }
+    std::string programDirectory() override { return TIVAREL_BIN_DIR; }
     std::string dataDirectory() override { return dataFolder; }
 
 private:
@@ -77,11 +71,15 @@ private:
         messages.push_back(text);
         if (whileTelling) whileTelling();
     }
+    // Records the dialog, runs `meanwhile` while it is open, and gives the next answer (none
+    // left: No, or a cancel).
     template <typename T>
-    static T take(std::deque<T>& answers) {   // none left: No, or a cancel
-        const T answer = answers.empty() ? T{} : answers.front();
+    T answer(const std::string& event, std::deque<T>& answers, const std::function<void()>& meanwhile = {}) {
+        events.push_back(event);
+        if (meanwhile) meanwhile();
+        const T first = answers.empty() ? T{} : answers.front();
         if (!answers.empty()) answers.pop_front();
-        return answer;
+        return first;
     }
 };
 
@@ -107,8 +105,8 @@ inline const std::string kSampleMap = [] {
     return Scratch("sample.fou");
 }();
 
-// A FOU map of n points per axis, unit steps from `first`, atoms at fractional positions;
-// `cell` holds the cell matrix (row by row) and the map origin.
+// A FOU map (in the scratch folder unless the name is a path) of n points per axis, unit steps
+// from `first`, atoms at fractional positions; `cell` holds the cell matrix and the origin.
 inline std::string WriteFou(const std::string& name, std::array<int, 3> n, Vec3 first,
                             const std::function<double(double, double, double)>& value,
                             const std::vector<std::pair<std::string, Vec3>>& atoms = {},
@@ -181,7 +179,6 @@ protected:
         window.reset();   // a window's end unhooks it from the platform
         window = std::make_unique<MainWindow>(platform);
         window->start(ParseCommandLine(commandText));
-        // Exposed at its size, the resize routine has run for it.
         const auto shown = [this] { return surface().isExposed() && surface().size() == QSize(564, 494); };
         ASSERT_TRUE(QTest::qWaitFor(shown, 10000))
             << "no 564 x 494 drawing area within 10 s: " << surface().width() << " x " << surface().height();
@@ -226,6 +223,11 @@ protected:
         const double depth = 22.5 / (22.5 - r.z()), w = surface().pixelWidth(), h = surface().pixelHeight();
         const double unit = std::min(w, h) / 12;
         return {w / 2 + (eye + (r.x() - eye) * depth) * unit, h / 2 + r.y() * depth * unit};
+    }
+    void rightClickOn(Vec3 p, bool answer = true) {
+        platform.yesNoAnswers = {answer};
+        const QPointF m = mouseAt(p);
+        window->pickPeak(float(m.x()), float(m.y()));
     }
     // The mouse position (logical pixels, origin top left) over model point p.
     QPointF mouseAt(Vec3 p) {
