@@ -104,7 +104,7 @@ TEST_F(WindowTest, AtomsAndPeaksShowTheirColoursAndSizes) {
     open(WriteFou("atoms.fou", {2, 2, 2}, {0, 0, 0}, Zero, {{"Q", {-3, 0, 0}}, {"C", {0, 0, 0}}}));
     showLayers({false, false, false}, false);
     window->pickPeak(282, 247);
-    EXPECT_EQ(platform.events.back(), "message: Exactly 1 layer must be used for 3D ZOL map picking  !!");
+    EXPECT_EQ(platform.messages, std::vector<std::string>{"Exactly 1 layer must be used for 3D ZOL map picking  !!"});
     platform.yesNoAnswers = {true};
     session().addPeak({3, 0, 0});
     look(2, {0, 0, 0});

@@ -12,8 +12,8 @@
 namespace tivarel::testing {
 namespace {
 
-// A name of no known format shows two boxes (on standard error too), then ends. Maps and
-// reflections the import command converts (any case, gzipped or not) get one more line
+// A name of no known format is told (on standard error as in its two boxes), then ends. Maps
+// and reflections the import command converts (any case, gzipped or not) get one more line
 // first, naming the command with the name as a shell word.
 TEST_F(WindowTest, StrangeExtensionsShowTwoBoxesAndTheImportCommandIsNamedForItsFiles) {
     const std::array<std::string, 3> cases[] = {   // the name, the ending told, the shell word in the hint
@@ -125,6 +125,11 @@ TEST_F(WindowTest, KeysMessagesAndMenuCommands) {
     ASSERT_TRUE(window->aboutWindow() && window->aboutWindow()->isVisible());
     EXPECT_EQ(window->aboutWindow()->trianglesLabel->text().toStdString(),
               " " + std::to_string(session().triangles().count(1) + session().triangles().count(3)));
+    surface().resize(564, 0);   // no height: a 1 x 1 view
+    window->resizeView();
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2] * viewport[3], 1);
     // A checkerboard cuts every cube into four corner triangles: 47^3 * 4 > 400 000.
     platform.fileAnswers = {WriteFou("checkerboard.fou", {48, 48, 48}, {0, 0, 0},
                                      [](double x, double y, double z) { return int(x + y + z) % 2; })};
@@ -162,8 +167,8 @@ TEST_F(WindowTest, ThePictureAndTheSceneAreSavedAsShown) {
     EXPECT_EQ(platform.events.back(), "save: TVR_pov.pov | POVRAY files (*.pov)|*.pov|All files (*.*)|*.*");
     EXPECT_EQ(ReadFile(pov).rfind("// Original ZOL map filename:\r\n// " + kSampleMap + "\r\n", 0), 0u);
     command("saveImage");
-    EXPECT_EQ(platform.messages.back(),
-              "Cannot write the file " + tga + ": the OpenGL drawing surface is not available.");
+    EXPECT_EQ(platform.messages,
+              std::vector<std::string>{"Cannot write the file " + tga + ": the OpenGL drawing surface is not available."});
 }
 
 // Peaks on a skewed cell, the matrix's columns a = (2, 0, 0), b = (1, 4, 0), c = (0, 2, 8)
