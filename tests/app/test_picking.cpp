@@ -10,7 +10,7 @@ namespace {
 const std::string kQuestion = "question: Add this peak to pek list?";
 const std::vector<std::string> kPickAsked = {"beep", kQuestion};
 
-// A map of 101 x 101 x 3 points, unit steps from (0, 0, 0): the pick squares are 1 x 1.
+// A map of 101 x 101 x 3 points, unit steps from (0, 0, 0): the pick squares are 1 x 1, 41 pixels at zoom 1.
 class Pick2DTest : public WindowTest {
 protected:
     void SetUp() override {
@@ -25,7 +25,6 @@ protected:
 // at once, the first one's. Five squares narrower than the pick window give nothing.
 TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
     const float quarter = 0.25f / (float(surface().pixelHeight()) / 12);
-    const std::array<float, 3> close = {-8, -18, 0};   // squares of 41 pixels
     const struct {
         const char* what;
         float dx;
@@ -34,9 +33,9 @@ TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
         Vec3 clicked, centre;
         bool picked;
     } cases[] = {
-        {"close up, top plane", 1, close, 3, {10.8f, 20.3f, 2}, {10.5f, 20.5f, 2}, true},
-        {"corner of four", 1, close, 1, {11, 21, 0}, {10.5f, 20.5f, 0}, true},
-        {"edge of two", 1, close, 1, {11, 20.6f, 0}, {10.5f, 20.5f, 0}, true},
+        {"close up, top plane", 1, {-8, -18, 0}, 3, {10.8f, 20.3f, 2}, {10.5f, 20.5f, 2}, true},
+        {"corner of four", 1, {-8, -18, 0}, 1, {11, 21, 0}, {10.5f, 20.5f, 0}, true},
+        {"edge of two", 1, {-8, -18, 0}, 1, {11, 20.6f, 0}, {10.5f, 20.5f, 0}, true},
         {"narrow squares", quarter, {-0.3f, -20, 0}, 1, {50.5f * quarter, 20.5f, 0}, {}, false},
     };
     const auto [extentX, extentY] = WindowExtents(surface().pixelWidth(), surface().pixelHeight());
