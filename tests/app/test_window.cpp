@@ -17,7 +17,7 @@ namespace {
 // first, naming the command with the name as a shell word.
 TEST_F(WindowTest, StrangeExtensionsShowTwoBoxesAndTheImportCommandIsNamedForItsFiles) {
     const std::array<std::string, 3> cases[] = {   // the name, the ending told, the shell word in the hint
-        {"map.Grd", "Grd", ""}, {"\"m.map\"", "ap\"", ""}, {"A.MRC", "MRC", "A.MRC"},
+        {"map.Grd", "Grd", ""}, {"map.Mt1", "Mt1", ""}, {"\"m.map\"", "ap\"", ""}, {"A.MRC", "MRC", "A.MRC"},
         {"1abc-sf.cif", "cif", "1abc-sf.cif"}, {"r.MTZ.GZ", ".GZ", "r.MTZ.GZ"}, {"it's.mrc", "mrc", "'it'\\''s.mrc'"}};
     Session session(platform, nullptr);
     for (const auto& [name, extension, word] : cases) {
