@@ -1,5 +1,4 @@
-// Test entry for the Qt layer: one application for the whole run, under Xvfb, started the
-// way the program starts, for a user whose locale writes decimal commas (where one is installed).
+// One application for the whole run, started as the program starts, in a decimal-comma locale.
 #include <stdlib.h>
 
 #include "app/application.h"

@@ -1,5 +1,4 @@
-// The Qt implementation of the platform services, answered the way a user would: by
-// pressing the dialog's buttons while it runs its modal loop.
+// The Qt platform services, answered as a user would: through the dialog in its modal loop.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -35,44 +34,31 @@ void AnswerWhenShown(std::function<void(D*)> answer) {
     poll->start();
 }
 
-// Each caption shows as written; "*.*" lists every file, names without a dot too.
-TEST(QtPlatform, FileDialogsShowTheCaptionsAsWrittenAndTakeATypedNameWithoutAsking) {
-    EXPECT_EQ(QtNameFilters("ZOL map files (*.mt1,*.fou,*.grd)|*.mt1;*.fou;*.grd|All files (*.*)|*.*"),
-              "ZOL map files (*.mt1,*.fou,*.grd) (*.mt1 *.fou *.grd);;All files (*.*) (*)");
+// Each caption shows as written; "*.*" lists every file, names without a dot too. A name
+// chosen is taken without asking. Colours travel as 0x00BBGGRR. A
+// message also goes to standard error, as one line.
+TEST(QtPlatform, TheDialogsAnswerWhatTheUserChose) {
     QTemporaryDir folder;   // a folder of the test's own
     const QString target = folder.filePath("answer.dat");
     QtPlatform platform;
-    for (const bool accept : {true, false}) {
-        AnswerWhenShown<QFileDialog>([&](QFileDialog* dialog) {
-            EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
-            EXPECT_TRUE(dialog->testOption(QFileDialog::HideNameFilterDetails));   // the captions as written
-            EXPECT_EQ(dialog->nameFilters(), QStringList({"Peak data file (*.dat) (*.dat)", "All files (*.*) (*)"}));
-            EXPECT_EQ(dialog->selectedFiles().front(), folder.filePath("newatoms.dat"));
-            // Chosen as a click on a file does (selectFile leaves a name box that has the focus alone).
-            if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
-            dialog->selectFile(target);
-            QDialog* asDialog = dialog;      // as the buttons do
-            accept ? asDialog->accept() : asDialog->reject();
-        });
-        EXPECT_EQ(platform.saveFileDialog(folder.filePath("newatoms.dat").toStdString(),
-                                          "Peak data file (*.dat)|*.dat|All files (*.*)|*.*"),
-                  accept ? std::optional(target.toStdString()) : std::nullopt);
-    }
-}
-
-// Colours travel as 0x00BBGGRR.
-TEST(QtPlatform, ColourDialogSpeaksBlueGreenRed) {
-    QtPlatform platform;
+    AnswerWhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_EQ(dialog->nameFilters(), QStringList({"Peak data file (*.dat) (*.dat)", "All files (*.*) (*)"}));
+        EXPECT_EQ(dialog->selectedFiles().front(), folder.filePath("newatoms.dat"));
+        // Chosen as a click on a file does (selectFile leaves a name box that has the focus alone).
+        if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+        dialog->selectFile(target);
+        static_cast<QDialog*>(dialog)->accept();   // as the buttons do
+    });
+    EXPECT_EQ(platform.saveFileDialog(folder.filePath("newatoms.dat").toStdString(),
+                                      "Peak data file (*.dat)|*.dat|All files (*.*)|*.*"),
+              target.toStdString());
     AnswerWhenShown<QColorDialog>([](QColorDialog* dialog) {
         EXPECT_EQ(dialog->currentColor(), QColor(0x11, 0x22, 0x33));
         dialog->setCurrentColor(QColor(0, 0, 255));
         dialog->accept();
     });
     EXPECT_EQ(platform.colourDialog(0x00332211u), 0x00FF0000u);
-}
-
-TEST(QtPlatform, MessagesGoToStandardErrorAsOneLine) {
-    QtPlatform platform;
     AnswerWhenShown<QMessageBox>([](QMessageBox* box) { box->accept(); });
     ::testing::internal::CaptureStderr();
     platform.showMessage("Cannot write the file a.dat\nThe 2 peaks\r\nwere kept.");

@@ -1,18 +1,16 @@
 #pragma once
-// What the window tests share: a platform that answers from a script, small FOU maps
-// written on the fly, a real main window on the Xvfb display opened through the start-up
-// path, its picture read back, and where a model point lands in it, worked out by hand.
+// What the window tests share: a platform that answers from a script, FOU maps written on
+// the fly, a real main window under Xvfb, its picture, and where a model point lands in it.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QQuaternion>
 #include <QTest>
 
 #include <cmath>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <memory>
 #include <sstream>
 
 #include <unistd.h>
@@ -20,12 +18,12 @@
 #include "../test_files.h"
 #include "app/gl_surface.h"
 #include "app/main_window.h"
-#include "render/gl.h"
 #include "stereo/frustum.h"
 
 namespace tivarel::testing {
 
 namespace fs = std::filesystem;
+using test_support::ReadFile;
 
 // The locale the run stands in, whose numbers have a decimal comma (set by the test main).
 inline constexpr const char* kCommaLocale = "de_DE.UTF-8";
@@ -39,35 +37,28 @@ class ScriptedPlatform : public Platform {
 public:
     std::vector<std::string> events;   // "message: ...", "question: ...", "open: ...", "beep", ...
     std::vector<std::string> messages;
-    std::string lastTitle;
     std::deque<bool> yesNoAnswers;
     std::deque<std::optional<std::string>> fileAnswers;
     std::deque<std::optional<uint32_t>> colourAnswers;
-    std::string directory = TIVAREL_BIN_DIR, dataFolder;
-    // Run while a box, a question or a save dialog is open, as the user's time with it.
+    std::string dataFolder;
+    // Run while a box, a question or a save dialog is open.
     std::function<void()> whileTelling, whileAsking, whileSaving;
 
     bool askYesNo(const std::string& text, const std::string&) override {
-        events.push_back("question: " + text);
         const DialogScope open(*this);
-        if (whileAsking) whileAsking();
-        return take(yesNoAnswers);
+        return answer("question: " + text, yesNoAnswers, whileAsking);
     }
     std::optional<std::string> openFileDialog(const std::string& fileName, const std::string& filter) override {
-        events.push_back("open: " + fileName + " | " + filter);
-        return take(fileAnswers);
+        return answer("open: " + fileName + " | " + filter, fileAnswers);
     }
     std::optional<std::string> saveFileDialog(const std::string& fileName, const std::string& filter) override {
-        events.push_back("save: " + fileName + " | " + filter);
-        if (whileSaving) whileSaving();
-        return take(fileAnswers);
+        return answer("save: " + fileName + " | " + filter, fileAnswers, whileSaving);
     }
     std::optional<uint32_t> colourDialog(uint32_t initial) override {
-        events.push_back("colour: " + std::to_string(initial));
-        return take(colourAnswers);
+        return answer("colour: " + std::to_string(initial), colourAnswers);
     }
     void beep() override { events.push_back("beep"); }
-    std::string programDirectory() override { return directory; }
+    std::string programDirectory() override { return TIVAREL_BIN_DIR; }
     std::string dataDirectory() override { return dataFolder; }
 
 private:
@@ -75,21 +66,24 @@ private:
         events.push_back("end: " + std::to_string(status));
         throw ProgramEnded{status};
     }
-    void messageBox(const std::string& text, const std::string& title, MessageIcon) override {
+    void messageBox(const std::string& text, const std::string&, MessageIcon) override {
         events.push_back("message: " + text);
         messages.push_back(text);
-        lastTitle = title;
         if (whileTelling) whileTelling();
     }
+    // Records the dialog, runs `meanwhile` while it is open, and gives the next answer (none
+    // left: No, or a cancel).
     template <typename T>
-    static T take(std::deque<T>& answers) {   // none left: No, or a cancel
-        const T answer = answers.empty() ? T{} : answers.front();
+    T answer(const std::string& event, std::deque<T>& answers, const std::function<void()>& meanwhile = {}) {
+        events.push_back(event);
+        if (meanwhile) meanwhile();
+        const T first = answers.empty() ? T{} : answers.front();
         if (!answers.empty()) answers.pop_front();
-        return answer;
+        return first;
     }
 };
 
-// Runs `step` and returns the exit status it ended the program with, or -1 when it went on.
+// The exit status `step` ended the program with, or -1 when it went on.
 inline int EndStatus(const std::function<void()>& step) try {
     step();
     return -1;
@@ -97,7 +91,7 @@ inline int EndStatus(const std::function<void()>& step) try {
     return end.status;
 }
 
-// This run's own scratch folder, removed when the run ends.
+// This run's own scratch folder, removed by the test main.
 inline fs::path ScratchFolder() {
     static const fs::path dir = fs::temp_directory_path() / ("tivarel-app-tests-" + std::to_string(::getpid()));
     fs::create_directories(dir);
@@ -111,18 +105,11 @@ inline const std::string kSampleMap = [] {
     return Scratch("sample.fou");
 }();
 
-using test_support::ReadFile;
-
-struct MapAtom {
-    std::string name;
-    Vec3 at;   // fractional, which is the grid frame under the default cell
-};
-
-// Writes a FOU map of n points per axis, unit steps from `first`; `value` gets each point's
-// position. `cell` holds the cell matrix (row by row) and the map origin.
+// A FOU map (in the scratch folder unless the name is a path) of n points per axis, unit steps
+// from `first`, atoms at fractional positions; `cell` holds the cell matrix and the origin.
 inline std::string WriteFou(const std::string& name, std::array<int, 3> n, Vec3 first,
                             const std::function<double(double, double, double)>& value,
-                            const std::vector<MapAtom>& atoms = {},
+                            const std::vector<std::pair<std::string, Vec3>>& atoms = {},
                             const std::string& cell = "1 0 0 0 1 0 0 0 1 0 0 0") {
     std::ostringstream t;
     t.precision(9);
@@ -138,11 +125,12 @@ inline std::string WriteFou(const std::string& name, std::array<int, 3> n, Vec3 
             }
     }
     t << "atoms\r\n" << atoms.size() << " 14\r\n";
-    for (const MapAtom& a : atoms)
-        t << a.name << "\r\n0 0 0\r\n" << a.at.x << ' ' << a.at.y << ' ' << a.at.z << "\r\n0 0 0 0 0 0 0\r\n";
+    for (const auto& [atom, at] : atoms)
+        t << atom << "\r\n0 0 0\r\n" << at.x << ' ' << at.y << ' ' << at.z << "\r\n0 0 0 0 0 0 0\r\n";
     std::ofstream(Scratch(name), std::ios::binary) << t.str();
     return Scratch(name);
 }
+inline double Zero(double, double, double) { return 0; }
 
 using Colour8 = std::array<double, 3>;   // a colour in 8 bits, exact: 0.1 is 25.5
 // The default mesh colours (0.1, 0.7, 0.1), (0.1, 0.1, 0.7) and (0.7, 0.1, 0.1).
@@ -154,13 +142,14 @@ struct Rgb8 {
         return std::abs(r - c[0]) <= 1.01 && std::abs(g - c[1]) <= 1.01 && std::abs(b - c[2]) <= 1.01;
     }
 };
+inline bool Bright(Rgb8 p) { return p.r > 150 && p.g > 150 && p.b > 150; }
 
-// The back buffer after one frame, rows from the bottom as GL stores them.
+// A buffer's picture, rows from the bottom as GL stores them.
 struct FrameImage {
     int width = 0, height = 0;
     std::vector<unsigned char> rgb;
     Rgb8 at(int x, int y) const {
-        const size_t i = 3 * (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x));
+        const size_t i = 3 * size_t(y * width + x);
         return {rgb[i], rgb[i + 1], rgb[i + 2]};
     }
     int count(const std::function<bool(Rgb8)>& test) const {
@@ -168,20 +157,17 @@ struct FrameImage {
         for (int i = 0; i < width * height; ++i) n += test(at(i % width, i / width)) ? 1 : 0;
         return n;
     }
-    int count(const Colour8& c) const {
-        return count([&](Rgb8 p) { return p.near(c); });
+    int count(Colour8 c) const {
+        return count([c](Rgb8 p) { return p.near(c); });
     }
-    // Whether a pixel within one of window position (x, y) has the colour.
-    bool around(std::array<double, 2> xy, const Colour8& c) const {
-        bool found = false;
-        for (int d = 0; d < 9; ++d) found |= at(int(xy[0]) + d % 3 - 1, int(xy[1]) + d / 3 - 1).near(c);
-        return found;
+    // The mean x of the pixels that pass `test`, on the rows `row` accepts.
+    double centreX(const std::function<bool(Rgb8)>& test, const std::function<bool(int)>& row = nullptr) const {
+        double sum = 0;
+        int n = 0;
+        for (int i = 0; i < width * height; ++i)
+            if ((!row || row(i / width)) && test(at(i % width, i / width))) sum += i % width + 0.5, ++n;
+        return n ? sum / n : -1;
     }
-};
-
-struct Centroid {
-    double x = 0, y = 0;
-    int count = 0;
 };
 
 class WindowTest : public ::testing::Test {
@@ -193,9 +179,9 @@ protected:
         window.reset();   // a window's end unhooks it from the platform
         window = std::make_unique<MainWindow>(platform);
         window->start(ParseCommandLine(commandText));
-        // Exposed at its size, the resize routine has run for it.
-        ASSERT_TRUE(QTest::qWaitFor([this] { return surface().isExposed() && surface().size() == QSize(564, 494); }, 10000))
-            << "the drawing area did not show at 564 x 494 within 10 s: " << surface().width() << " x " << surface().height();
+        const auto shown = [this] { return surface().isExposed() && surface().size() == QSize(564, 494); };
+        ASSERT_TRUE(QTest::qWaitFor(shown, 10000))
+            << "no 564 x 494 drawing area within 10 s: " << surface().width() << " x " << surface().height();
     }
     void command(const char* name) { window->findChild<QAction*>(name)->trigger(); }
     GLSurface& surface() { return *window->surface(); }
@@ -220,51 +206,34 @@ protected:
         window->view().modelShift = shift;
         window->view().viewQuat = q;
     }
-    // Only these layers' surfaces in the picture, and the contour map when asked.
     void showLayers(std::array<bool, 3> used, bool contourMap = true) {
         for (int layer = 1; layer <= 3; ++layer) session().setLayerUsed(layer, used[size_t(layer - 1)]);
         session().setShowContourMap(contourMap);
         session().generateFields();
     }
-    // No surfaces and no contour map in the picture.
-    void hideTheMap() { showLayers({false, false, false}, false); }
 
     // Window position (pixels, origin bottom left) of model point p for an eye `eye` units
-    // right of the centre: the eye space point is R (shift + zoom p), R the rotation of the
-    // view quaternion's conjugate (the trackball's matrix); the eye looks from 22.5 units
-    // before the zero plane, which spans 12 units across the window's shorter side.
+    // right of the centre: the view quaternion's conjugate turns shift + zoom p; the eye looks
+    // from 22.5 units before the zero plane, which spans 12 units across the shorter side.
     std::array<double, 2> project(Vec3 p, double eye = 0.0) {
         const ViewState& v = window->view();
-        double a[3], ua[3], uua[3], r[3];
-        for (int i = 0; i < 3; ++i) a[i] = v.modelShift[size_t(i)] + double(v.zoomScale) * p[i];
-        const double u[3] = {v.viewQuat[0], v.viewQuat[1], v.viewQuat[2]};
-        const auto cross = [](const double* s, const double* t, double* out) {
-            for (int i = 0; i < 3; ++i) out[i] = s[(i + 1) % 3] * t[(i + 2) % 3] - s[(i + 2) % 3] * t[(i + 1) % 3];
-        };
-        cross(u, a, ua);   // r = a - 2w u x a + 2 u x (u x a)
-        cross(u, ua, uua);
-        for (int i = 0; i < 3; ++i) r[i] = a[i] - 2 * v.viewQuat[3] * ua[i] + 2 * uua[i];
-        const double depth = 22.5 / (22.5 - r[2]), w = surface().pixelWidth(), h = surface().pixelHeight();
-        return {w / 2 + (eye + (r[0] - eye) * depth) * std::min(w, h) / 12, h / 2 + r[1] * depth * std::min(w, h) / 12};
+        const QQuaternion turn = QQuaternion(v.viewQuat[3], v.viewQuat[0], v.viewQuat[1], v.viewQuat[2]).conjugated();
+        const QVector3D r = turn.rotatedVector(QVector3D(v.modelShift[0], v.modelShift[1], v.modelShift[2]) +
+                                               v.zoomScale * QVector3D(p.x, p.y, p.z));
+        const double depth = 22.5 / (22.5 - r.z()), w = surface().pixelWidth(), h = surface().pixelHeight();
+        const double unit = std::min(w, h) / 12;
+        return {w / 2 + (eye + (r.x() - eye) * depth) * unit, h / 2 + r.y() * depth * unit};
+    }
+    void rightClickOn(Vec3 p, bool answer = true) {
+        platform.yesNoAnswers = {answer};
+        const QPointF m = mouseAt(p);
+        window->pickPeak(float(m.x()), float(m.y()));
     }
     // The mouse position (logical pixels, origin top left) over model point p.
     QPointF mouseAt(Vec3 p) {
         const auto at = project(p);
         return QPointF(at[0], surface().pixelHeight() - at[1]) / surface().devicePixelRatio();
     }
-
-    // Centre of the pixels that pass `test`, on the rows `row` accepts.
-    static Centroid centroidOf(
-        const FrameImage& image, const std::function<bool(Rgb8)>& test,
-        const std::function<bool(int)>& row = [](int) { return true; }) {
-        Centroid c;
-        for (int y = 0; y < image.height; ++y)
-            for (int x = 0; row(y) && x < image.width; ++x)
-                if (test(image.at(x, y))) c.x += x + 0.5, c.y += y + 0.5, ++c.count;
-        if (c.count) c.x /= c.count, c.y /= c.count;
-        return c;
-    }
-    static bool bright(Rgb8 p) { return p.r > 150 && p.g > 150 && p.b > 150; }
 };
 
 }   // namespace tivarel::testing
