@@ -29,6 +29,24 @@ TEST_F(WindowTest, StrangeExtensionsShowTwoBoxesAndTheImportCommandIsNamedForIts
     }
 }
 
+// The stereo switches, compared exactly and each with the one character after it, whatever
+// it is; both may come, in this order, and the last wins. The rest is the map path, verbatim.
+TEST(CommandLineTest, SwitchesComeOffTheFrontExactlyAndTheRestIsThePath) {
+    const std::tuple<std::string, StereoMode, std::string> cases[] = {
+        {"", StereoMode::None, ""},
+        {"-StereoHW m.fou", StereoMode::Hardware, "m.fou"},
+        {"-StereoHW", StereoMode::Hardware, ""},
+        {"-StereoInterlaced\tm m.fou", StereoMode::Interlaced, "m m.fou"},
+        {"-stereohw m.fou", StereoMode::None, "-stereohw m.fou"},
+        {"-StereoHW -StereoInterlaced  x", StereoMode::Interlaced, " x"},
+        {"-StereoInterlaced -StereoHW x", StereoMode::Interlaced, "-StereoHW x"}};
+    for (const auto& [text, mode, path] : cases) {
+        const CommandLine line = ParseCommandLine(text);
+        EXPECT_EQ(line.stereoMode, mode) << text;
+        EXPECT_EQ(line.mapPath, path) << text;
+    }
+}
+
 const std::string kMapFilter = " | ZOL map files (*.mt1,*.fou,*.grd)|*.mt1;*.fou;*.grd|All files (*.*)|*.*";
 
 // With no map named the open dialog asks for one, and a cancel there ends the program. A box
