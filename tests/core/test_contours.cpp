@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "map_test_support.h"
+#include "test_support.h"
 #include "surface/cell_table.h"
 #include "surface/march_cubes.h"
 #include "surface/march_squares.h"

@@ -20,7 +20,7 @@
 #include "export/pov_scene.h"
 #include "export/safe_write.h"
 #include "export/tga.h"
-#include "map_test_support.h"
+#include "test_support.h"
 
 namespace tivarel {
 namespace {

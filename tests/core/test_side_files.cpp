@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "map_test_support.h"
+#include "test_support.h"
 #include "mapio/atoms.h"
 #include "mapio/presets.h"
 

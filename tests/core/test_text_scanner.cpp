@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "map_test_support.h"
+#include "test_support.h"
 #include "mapio/text_scanner.h"
 
 namespace tivarel {
