@@ -61,8 +61,8 @@ TEST(AtomParameterFile, FieldsComeFromTheirColumnsAndTheFirstLineBelowOneEndsThe
     }
 }
 
-// No end line, more than 400 entries, a type number other than its row (the heading is line
-// 1) and a missing file end with a message naming the file.
+// No end line, more than 400 entries and a type number other than its row (the heading is
+// line 1) end with a message naming the file.
 TEST(AtomParameterFile, BadFilesEndWithMessagesNamingTheFile) {
     const std::string one = "head\n" + EntryLine(1, 77, "0.4", "C") + "\n";
     const std::pair<std::string, std::string> cases[] = {
@@ -73,8 +73,6 @@ TEST(AtomParameterFile, BadFilesEndWithMessagesNamingTheFile) {
     for (const auto& [text, part] : cases)
         ExpectHolds(StopMessage([&in = text] { ParseAtomParameters(in, kPath); }), {kPath, part});
     EXPECT_EQ(Table(std::vector<Row>(400, Row{"C", 77, "0.4"})).count(), 400);
-    ExpectHolds(StopMessage([] { ReadAtomParameters("/nonexistent-tivarel-dir/atompar2.txt"); }),
-                {"/nonexistent-tivarel-dir/atompar2.txt"});
 }
 
 // A label matches only an entry of exactly its four characters, case included; the first
@@ -197,8 +195,6 @@ TEST(LayerPresets, TwelveLinesGiveThreeNamedPresets) {
         EXPECT_EQ(StopMessage([&in = text] { ParseLayerPresets(in, kPresetsPath); }),
                   "The layer presets file " + kPresetsPath + " has only " + lines +
                       " lines; it needs twelve: for each of three presets a name line and three level lines.");
-    ExpectHolds(StopMessage([] { ReadLayerPresets("/nonexistent-tivarel/presets.txt"); }),
-                {"/nonexistent-tivarel/presets.txt"});
 }
 
 TEST(LayerPresets, LevelsAreClampedIntoTheMapsRangeInSinglePrecision) {
