@@ -81,20 +81,6 @@ TEST(TextScannerSeparators, CommaBlankTabAndLineEndsSeparateAlikeAndANumberTakes
               "The map file " + kFile + " holds an empty item where a number belongs (v, line 7).");
 }
 
-// Finding where reads go without reading: past a skipped line and past an item lie the
-// places where the scanner stands after skipLine and after readFloat.
-TEST(TextScannerSkimming, PastLineAndPastItemStopWhereTheReadsStop) {
-    for (const std::string text : {"1.0  \r\nrest\r\nnext", "1.0 ,\rrest\n", "1.0,\ttail\nx", "2e5\t \n\n", "7"}) {
-        TextScanner in(text, kFile);
-        in.readFloat("v");
-        EXPECT_EQ(PastItem(text, 0), in.position()) << text;
-        const size_t afterItem = in.position();
-        if (in.atEnd()) continue;
-        in.skipLine("a line");
-        EXPECT_EQ(PastLine(text, afterItem), in.position()) << text;
-    }
-}
-
 // Item starts counted in blocks on several threads are those a plain walk finds: a byte
 // that is no blank, tab, comma or line end after one that is, or first in the text; also
 // across the blocks' edges, and with bytes such as NUL, VT and FF, which belong to items.

@@ -51,15 +51,9 @@ std::string Flags(const ViewState& v) {
 }
 
 ViewState BusyState() {
-    ViewState v;
-    v.viewQuat = AxisAngle(1.0f, 2.0f, 3.0f, 0.8f);
-    v.dragQuat = AxisAngle(0.0f, 1.0f, 0.0f, 0.1f);
-    v.modelShift = {1.0f, -2.0f, 3.0f};
-    v.zoomScale = 1.7f;
-    v.isSpinning = v.isRotating = v.isZooming = true;
-    v.lastX = 12;
-    v.lastY = -7;
-    return v;
+    return {.viewQuat = AxisAngle(1.0f, 2.0f, 3.0f, 0.8f), .dragQuat = AxisAngle(0.0f, 1.0f, 0.0f, 0.1f),
+            .modelShift = {1.0f, -2.0f, 3.0f}, .zoomScale = 1.7f, .isSpinning = true, .isRotating = true,
+            .isZooming = true, .lastX = 12, .lastY = -7};
 }
 
 // The ball of radius 0.8 inside the circle of radius 0.8 / sqrt 2, where it meets the sheet
@@ -79,8 +73,7 @@ TEST(Trackball, DepthAndTheDragCarryingOneBallPointOntoAnother) {
             TrackballQuat(q, float(a[0]), float(a[1]), float(b[0]), float(b[1]));
             Mat4 m{};
             QuatToMatrix(m, q);
-            const Vec3d image = Apply(m, a);   // |a| = |b| = 0.8
-            ExpectNear(image, b, 2e-6);
+            ExpectNear(Apply(m, a), b, 2e-6);   // |a| = |b| = 0.8
             if (a == b) {
                 EXPECT_EQ(q, kIdentity);
             }
