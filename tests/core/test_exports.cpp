@@ -7,9 +7,7 @@
 
 #include <array>
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
-#include <locale>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -17,73 +15,44 @@
 
 #include "export/number_format.h"
 #include "export/peak_file.h"
-#include "export/pov_scene.h"
 #include "export/safe_write.h"
 #include "export/tga.h"
-#include "map_test_support.h"
+#include "test_support.h"
 
 namespace tivarel {
 namespace {
 
-using test_support::ExpectHolds;
-using test_support::ReadFile;
+using namespace test_support;
+namespace fs = std::filesystem;
 
 // Sign or blank, seven significant digits (single-precision values without their binary
 // tail; rounding may carry into the eighth), no leading zero, exponent form at the ends.
-TEST(FormatNumber, SignBlankSevenDigitsNoLeadingZeroAndExponentFormAtTheEnds) {
+// A peak file line: "ATOM Q ", the number, two blanks, "X=", the number, " Y=", ... each
+// number followed by a blank, CR LF.
+TEST(FormatNumber, SignBlankSevenDigitsNoLeadingZeroAndExponentFormAtTheEndsAndThePeakFile) {
     const std::pair<double, const char*> cases[] = {
-        {0.0, " 0"},           {-0.0, " 0"},          {-1.0, "-1"},         {-0.125, "-.125"},
-        {12.5, " 12.5"},       {-300.0, "-300"},      {0.0001, " .0001"},   {9999999.0, " 9999999"},
-        {123.456789, " 123.4568"}, {1234567.8, " 1234568"}, {-0.000123456789, "-.0001234568"},
-        {0.1f, " .1"},         {0.499999f, " .499999"}, {1e-6, " 1E-06"},  {0.99999994e-4, " 9.999999E-05"},
-        {1.234567891e-20, " 1.234568E-20"}, {1e7, " 1E+07"}, {-2.5e20, "-2.5E+20"}, {9999999.6, " 1E+07"}};
+        {0.0, " 0"},          {-0.0, " 0"},         {-1.0, "-1"},         {-0.125, "-.125"},
+        {-300.0, "-300"},     {0.0001, " .0001"},   {9999999.0, " 9999999"}, {123.456789, " 123.4568"},
+        {-0.000123456789, "-.0001234568"},          {0.1f, " .1"},        {0.499999f, " .499999"},
+        {1e-6, " 1E-06"},     {0.99999994e-4, " 9.999999E-05"},           {1.234567891e-20, " 1.234568E-20"},
+        {-2.5e20, "-2.5E+20"}, {9999999.6, " 1E+07"}};
     for (const auto& [value, text] : cases) EXPECT_EQ(FormatNumber(value), text) << value;
-    EXPECT_EQ(FormatFileNumber(-0.125), "-.125 ");
-}
-
-// "ATOM Q ", the number, two blanks, "X=", the number, " Y=", ... each number followed by a blank.
-TEST(PeakFileText, OneCrLfLinePerPeakNumberedInListOrder) {
     EXPECT_EQ(PeakFileText({{0.25f, -0.125f, 1.0f}, {-1.0f, 1e-6f, 12.5f}}),
               "ATOM Q  1   X= .25  Y=-.125  Z= 1 \r\nATOM Q  2   X=-1  Y= 1E-06  Z= 12.5 \r\n");
-}
-
-// The files keep their decimal points when the user's locale writes commas.
-TEST(FormatNumber, FilesKeepTheirDecimalPointsUnderACommaLocale) {
-    struct Restore {
-        std::locale previous = std::locale::global(std::locale::classic());
-        ~Restore() { std::locale::global(previous); }
-    } restore;
-    try {
-        std::locale::global(std::locale("de_DE.UTF-8"));   // sets the C library's locale too
-    } catch (const std::runtime_error&) {
-        GTEST_SKIP() << "the locale de_DE.UTF-8 is not installed (tools/install-deps.sh makes it)";
-    }
-    char comma[8];
-    std::snprintf(comma, sizeof comma, "%.1f", 0.5);
-    ASSERT_STREQ(comma, "0,5");   // the C library writes commas now
-    EXPECT_EQ(PeakFileText({{0.25f, -1.5e-7f, 12.5f}}), "ATOM Q  1   X= .25  Y=-1.5E-07  Z= 12.5 \r\n");
-    DensityMap map;
-    map.atoms = {{"C   ", {0.5f, -2.25f, 1e-5f}, 1}};
-    ProgramState state;
-    state.showCell = false;
-    LayerSettings layers;
-    layers.used = {false, false, false};
-    layers.showContourMap = false;
-    const std::string scene = PovSceneText(PovScene{map, state, layers, {}, {}, {}, {}}, std::nullopt).text;
-    EXPECT_NE(scene.find("sphere {< .5 ,-2.25 , 1E-05 >"), std::string::npos) << scene;
 }
 
 // 0.49999997 is the float below .5; 0.91860497 and 2.96170688 lie just below a multiple of
 // 10^-6 that their product with 1000000, rounded to single precision, would reach.
 TEST(CutToSixDecimals, RoundsDownAsTheDecimalExpansionDoes) {
     const std::pair<float, float> cases[] = {{0.49999997f, 0.499999f}, {-0.1234567f, -0.123457f},
-                                             {-1e-7f, -1e-6f},         {0.91860497f, 0.918604f},
-                                             {2.96170688f, 2.961706f}};
+                                             {-1e-7f, -1e-6f}, {0.91860497f, 0.918604f}, {2.96170688f, 2.961706f}};
     for (const auto& [value, cut] : cases) EXPECT_EQ(CutToSixDecimals(value), cut) << value;
 }
 
 // A skewed cell (all off-diagonal terms set) and an origin away from zero; peaks placed at
-// p = M (f - origin) in double come back as f, cut down onto six decimals.
+// p = M (f - origin) in double come back as f, cut down onto six decimals. A cell that
+// inverts only into rounding noise converts nothing; a very oblique but proper one (about 3
+// degrees between a and b) converts.
 TEST(FractionalPeaks, GridToFractionalInvertsTheCellOfANonOrthogonalMap) {
     Mat3 cell;
     cell.a = {10.2f, -2.6f, 1.9f, 0.4f, 11.7f, -3.1f, -0.8f, 0.6f, 7.3f};
@@ -103,8 +72,6 @@ TEST(FractionalPeaks, GridToFractionalInvertsTheCellOfANonOrthogonalMap) {
             EXPECT_NEAR((*fractional)[k][c], f[k][c], 2.5e-6) << k << "," << c;
             EXPECT_LE((*fractional)[k][c], f[k][c] + 1e-6);   // the cut rounds down, never up
         }
-    // A cell that inverts only into rounding noise converts nothing; a very oblique but
-    // proper one (about 3 degrees between a and b) converts.
     Mat3 dependent = cell, oblique = Mat3::identity();
     for (int j = 1; j <= 3; ++j) dependent(3, j) = dependent(1, j) * 2.0f;
     oblique(1, 2) = 0.9986f;
@@ -113,10 +80,10 @@ TEST(FractionalPeaks, GridToFractionalInvertsTheCellOfANonOrthogonalMap) {
     EXPECT_TRUE(FractionalPeaks(oblique, {}, {{1, 2, 3}}).has_value());
 }
 
-// Unsaved peaks are kept in the peak file's form where the cell inverts, and in the grid
-// frame, under a line that says so, where it does not.
+// Unsaved peaks are kept in the peak file's form where the cell (a = 2 along x, b = 4 along y,
+// c = 5 along z) inverts, and in the grid frame, under a line that says so, where it does not.
 TEST(PeakRecoveryText, PeakFileWhenTheCellInvertsGridFrameOtherwise) {
-    Mat3 cell;   // a = 2 along x, b = 4 along y, c = 5 along z
+    Mat3 cell;
     cell.a = {2, 0, 0, 0, 4, 0, 0, 0, 5};
     const PeakList grid{{1.0f, 1.0f, -2.5f}, {0.0f, 0.0f, 0.0f}};
     EXPECT_EQ(PeakRecoveryText(cell, {0.5f, 0.0f, 0.0f}, grid, "m.fou"),
@@ -133,38 +100,31 @@ TEST(Tga, HeaderAndPixels) {
     EXPECT_EQ(TgaHeader(640, 480),
               (std::array<uint8_t, 18>{0, 0, 2, 0, 0, 0, 0, 24, 0, 0, 0, 0, 128, 2, 224, 1, 24, 0}));
     const auto largest = TgaHeader(65535, 256);
-    EXPECT_EQ((std::array{largest[12], largest[13], largest[14], largest[15]}), (std::array<uint8_t, 4>{255, 255, 0, 1}));
+    EXPECT_EQ((std::array{largest[12], largest[13], largest[14], largest[15]}),
+              (std::array<uint8_t, 4>{255, 255, 0, 1}));
     EXPECT_THROW(TgaHeader(65536, 1), std::invalid_argument);
     EXPECT_THROW(TgaHeader(1, -1), std::invalid_argument);
-    std::vector<uint8_t> rgb;   // every byte distinct
-    for (uint8_t k = 0; k < 6; ++k) rgb.insert(rgb.end(), {k, uint8_t(100 + k), uint8_t(200 + k)});
-    const std::vector<uint8_t> file = TgaBytes(3, 2, rgb);
-    ASSERT_EQ(file.size(), 18u + 18u);
-    for (size_t k = 0; k < 6; ++k)
-        EXPECT_EQ((std::array{file[18 + 3 * k], file[19 + 3 * k], file[20 + 3 * k]}),
-                  (std::array{rgb[3 * k + 2], rgb[3 * k + 1], rgb[3 * k]}))
-            << k;
+    const std::vector<uint8_t> rgb{0, 100, 200, 1, 101, 201};   // one column, two rows
+    const std::vector<uint8_t> file = TgaBytes(1, 2, rgb);
+    EXPECT_EQ(std::vector<uint8_t>(file.begin() + 18, file.end()), (std::vector<uint8_t>{200, 100, 0, 201, 101, 1}));
     EXPECT_THROW(TgaBytes(2, 2, std::vector<uint8_t>(11)), std::invalid_argument);
 }
 
-namespace fs = std::filesystem;
-
-class SafeWrite : public ::testing::Test {
-protected:
-    std::set<std::string> entries() const {
-        std::set<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-        return names;
-    }
-    const test_support::TempFolder folder;
-    const fs::path& dir = folder.path();
-};
+std::set<std::string> Entries(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
 
 // A shorter file replaces a longer one; the old file's mode stays, also one the umask would
-// cut; a link stays a link, its target (relative to the link's folder) is replaced, or created.
-TEST_F(SafeWrite, BytesArriveUnchangedModesAndLinksAreKept) {
+// cut; a link stays a link, its target (relative to the link's folder) is replaced, or
+// created. Temporary names in use are not touched.
+TEST(SafeWrite, BytesArriveUnchangedModesAndLinksAreKept) {
+    const TempFolder folder;
+    const fs::path& dir = folder.path();
     const fs::path path = dir / "newatoms.dat";
     const std::string bytes = std::string("ATOM Q  1   X= .5 \r\n") + '\0' + "\n\xff";
+    WriteFile(path.string() + ".1.tmp", "someone else's");
     EXPECT_FALSE(WriteFileAtomically(path.string(), std::string(5000, 'x')).has_value());
     ::chmod(path.c_str(), 0604);
     const mode_t oldMask = ::umask(077);
@@ -172,31 +132,34 @@ TEST_F(SafeWrite, BytesArriveUnchangedModesAndLinksAreKept) {
     ::umask(oldMask);
     EXPECT_EQ(ReadFile(path), bytes);
     EXPECT_EQ(fs::status(path).permissions(), fs::perms(0604));
+    EXPECT_EQ(ReadFile(path.string() + ".1.tmp"), "someone else's");
     fs::create_directory(dir / "real");
-    test_support::WriteFile(dir / "real" / "scene.pov", "old scene");
+    WriteFile(dir / "real" / "scene.pov", "old scene");
     fs::create_symlink("real/scene.pov", dir / "scene.pov");
     fs::create_symlink("real/picture.tga", dir / "picture.tga");
     EXPECT_FALSE(WriteFileAtomically((dir / "scene.pov").string(), "new scene").has_value());
     EXPECT_FALSE(WriteFileAtomically((dir / "picture.tga").string(), "pixels").has_value());
     EXPECT_EQ(fs::read_symlink(dir / "scene.pov"), "real/scene.pov");
-    EXPECT_EQ(ReadFile(dir / "real" / "scene.pov"), "new scene");
-    EXPECT_EQ(ReadFile(dir / "real" / "picture.tga"), "pixels");
-    EXPECT_EQ(entries(), (std::set<std::string>{"newatoms.dat", "picture.tga", "real", "scene.pov"}));
+    EXPECT_EQ(ReadFile(dir / "real" / "scene.pov") + ReadFile(dir / "real" / "picture.tga"), "new scenepixels");
+    EXPECT_EQ(Entries(dir), (std::set<std::string>{"newatoms.dat", "newatoms.dat.1.tmp", "picture.tga", "real",
+                                                   "scene.pov"}));
 }
 
 // A read-only file is refused also where the system would let an administrator through; a
 // path through a regular file, a folder, a device and a write that fails part way (at a file
 // size limit) end with a message naming the file, and leave everything as it was.
-TEST_F(SafeWrite, FailuresNameTheFileAndLeaveEverythingAsItWas) {
-    const fs::path readOnly = dir / "precious.dat", target = dir / "picture.tga", path = dir / "newatoms.dat";
-    test_support::WriteFile(readOnly, "precious");
+TEST(SafeWrite, FailuresNameTheFileAndLeaveEverythingAsItWas) {
+    const TempFolder folder;
+    const fs::path readOnly = folder.path() / "precious.dat", target = folder.path() / "picture.tga",
+                   path = folder.path() / "newatoms.dat";
+    WriteFile(readOnly, "precious");
     ::chmod(readOnly.c_str(), 0444);
     ExpectHolds(WriteFileAtomically(readOnly.string(), "new").value_or(""), {readOnly.string(), "read-only"});
     EXPECT_EQ(ReadFile(readOnly), "precious");
     fs::create_directory(target);
     for (const std::string& failing : {(readOnly / "x.dat").string(), target.string(), std::string("/dev/null")})
         ExpectHolds(WriteFileAtomically(failing, "x").value_or(""), {"Cannot write the file " + failing + ": "});
-    test_support::WriteFile(path, "old");
+    WriteFile(path, "old");
     struct rlimit old {};
     ::getrlimit(RLIMIT_FSIZE, &old);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -208,22 +171,18 @@ TEST_F(SafeWrite, FailuresNameTheFileAndLeaveEverythingAsItWas) {
     std::signal(SIGXFSZ, oldHandler);
     ExpectHolds(error.value_or(""), {path.string()});
     EXPECT_EQ(ReadFile(path), "old");
-    EXPECT_EQ(entries(), (std::set<std::string>{"newatoms.dat", "picture.tga", "precious.dat"}));
+    EXPECT_EQ(Entries(folder.path()), (std::set<std::string>{"newatoms.dat", "picture.tga", "precious.dat"}));
 }
 
-// Temporary names in use are not touched; new files never replace earlier ones, and a
-// folder that cannot take one (a regular file in its place) gives nothing.
-TEST_F(SafeWrite, TakenNamesAreLeftAlone) {
-    const std::string path = (dir / "newatoms.dat").string();
-    test_support::WriteFile(path + ".1.tmp", "someone else's");
-    ASSERT_FALSE(WriteFileAtomically(path, "mine").has_value());
-    EXPECT_EQ(ReadFile(path), "mine");
-    EXPECT_EQ(ReadFile(path + ".1.tmp"), "someone else's");
-    EXPECT_EQ(WriteNewFile(dir.string(), "map-peaks", ".dat", "one"), (dir / "map-peaks.dat").string());
-    EXPECT_EQ(WriteNewFile(dir.string(), "map-peaks", ".dat", "two"), (dir / "map-peaks-2.dat").string());
-    EXPECT_EQ(ReadFile(dir / "map-peaks.dat"), "one");
-    EXPECT_EQ(ReadFile(dir / "map-peaks-2.dat"), "two");
-    EXPECT_FALSE(WriteNewFile(path, "x", ".dat", "three").has_value());
+// New files never replace earlier ones, and a folder that cannot take one (a regular file in
+// its place) gives nothing.
+TEST(SafeWrite, NewFilesTakeTheFirstFreeName) {
+    const TempFolder folder;
+    const std::string dir = folder.path().string();
+    EXPECT_EQ(WriteNewFile(dir, "map-peaks", ".dat", "one"), dir + "/map-peaks.dat");
+    EXPECT_EQ(WriteNewFile(dir, "map-peaks", ".dat", "two"), dir + "/map-peaks-2.dat");
+    EXPECT_EQ(ReadFile(dir + "/map-peaks.dat") + ReadFile(dir + "/map-peaks-2.dat"), "onetwo");
+    EXPECT_FALSE(WriteNewFile(dir + "/map-peaks.dat", "x", ".dat", "three").has_value());
 }
 
 }  // namespace

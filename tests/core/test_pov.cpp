@@ -1,17 +1,18 @@
-// The POV-Ray scene, line by line with CR LF line ends, and one smoke render by povray.
+// The POV-Ray scene, line by line with CR LF line ends, and one smoke render by povray; its
+// numbers and the peak file's under a locale that writes decimal commas.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <locale>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "../test_files.h"
+#include "export/peak_file.h"
 #include "export/pov_scene.h"
 
 namespace tivarel {
@@ -52,13 +53,14 @@ protected:
         for (int k = 1; k <= 9; ++k) map.gridParams(k) = header[k - 1];
     }
     PovSceneResult exportScene(const std::optional<std::string>& head = kHead) {
-        return PovSceneText(PovScene{map, state, layers, bonds, triangles, segments, kModelView}, head);
+        return PovSceneText(PovScene{map, state, layers, bonds, triangles, segments, view}, head);
     }
 
     DensityMap map;
     ProgramState state;
     LayerSettings layers;
     std::vector<Bond> bonds;
+    std::array<float, 16> view = kModelView;
     std::array<std::span<const TriangleRecord>, kLayerCount> triangles{};
     std::array<std::span<const SegmentRecord>, kLayerCount> segments{};
 };
@@ -73,11 +75,12 @@ TEST_F(PovSceneTest, UsedLayersInWebAndTriangleStyle) {
     triangles = {two, one, tiny};
     layers.used = {false, true, true};
     state.meshStyle = MeshStyle::Triangle;
-    EXPECT_EQ(exportScene().text,
-              Scene("union {\ncylinder{< 0 , 0 , 0 >,< 3 , 0 , 0 >,cylRadius}\ncylinder{< 3 , 0 , 0 >,< 0 , 3 "
-                    ", 0 >,cylRadius}\ncylinder{< 0 , 3 , 0 >,< 0 , 0 , 0 >,cylRadius}\npigment { color "
-                    "Level2Color }\n}\nunion {\ncylinder{< 0 , 0 , 0 >,< .0001 , 0 , 0 >,cylRadius}\ncylinder{< .0001 , "
-                    "0 , 0 >,< 0 , 0 , 0 >,cylRadius}\npigment { color Level3Color }\n}\n"));
+    EXPECT_EQ(
+        exportScene().text,
+        Scene("union {\ncylinder{< 0 , 0 , 0 >,< 3 , 0 , 0 >,cylRadius}\ncylinder{< 3 , 0 , 0 >,< 0 , 3 "
+              ", 0 >,cylRadius}\ncylinder{< 0 , 3 , 0 >,< 0 , 0 , 0 >,cylRadius}\npigment { color "
+              "Level2Color }\n}\nunion {\ncylinder{< 0 , 0 , 0 >,< .0001 , 0 , 0 >,cylRadius}\ncylinder{< .0001 , "
+              "0 , 0 >,< 0 , 0 , 0 >,cylRadius}\npigment { color Level3Color }\n}\n"));
     state.meshStyle = MeshStyle::Web;
     triangles[2] = {};
     EXPECT_EQ(exportScene().text,
@@ -137,17 +140,24 @@ TEST_F(PovSceneTest, AtomsAsSpheresWithTheirFourCharacterLabelThenBonds) {
     EXPECT_EQ(exportScene().text, Scene(""));
 }
 
-TEST_F(PovSceneTest, SectionsFollowAtomsSurfacesContoursCell) {
-    map.atoms = {{"N   ", {0, 0, 0}, 1}};
-    const std::vector<TriangleRecord> mesh = {kTriangle};
-    triangles = {mesh, mesh, mesh};
-    layers.used = {true, true, true};
-    layers.showContourMap = state.showAtoms = state.showCell = true;
-    std::string pigments, text = exportScene().text;
-    for (size_t at = 0; (at = text.find("pigment { color ", at)) != std::string::npos; at += 16)
-        pigments += text.substr(at + 16, text.find(' ', at + 16) - at - 16) + " ";
-    EXPECT_EQ(pigments,
-              "ColorForN Gray Level1Color Level2Color Level3Color Level1Color Level2Color Level3Color Gray40 Gray80 ");
+// The files keep their decimal points when the user's locale writes commas.
+TEST_F(PovSceneTest, FilesKeepTheirDecimalPointsUnderACommaLocale) {
+    struct Restore {
+        std::locale previous = std::locale::global(std::locale::classic());
+        ~Restore() { std::locale::global(previous); }
+    } restore;
+    try {
+        std::locale::global(std::locale("de_DE.UTF-8"));   // sets the C library's locale too
+    } catch (const std::runtime_error&) {
+        GTEST_SKIP() << "the locale de_DE.UTF-8 is not installed (tools/install-deps.sh makes it)";
+    }
+    char comma[8];
+    std::snprintf(comma, sizeof comma, "%.1f", 0.5);
+    ASSERT_STREQ(comma, "0,5");   // the C library writes commas now
+    EXPECT_EQ(PeakFileText({{0.25f, -1.5e-7f, 12.5f}}), "ATOM Q  1   X= .25  Y=-1.5E-07  Z= 12.5 \r\n");
+    map.atoms = {{"C   ", {0.5f, -2.25f, 1e-5f}, 1}};
+    state.showAtoms = true;
+    EXPECT_NE(exportScene().text.find("sphere {< .5 ,-2.25 , 1E-05 >"), std::string::npos);
 }
 
 // Any line end of the head becomes CR LF and only the exact end line stops the copy; a head
@@ -166,38 +176,28 @@ TEST_F(PovSceneTest, HeadIsCopiedUpToItsEndLine) {
     EXPECT_EQ(exportScene(std::nullopt).text, Scene("", ""));
 }
 
-namespace fs = std::filesystem;
-
-using test_support::ReadFile;
-
-const std::string kShippedHead = ReadFile(TIVAREL_BIN_DIR "/ZOLmap_POVray_head.def");
-
 // O (red), N (blue) and S (yellow) under a quarter turn about z (x goes to y) and a shift of
 // 1 to the right, in a 320 x 240 picture: the shorter side spans -6..6 at the zero plane, seen
 // from 22.5 in front, so 20 pixels a unit there. O (3, 2, 0) is seen at (-1, 3, 0), pixel
 // (140, 60); N (-4, -3, 0) at (4, -4, 0), pixel (240, 200); S (3, 0, 4) at (1, 3, 4), 22.5 /
 // 18.5 times larger: pixel (184.3, 47.0).
-TEST(PovRender, SmokeRenderShowsTheAtomsWhereTheWindowDoes) {
+TEST_F(PovSceneTest, SmokeRenderShowsTheAtomsWhereTheWindowDoes) {
+    using test_support::ReadFile;
     if (std::system("command -v povray >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "povray is not installed (tools/install-deps.sh installs it): the scene is not rendered";
-    DensityMap map;
     map.atoms = {{"O   ", {3, 2, 0}, 0}, {"N   ", {-4, -3, 0}, 0}, {"S   ", {3, 0, 4}, 0}};
-    ProgramState state;
-    state.mapFileName = "smoke.fou";
-    LayerSettings layers;
-    layers.showContourMap = false;
-    const std::array<float, 16> view = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 1};
+    state.showAtoms = true;
+    view = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 1};
     const test_support::TempFolder folder;
     const std::string dir = folder.path().string();
-    std::ofstream(dir + "/smoke.pov", std::ios::binary)
-        << PovSceneText(PovScene{map, state, layers, {}, {}, {}, view}, kShippedHead).text;
+    test_support::WriteFile(dir + "/smoke.pov", exportScene(ReadFile(TIVAREL_BIN_DIR "/ZOLmap_POVray_head.def")).text);
     const std::string command =
         "povray +I" + dir + "/smoke.pov +O" + dir + "/smoke.ppm +FP +W320 +H240 -D -P -A >" + dir + "/log 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << ReadFile(dir + "/log");
     const std::string ppm = ReadFile(dir + "/smoke.ppm");   // a P6 picture: header, then the pixels
-    ASSERT_GT(ppm.size(), 230400u);
+    ASSERT_TRUE(ppm.size() > 230400 && ppm.starts_with("P6") &&
+                ppm.substr(0, ppm.size() - 230400).ends_with("320 240\n255\n"));
     const std::string rgb = ppm.substr(ppm.size() - 230400);
-    EXPECT_TRUE(ppm.starts_with("P6") && ppm.substr(0, ppm.size() - 230400).ends_with("320 240\n255\n"));
     const struct {
         const char* atom;
         bool (*colour)(int, int, int);
