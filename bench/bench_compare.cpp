@@ -28,17 +28,8 @@
 namespace tivarel {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 
-double BestSeconds(int runs, const std::function<void()>& work) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = Clock::now();
-        work();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return best;
-}
+using bench::BestSeconds;
 
 const CaseTable& Table() {
     static const CaseTable table = LoadCellTable(TIVAREL_BIN_DIR "/cell_table.dat");

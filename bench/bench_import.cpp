@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_maps.h"
 #include "import/ccp4_reader.h"
 #include "import/convert.h"
 #include "import/file_bytes.h"
@@ -33,17 +34,8 @@ namespace tivarel {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
-double BestSeconds(int runs, const std::function<void()>& work) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = Clock::now();
-        work();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return best;
-}
+using bench::BestSeconds;
 
 void Row(const char* what, double seconds, double anchor) {
     std::printf("  %-52s %8.1f ms  %6.2f\n", what, 1e3 * seconds, seconds / anchor);

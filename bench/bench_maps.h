@@ -1,10 +1,24 @@
 #pragma once
-// Map texts shared by the benchmarks.
+// Map texts and timing shared by the benchmarks.
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace tivarel::bench {
+
+// The shortest of `runs` runs of `work`, in seconds.
+inline double BestSeconds(int runs, const std::function<void()>& work) {
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
+}
 
 // A FOU text of about 50 MB: a 190^3 grid of values with several digits each,
 // eight to a line.
