@@ -7,10 +7,8 @@
 int main(int argc, char** argv) {
     // QApplication takes the user's locale from the environment, LC_ALL before LC_NUMERIC.
     if (const char* all = getenv("LC_ALL"); all && *all) setenv("LANG", all, 1), unsetenv("LC_ALL");
-    setenv("LC_NUMERIC", tivarel::testing::kCommaLocale, 1);
+    setenv("LC_NUMERIC", "de_DE.UTF-8", 1);
     tivarel::Application app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    const int status = RUN_ALL_TESTS();
-    std::filesystem::remove_all(tivarel::testing::ScratchFolder());
-    return status;
+    return RUN_ALL_TESTS();
 }

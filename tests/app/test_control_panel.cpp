@@ -1,6 +1,6 @@
-// The control panel driven through its own widgets, on a real main window under Xvfb. The
-// map is a ball of 7^3 points from -64 to 63.99609375 (a range of 32767 / 256), so that the
-// arithmetic is by hand: level -64 + k / 256 stands exactly at bar position k.
+// The control panel driven through its own widgets, on a real main window under Xvfb. The map is a ball of 7^3 points
+// from -64 to 63.99609375 (a range of 32767 / 256), so that the arithmetic is by hand: level -64 + k / 256 stands
+// exactly at bar position k.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,9 +36,8 @@ protected:
     std::array<int, 3> bars() {
         return {panel().levelBars[0]->value(), panel().levelBars[1]->value(), panel().levelBars[2]->value()};
     }
-    std::array<std::string, 3> texts() {
-        const auto& e = panel().levelEdits;
-        return {e[0]->text().toStdString(), e[1]->text().toStdString(), e[2]->text().toStdString()};
+    std::array<QString, 3> texts() {
+        return {panel().levelEdits[0]->text(), panel().levelEdits[1]->text(), panel().levelEdits[2]->text()};
     }
 };
 
@@ -47,45 +46,27 @@ TEST(ProgramLocale, NumbersKeepTheirDecimalPointUnderALocaleThatWritesCommas) {
     const locale_t user = newlocale(LC_NUMERIC_MASK, "", nullptr);   // as the environment asks
     const std::string mark = user ? nl_langinfo_l(RADIXCHAR, user) : "";
     if (user) freelocale(user);
-    if (mark != ",") GTEST_SKIP() << kCommaLocale << " is not installed (tools/install-deps.sh installs it)";
+    if (mark != ",") GTEST_SKIP() << "de_DE.UTF-8 is not installed (tools/install-deps.sh installs it)";
     EXPECT_EQ(PanelNumberText(-0.25), "-0.25");
 }
 
-// Defaults at 10, 30 and 50 % of the range put the bars at 3276.7, 9830.1 and 16383.5, so
-// 3277, 9830, 16384, and each level becomes its bar's value. A bar moved sets its level and
-// text at once, and the atoms box its switch, without a new scene.
-TEST_F(ControlPanelTest, TheDefaultsShowOnTheirBarsAndBarsAndBoxesTakeEffectAtOnce) {
+// Defaults at 10, 30 and 50 % of the range put the bars at 3276.7, 9830.1 and 16383.5, so 3277, 9830, 16384, and each
+// level becomes its bar's value. A bar moved sets its level and text at once, and the atoms box its switch, without a
+// new scene. Typed levels wait for Apply, are clamped into the map's range (also when the bar is already at the end and
+// does not move), and halves of a bar step go to the even position.
+TEST_F(ControlPanelTest, BarsAndBoxesTakeEffectAtOnceAndTypedLevelsAreClampedAndRoundedAtApply) {
     openBall();
     ControlPanel& p = panel();
-    EXPECT_EQ(p.rangeLabel->text().toStdString(), "<1, 7>");
+    EXPECT_EQ(p.rangeLabel->text(), "<1, 7>");
     EXPECT_EQ(bars(), (std::array<int, 3>{3277, 9830, 16384}));
-    EXPECT_EQ(texts(), (std::array<std::string, 3>{"-51.19922", "-25.60156", "0"}));
+    EXPECT_EQ(texts(), (std::array<QString, 3>{"-51.19922", "-25.60156", "0"}));
     const uint64_t scene = session().sceneRevision();
     p.levelBars[1]->setValue(10000);
     EXPECT_EQ(session().layers().layerLimit(2), -24.9375f);
-    EXPECT_EQ(p.levelEdits[1]->text().toStdString(), "-24.9375");
+    EXPECT_EQ(p.levelEdits[1]->text(), "-24.9375");
     p.atomsBox->click();
     EXPECT_FALSE(session().state().showAtoms || session().state().showCell);
     EXPECT_EQ(session().sceneRevision(), scene);
-}
-
-// The same ball as a GRD map: its range for the levels ends at the lowest value plus a 500th
-// of the highest, 0.12799 wide, whose 10, 30 and 50 % lie at bar positions 3.28, 9.83, 16.38.
-TEST_F(ControlPanelTest, AGrdMapOpensWithItsOwnDefaultLevels) {
-    std::ostringstream grd;
-    grd.precision(10);
-    grd << "ball\ntwo\nthree\nfour\n7 7 7\n3 3 3\n6 6 6\nAtoms\n0\nDensity\nx fastest\nvalues\n";
-    for (int i = 0; i < 7 * 7 * 7; ++i) grd << Ball(1 + i % 7, 1 + i / 7 % 7, 1 + i / 49) << '\n';
-    std::ofstream(Scratch("ball.grd")) << grd.str();
-    open(Scratch("ball.grd"));
-    EXPECT_EQ(bars(), (std::array<int, 3>{3, 10, 16}));
-    EXPECT_EQ(texts(), (std::array<std::string, 3>{"-63.98828", "-63.96094", "-63.9375"}));
-}
-
-// Typed levels wait for Apply, are clamped into the map's range (also when the bar is already
-// at the end and does not move), and halves of a bar step go to the even position.
-TEST_F(ControlPanelTest, TypedLevelsWaitForApplyAndAreClampedAndRounded) {
-    openBall();
     const struct {
         std::array<const char*, 3> typed;
         std::array<int, 3> bars;
@@ -103,12 +84,25 @@ TEST_F(ControlPanelTest, TypedLevelsWaitForApplyAndAreClampedAndRounded) {
         EXPECT_EQ(bars(), step.bars) << step.typed[1];
         EXPECT_EQ(session().layers().limits, step.levels) << step.typed[1];
     }
-    EXPECT_EQ(texts(), (std::array<std::string, 3>{"-63.99219", "-63.98438", "-63.97656"}));
+    EXPECT_EQ(texts(), (std::array<QString, 3>{"-63.99219", "-63.98438", "-63.97656"}));
 }
 
-// The plane typed and applied (or the key after "key ") is rounded, kept in 1..7 and rebuilt:
-// planes 2 to 6 cut the ball at layer 1's level, while the contour map is on. The "-" and
-// "+" buttons step it without a rebuild; either steps from the plane shown, not a typed one.
+// The same ball as a GRD map: its range for the levels ends at the lowest value plus a 500th of the highest, 0.12799
+// wide, whose 10, 30 and 50 % lie at bar positions 3.28, 9.83, 16.38.
+TEST_F(ControlPanelTest, AGrdMapOpensWithItsOwnDefaultLevels) {
+    std::ofstream grd(Scratch("ball.grd"));
+    grd.precision(10);
+    grd << "ball\ntwo\nthree\nfour\n7 7 7\n3 3 3\n6 6 6\nAtoms\n0\nDensity\nx fastest\nvalues\n";
+    for (int i = 0; i < 7 * 7 * 7; ++i) grd << Ball(1 + i % 7, 1 + i / 7 % 7, 1 + i / 49) << '\n';
+    grd.close();
+    open(Scratch("ball.grd"));
+    EXPECT_EQ(bars(), (std::array<int, 3>{3, 10, 16}));
+    EXPECT_EQ(texts(), (std::array<QString, 3>{"-63.98828", "-63.96094", "-63.9375"}));
+}
+
+// The plane typed and applied (or the key after "key ") is rounded, kept in 1..7 and rebuilt: planes 2 to 6 cut the
+// ball at layer 1's level, while the contour map is on. The "-" and "+" buttons step it without a rebuild; either steps
+// from the plane shown, not a typed one.
 TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapAndItsContoursGoWithTheirSwitch) {
     openBall();
     ControlPanel& p = panel();
@@ -128,7 +122,7 @@ TEST_F(ControlPanelTest, ThePlaneStaysInsideTheMapAndItsContoursGoWithTheirSwitc
         else
             type(p.sectionEdit, how), apply();
         EXPECT_EQ(session().layers().zSection, want);
-        EXPECT_EQ(p.sectionEdit->text().toStdString(), std::to_string(want));
+        EXPECT_EQ(p.sectionEdit->text(), QString::number(want));
         EXPECT_EQ(session().sceneRevision(), scene + (rebuilt ? 1 : 0));
         EXPECT_TRUE(!rebuilt || (session().segments().count(1) > 0) == (want >= 2 && want <= 6));
     }

@@ -20,9 +20,9 @@ protected:
     }
 };
 
-// A click gives the centre of its square in the contour plane (z = section - 1); a point
-// shared by squares (four at a corner, two on an edge), which the one-pixel pick window meets
-// at once, the first one's. Five squares narrower than the pick window give nothing.
+// A click gives the centre of its square in the contour plane (z = section - 1); a point shared by squares (four at a
+// corner, two on an edge), which the one-pixel pick window meets at once, the first one's. Five squares narrower than
+// the pick window give nothing.
 TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
     const float quarter = 0.25f / (float(surface().pixelHeight()) / 12);
     const struct {
@@ -45,10 +45,10 @@ TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
         look(1, k.shift);
         session().setSection(k.section);
         const QPointF m = mouseAt(k.clicked);
-        const float x = float(m.x()), y = float(m.y());
         Vec3 point;
         surface().makeCurrent();
-        EXPECT_EQ(picking::Pick2D(x, y, 0, 100 * k.dx, 0, 100, k.clicked.z, camera, point), k.picked);
+        EXPECT_EQ(picking::Pick2D(float(m.x()), float(m.y()), 0, 100 * k.dx, 0, 100, k.clicked.z, camera, point),
+                  k.picked);
         if (k.dx != 1) continue;   // the map's own squares are 1 x 1
         platform.events.clear();
         rightClickOn(k.clicked);
@@ -59,8 +59,8 @@ TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
     EXPECT_EQ(session().peaks().size(), 3u);
 }
 
-// The marker shows while the beep sounds and the question is open, and goes after; a "No"
-// leaves the list. 200 peaks fit; the 201st ends the program after all went to a file.
+// The marker shows while the beep sounds and the question is open, and goes after; a "No" leaves the list. 200 peaks
+// fit; the 201st ends the program after all went to a file.
 TEST_F(Pick2DTest, RightButtonAsksWithTheMarkerShownAndThe201stPeakEndsTheProgram) {
     look(1, {-8, -18, 0});
     platform.whileAsking = [&] {   // the marker is the only bright thing drawn
@@ -80,12 +80,12 @@ TEST_F(Pick2DTest, RightButtonAsksWithTheMarkerShownAndThe201stPeakEndsTheProgra
         << platform.messages[0];
 }
 
-// Through a Gaussian blob, the one used layer's surface is entered and left: the pick is
-// near the blob's centre, in any view.
+// Through a Gaussian blob, the one used layer's surface is entered and left: the pick is near the blob's centre, in any
+// view.
 TEST_F(WindowTest, AClickThroughABlobGivesAPointNearItsCentre) {
     const Vec3 c{2.3f, -1.4f, 0.35f};
     open(WriteFou("blob.fou", {21, 21, 29}, {-8, -8, -14}, [&](double x, double y, double z) {
-        return 100 * std::exp(-((x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) + (z - c.z) * (z - c.z)) / 18);
+        return 100 * std::exp(-std::pow(std::hypot(x - c.x, y - c.y, z - c.z), 2) / 18);
     }));
     showLayers({false, true, false});
     for (const ViewAxis axis : {ViewAxis::Z, ViewAxis::X}) {
@@ -96,11 +96,17 @@ TEST_F(WindowTest, AClickThroughABlobGivesAPointNearItsCentre) {
     }
 }
 
-// Under full ambient light and no lamp, a "Q" atom 0.15 wide in (0.9, 0.5, 0.1) and a peak
-// 0.25 wide in (1, 0.6, 0.1) each cover pi r^2, a unit being a twelfth of the height. Zoomed,
-// spheres keep the white highlight of the light along the view. No layer used: no 3D pick.
-TEST_F(WindowTest, AtomsAndPeaksShowTheirColoursAndSizes) {
-    open(WriteFou("atoms.fou", {2, 2, 2}, {0, 0, 0}, Zero, {{"Q", {-3, 0, 0}}, {"C", {0, 0, 0}}}));
+// One high corner gives each layer a single triangle, whose lines are drawn. Under full ambient light and no lamp, a
+// "Q" atom 0.15 wide in (0.9, 0.5, 0.1) and a peak 0.25 wide in (1, 0.6, 0.1) each cover pi r^2, a unit being a twelfth
+// of the height. Zoomed, spheres keep the white highlight of the light along the view. No layer used: no 3D pick.
+TEST_F(WindowTest, LayersAtomsAndPeaksShowTheirColoursAndSizes) {
+    open(WriteFou("atoms.fou", {2, 2, 2}, {0, 0, 0}, [](double x, double y, double z) { return x + y + z ? 0 : 100; },
+                  {{"Q", {-3, 0, 0}}, {"C", {0, 0, 0}}}));
+    const FrameImage lines = frame();
+    for (int layer = 1; layer <= 3; ++layer) {
+        ASSERT_EQ(session().triangles().count(layer), 1);
+        EXPECT_GT(lines.count(kMesh[layer - 1]), 20) << "layer " << layer;
+    }
     showLayers({false, false, false}, false);
     window->pickPeak(282, 247);
     EXPECT_EQ(platform.messages, std::vector<std::string>{"Exactly 1 layer must be used for 3D ZOL map picking  !!"});

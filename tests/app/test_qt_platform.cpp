@@ -16,12 +16,11 @@
 namespace tivarel {
 namespace {
 
-// Runs `answer` on the modal dialog of type D once it is up; when none is up within 10 s the
-// test fails and whatever modal window there is goes, so that the run goes on.
+// Runs `answer` on the modal dialog of type D once it is up; when none is up within 10 s the test fails and whatever
+// modal window there is goes, so that the run goes on.
 template <typename D>
 void AnswerWhenShown(std::function<void(D*)> answer) {
     auto* poll = new QTimer;
-    poll->setInterval(20);
     QObject::connect(poll, &QTimer::timeout, [poll, answer, deadline = QDeadlineTimer(10000)] {
         auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
         if (!dialog && !deadline.hasExpired()) return;
@@ -31,12 +30,11 @@ void AnswerWhenShown(std::function<void(D*)> answer) {
         ADD_FAILURE() << "no " << D::staticMetaObject.className() << " came up within 10 s";
         if (QWidget* other = QApplication::activeModalWidget()) other->close();
     });
-    poll->start();
+    poll->start(20);
 }
 
-// Each caption shows as written; "*.*" lists every file, names without a dot too. A name
-// chosen is taken without asking. Colours travel as 0x00BBGGRR. A
-// message also goes to standard error, as one line.
+// Each caption shows as written; "*.*" lists every file, names without a dot too. A name chosen is taken without
+// asking. Colours travel as 0x00BBGGRR. A message also goes to standard error, as one line.
 TEST(QtPlatform, TheDialogsAnswerWhatTheUserChose) {
     QTemporaryDir folder;   // a folder of the test's own
     const QString target = folder.filePath("answer.dat");

@@ -1,5 +1,5 @@
-// The scene's lines kept in a buffer object draw, pixel for pixel, what a display list of the
-// whole scene (as without buffer objects) draws, in both mesh styles and all stereo modes.
+// The scene's lines kept in a buffer object draw, pixel for pixel, what a display list of the whole scene (as without
+// buffer objects) draws, in both mesh styles and all stereo modes.
 #include "render/frame.h"
 #include "render/scene.h"
 #include "window_fixture.h"
@@ -7,9 +7,9 @@
 namespace tivarel::testing {
 namespace {
 
-// A 32^3 map of overlapping waves: thousands of triangles per layer, more vertices than one
-// staging of the buffer holds, lines crossing lines at every depth; with the cell, a peak,
-// the marker, the atoms and the contours of the middle plane.
+// A 32^3 map of overlapping waves: thousands of triangles per layer, more vertices than one staging of the buffer
+// holds, lines crossing lines at every depth; with the cell, a peak, the marker, the atoms and the contours of the
+// middle plane.
 TEST_F(WindowTest, TheBufferedLinesDrawWhatTheDisplayListDraws) {
     const std::string dense = WriteFou(
         "dense.fou", {32, 32, 32}, {0, 0, 0},
@@ -34,9 +34,8 @@ TEST_F(WindowTest, TheBufferedLinesDrawWhatTheDisplayListDraws) {
             s.generateFields();
             ASSERT_GT(s.triangles().count(1), 4000);
             // The list's picture first: the window's next frame records its list anew.
-            const render::Scene scene{window->stereoMode(), s.state(), s.layers(), s.triangles(),
-                                      s.segments(),         s.map(),   s.bonds(),  s.peaks(),
-                                      s.pickPoint()};
+            const render::Scene scene{window->stereoMode(), s.state(), s.layers(), s.triangles(), s.segments(),
+                                      s.map(),              s.bonds(), s.peaks(),  s.pickPoint()};
             render::SceneDrawing listOnly([](const char*) { return render::GlFunction{}; });
             FrameImage list;
             for (int k = 0; k < 2; ++k) {   // the second: recording, Mesa colours some small primitives per vertex

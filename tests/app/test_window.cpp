@@ -12,9 +12,8 @@
 namespace tivarel::testing {
 namespace {
 
-// A name of no known format is told (on standard error as in its two boxes), then ends. Maps
-// and reflections the import command converts (any case, gzipped or not) get one more line
-// first, naming the command with the name as a shell word.
+// A name of no known format is told on standard error, then ends; files the import command converts (any case, gzipped
+// or not) get a line first naming it, with the name as a shell word.
 TEST_F(WindowTest, StrangeExtensionsShowTwoBoxesAndTheImportCommandIsNamedForItsFiles) {
     const std::array<std::string, 3> cases[] = {   // the name, the ending told, the shell word in the hint
         {"map.Grd", "Grd", ""}, {"map.Mt1", "Mt1", ""}, {"\"m.map\"", "ap\"", ""}, {"A.MRC", "MRC", "A.MRC"},
@@ -29,30 +28,27 @@ TEST_F(WindowTest, StrangeExtensionsShowTwoBoxesAndTheImportCommandIsNamedForIts
     }
 }
 
-// The stereo switches, compared exactly and each with the one character after it, whatever
-// it is; both may come, in this order, and the last wins. The rest is the map path, verbatim.
+// The stereo switches, compared exactly and each with the one character after it, whatever it is; both may come, in
+// this order, and the last wins. The rest is the map path, verbatim.
 TEST(CommandLineTest, SwitchesComeOffTheFrontExactlyAndTheRestIsThePath) {
+    using enum StereoMode;
     const std::tuple<std::string, StereoMode, std::string> cases[] = {
-        {"", StereoMode::None, ""},
-        {"-StereoHW m.fou", StereoMode::Hardware, "m.fou"},
-        {"-StereoHW", StereoMode::Hardware, ""},
-        {"-StereoInterlaced\tm m.fou", StereoMode::Interlaced, "m m.fou"},
-        {"-stereohw m.fou", StereoMode::None, "-stereohw m.fou"},
-        {"-StereoHW -StereoInterlaced  x", StereoMode::Interlaced, " x"},
-        {"-StereoInterlaced -StereoHW x", StereoMode::Interlaced, "-StereoHW x"}};
+        {"", None, ""}, {"-StereoHW m.fou", Hardware, "m.fou"}, {"-StereoHW", Hardware, ""},
+        {"-StereoInterlaced\tm m.fou", Interlaced, "m m.fou"}, {"-stereohw m.fou", None, "-stereohw m.fou"},
+        {"-StereoHW -StereoInterlaced  x", Interlaced, " x"},
+        {"-StereoInterlaced -StereoHW x", Interlaced, "-StereoHW x"}};
     for (const auto& [text, mode, path] : cases) {
-        const CommandLine line = ParseCommandLine(text);
-        EXPECT_EQ(line.stereoMode, mode) << text;
-        EXPECT_EQ(line.mapPath, path) << text;
+        EXPECT_EQ(ParseCommandLine(text).stereoMode, mode) << text;
+        EXPECT_EQ(ParseCommandLine(text).mapPath, path) << text;
     }
 }
 
 const std::string kMapFilter = " | ZOL map files (*.mt1,*.fou,*.grd)|*.mt1;*.fou;*.grd|All files (*.*)|*.*";
 
-// With no map named the open dialog asks for one, and a cancel there ends the program. A box
-// 48 long opens at the zoom that scales the sphere through its corners, sqrt(24^2 + 4^2 + 4^2)
-// = 24.658, to 5.250891 (90 % of the view's height seen from 22.5 away): 0.212952. File, Open
-// cancelled keeps the map shown, the dialog starting from the last name chosen.
+// With no map named the open dialog asks for one, and a cancel there ends the program. A box 48 long opens at the zoom
+// that scales the sphere through its corners, sqrt(24^2 + 4^2 + 4^2) = 24.658, to 5.250891 (90 % of the view's height
+// seen from 22.5 away): 0.212952. File, Open cancelled keeps the map shown, the dialog starting from the last name
+// chosen.
 TEST_F(WindowTest, TheOpenDialogChoosesTheMapAndACancelEndsOnlyTheStart) {
     window = std::make_unique<MainWindow>(platform);
     EXPECT_EQ(EndStatus([&] { window->start(ParseCommandLine("")); }), 1);
@@ -69,23 +65,10 @@ TEST_F(WindowTest, TheOpenDialogChoosesTheMapAndACancelEndsOnlyTheStart) {
     EXPECT_EQ(session().sceneRevision(), scene);
 }
 
-// One high corner gives each layer a single triangle, drawn in either style.
-TEST_F(WindowTest, ALayerOfOneTriangleIsDrawn) {
-    open(WriteFou("one.fou", {2, 2, 2}, {0, 0, 0}, [](double x, double y, double z) { return x + y + z ? 0 : 100; }));
-    for (const MeshStyle style : {MeshStyle::Web, MeshStyle::Triangle}) {
-        session().setMeshStyle(style);
-        const FrameImage image = frame();
-        for (int layer = 1; layer <= 3; ++layer) {
-            ASSERT_EQ(session().triangles().count(layer), 1);
-            EXPECT_GT(image.count(kMesh[layer - 1]), 20) << "layer " << layer;
-        }
-    }
-}
-
-// A marker 10 units before the zero plane: the left eye (0.31 left) sees it right of the
-// centre. Quad-buffered stereo draws each eye into its back buffer; without stereo (as under
-// Xvfb) the right eye's pass, drawn last, covers the left's. Interlaced, the stencil marks the
-// even rows, which show the right eye, the odd rows the left; mesh lines are twice as wide.
+// A marker 10 units before the zero plane: the left eye (0.31 left) sees it right of the centre. Quad-buffered stereo
+// draws each eye into its back buffer; without stereo (as under Xvfb) the right eye's pass, drawn last, covers the
+// left's. Interlaced, the stencil marks the even rows, which show the right eye, the odd rows the left; mesh lines are
+// twice as wide.
 TEST_F(WindowTest, StereoModesRouteTheEyes) {
     const Vec3 p{0, 0, 10};
     const auto marker = [&](const std::string& mode) {
@@ -118,10 +101,9 @@ TEST_F(WindowTest, StereoModesRouteTheEyes) {
     EXPECT_EQ(interlaced.createContext(StereoMode::Interlaced), bits >= 1);
 }
 
-// '%' shares its Qt key code, 37, with the left arrow, which moves the model by 0.3. A pending
-// GL error is told once at a paint; what a command throws is told, and the program goes on.
-// The background is the colour dialog's; About counts the used layers' triangles. A scene too
-// complicated ends the program, the progress window hidden first.
+// '%' shares its Qt key code, 37, with the left arrow, which moves the model by 0.3. A pending GL error is told once at
+// a paint; what a command throws is told, and the program goes on. The background is the colour dialog's; About counts
+// the used layers' triangles. A scene too complicated ends the program, the progress window hidden first.
 TEST_F(WindowTest, KeysMessagesAndMenuCommands) {
     open(kSampleMap);
     QTest::keyClick(&surface(), Qt::Key_Percent);
@@ -159,9 +141,8 @@ TEST_F(WindowTest, KeysMessagesAndMenuCommands) {
                                         "Sorry, to complicated scene, Number of reguired triangles > 1 200 000"}));
 }
 
-// The picture is drawn anew before it is read: a back buffer holding something else (red
-// here) must not reach the file; TGA keeps blue, green, red from the bottom row. The POV-Ray
-// scene needs no GL context, the picture does.
+// The picture is drawn anew before it is read: a back buffer holding something else (red here) must not reach the file;
+// TGA keeps blue, green, red from the bottom row. The POV-Ray scene needs no GL context, the picture does.
 TEST_F(WindowTest, ThePictureAndTheSceneAreSavedAsShown) {
     open(kSampleMap);
     const std::string tga = Scratch("picture.tga"), pov = Scratch("scene.pov");
@@ -187,9 +168,9 @@ TEST_F(WindowTest, ThePictureAndTheSceneAreSavedAsShown) {
                                                           ": the OpenGL drawing surface is not available."});
 }
 
-// Peaks on a skewed cell, the matrix's columns a = (2, 0, 0), b = (1, 4, 0), c = (0, 2, 8)
-// (its inverse exact in binary), origin (0.5, 0, 0): the grid points p = M (f - origin) of
-// f = (.75, .5, .25) and (.125, -.25, .5) are (1, 2.5, 2) and (-1, 0, 4).
+// Peaks on a skewed cell, the matrix's columns a = (2, 0, 0), b = (1, 4, 0), c = (0, 2, 8) (its inverse exact in
+// binary), origin (0.5, 0, 0): the grid points p = M (f - origin) of f = (.75, .5, .25) and (.125, -.25, .5) are (1,
+// 2.5, 2) and (-1, 0, 4).
 class PeakFileTest : public WindowTest {
 protected:
     const test_support::TempFolder maps, data;
@@ -207,9 +188,9 @@ protected:
         for (size_t k = 0; k < count; ++k) session().addPeak(peaks[k]);
         platform.events.clear();
     }
-    // What the recovery file in `folder`, named in a note after `lead`, holds.
-    static std::string Recovered(const std::string& note, const std::string& lead, const fs::path& folder) {
-        const size_t at = note.find(lead + (folder / "").string());
+    // What the recovery file in the maps' folder, named in a note after `lead`, holds.
+    std::string Recovered(const std::string& note, const std::string& lead) {
+        const size_t at = note.find(lead + (maps.path() / "").string());
         if (at == std::string::npos) return "no file named in: " + note;
         return ReadFile(note.substr(at + lead.size(), note.find_last_of('.') - at - lead.size()));
     }
@@ -218,11 +199,10 @@ protected:
     }
 };
 
-// The saved file is read back; a saved list is offered again at closing, but never kept.
-// Closing offers the peak file, one peak as more; a cancelled save keeps the peaks in a file
-// beside the map and says where on standard error, a failed one says why and where in its
-// message. "&Clear Peaks" keeps them in the data folder, so that the map's folder does not
-// fill up. Opening another map keeps the peaks beside the old map.
+// The saved file is read back; a saved list is offered again at closing, but never kept. Closing offers the peak file,
+// one peak as more; a cancelled save keeps the peaks in a file beside the map and says where on standard error, a
+// failed one says why and where in its message. "&Clear Peaks" keeps them in the data folder, so that the map's folder
+// does not fill up. Opening another map keeps the peaks beside the old map.
 TEST_F(PeakFileTest, SavedPeaksAreReadBackAndUnsavedOnesKept) {
     openWithPeaks(2);
     platform.fileAnswers = {(maps.path() / "peaks.dat").string()};
@@ -234,14 +214,14 @@ TEST_F(PeakFileTest, SavedPeaksAreReadBackAndUnsavedOnesKept) {
     openWithPeaks(1);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(EndStatus([&] { window->closeProgram(); }), 0);
-    EXPECT_EQ(Recovered(::testing::internal::GetCapturedStderr(), kOneKept, maps.path()), kOne);
+    EXPECT_EQ(Recovered(::testing::internal::GetCapturedStderr(), kOneKept), kOne);
     EXPECT_EQ(platform.events, (std::vector<std::string>{kSave, "end: 0"}));
     openWithPeaks(2);
     const std::string unwritable = (maps.path() / "no-such-folder" / "peaks.dat").string();
     platform.fileAnswers = {unwritable};
     EXPECT_EQ(EndStatus([&] { window->closeProgram(); }), 0);
     const std::string failed = "Cannot write the file " + unwritable + ": " + std::strerror(ENOENT) + "\n";
-    EXPECT_EQ(Recovered(platform.messages.at(0), failed + kBothKept, maps.path()), kBoth);
+    EXPECT_EQ(Recovered(platform.messages.at(0), failed + kBothKept), kBoth);
     const long besideTheMap = Files(maps.path());
     openWithPeaks(2);
     command("clearPeaks");
@@ -251,7 +231,7 @@ TEST_F(PeakFileTest, SavedPeaksAreReadBackAndUnsavedOnesKept) {
     platform.fileAnswers = {kSampleMap};
     ::testing::internal::CaptureStderr();
     command("openMap");
-    EXPECT_EQ(Recovered(::testing::internal::GetCapturedStderr(), kBothKept, maps.path()), kBoth);
+    EXPECT_EQ(Recovered(::testing::internal::GetCapturedStderr(), kBothKept), kBoth);
 }
 
 }   // namespace

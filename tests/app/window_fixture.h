@@ -1,6 +1,6 @@
 #pragma once
-// What the window tests share: a platform that answers from a script, FOU maps written on
-// the fly, a real main window under Xvfb, its picture, and where a model point lands in it.
+// What the window tests share: a scripted platform, FOU maps written on the fly, a real main window under Xvfb, its
+// picture, and where a model point lands in it.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -13,8 +13,6 @@
 #include <functional>
 #include <sstream>
 
-#include <unistd.h>
-
 #include "../test_files.h"
 #include "app/gl_surface.h"
 #include "app/main_window.h"
@@ -24,9 +22,6 @@ namespace tivarel::testing {
 
 namespace fs = std::filesystem;
 using test_support::ReadFile;
-
-// The locale the run stands in, whose numbers have a decimal comma (set by the test main).
-inline constexpr const char* kCommaLocale = "de_DE.UTF-8";
 
 struct ProgramEnded {
     int status;
@@ -71,8 +66,7 @@ private:
         messages.push_back(text);
         if (whileTelling) whileTelling();
     }
-    // Records the dialog, runs `meanwhile` while it is open, and gives the next answer (none
-    // left: No, or a cancel).
+    // Records the dialog, runs `meanwhile` while it is open, gives the next answer (none left: No, or a cancel).
     template <typename T>
     T answer(const std::string& event, std::deque<T>& answers, const std::function<void()>& meanwhile = {}) {
         events.push_back(event);
@@ -91,13 +85,10 @@ inline int EndStatus(const std::function<void()>& step) try {
     return end.status;
 }
 
-// This run's own scratch folder, removed by the test main.
-inline fs::path ScratchFolder() {
-    static const fs::path dir = fs::temp_directory_path() / ("tivarel-app-tests-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return dir;
+inline std::string Scratch(const std::string& name) {
+    static const test_support::TempFolder folder;   // this run's own, removed as it ends
+    return (folder.path() / name).string();
 }
-inline std::string Scratch(const std::string& name) { return (ScratchFolder() / name).string(); }
 
 // The sample map, copied so that nothing a test leaves beside it lands in the source tree.
 inline const std::string kSampleMap = [] {
@@ -105,8 +96,8 @@ inline const std::string kSampleMap = [] {
     return Scratch("sample.fou");
 }();
 
-// A FOU map (in the scratch folder unless the name is a path) of n points per axis, unit steps
-// from `first`, atoms at fractional positions; `cell` holds the cell matrix and the origin.
+// A FOU map (in the scratch folder unless the name is a path) of n points per axis, unit steps from `first`, atoms at
+// fractional positions; `cell` holds the cell matrix and the origin.
 inline std::string WriteFou(const std::string& name, std::array<int, 3> n, Vec3 first,
                             const std::function<double(double, double, double)>& value,
                             const std::vector<std::pair<std::string, Vec3>>& atoms = {},
@@ -157,9 +148,7 @@ struct FrameImage {
         for (int i = 0; i < width * height; ++i) n += test(at(i % width, i / width)) ? 1 : 0;
         return n;
     }
-    int count(Colour8 c) const {
-        return count([c](Rgb8 p) { return p.near(c); });
-    }
+    int count(Colour8 c) const { return count([c](Rgb8 p) { return p.near(c); }); }
     // The mean x of the pixels that pass `test`, on the rows `row` accepts.
     double centreX(const std::function<bool(Rgb8)>& test, const std::function<bool(int)>& row = nullptr) const {
         double sum = 0;
@@ -212,9 +201,9 @@ protected:
         session().generateFields();
     }
 
-    // Window position (pixels, origin bottom left) of model point p for an eye `eye` units
-    // right of the centre: the view quaternion's conjugate turns shift + zoom p; the eye looks
-    // from 22.5 units before the zero plane, which spans 12 units across the shorter side.
+    // Window position (pixels, origin bottom left) of model point p for an eye `eye` units right of the centre: the
+    // view quaternion's conjugate turns shift + zoom p; the eye looks from 22.5 units before the zero plane, which
+    // spans 12 units across the shorter side.
     std::array<double, 2> project(Vec3 p, double eye = 0.0) {
         const ViewState& v = window->view();
         const QQuaternion turn = QQuaternion(v.viewQuat[3], v.viewQuat[0], v.viewQuat[1], v.viewQuat[2]).conjugated();
@@ -226,8 +215,7 @@ protected:
     }
     void rightClickOn(Vec3 p, bool answer = true) {
         platform.yesNoAnswers = {answer};
-        const QPointF m = mouseAt(p);
-        window->pickPeak(float(m.x()), float(m.y()));
+        window->pickPeak(float(mouseAt(p).x()), float(mouseAt(p).y()));
     }
     // The mouse position (logical pixels, origin top left) over model point p.
     QPointF mouseAt(Vec3 p) {
