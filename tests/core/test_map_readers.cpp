@@ -1,5 +1,4 @@
-// The FOU, GRD and MT1 readers against files written here and the input each must stop at;
-// the shipped samples, the current output of make_sample_map.
+// The FOU, GRD and MT1 readers against files written here and the input each must stop at.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,9 +7,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <functional>
-#include <string>
 #include <vector>
 
 #include "mapio/fou_reader.h"
@@ -58,8 +54,7 @@ struct CellMapContents {
 };
 
 // Every value in its memory slot (x fastest, then y, then z), and the value range.
-template <class File>
-void ExpectGrid(const File& f, const DensityMap& map) {
+void ExpectGrid(const CellMapContents& f, const DensityMap& map) {
     ASSERT_EQ((std::array{map.grid.nx(), map.grid.ny(), map.grid.nz()}), f.n);
     float lowest = INFINITY, highest = -INFINITY;
     size_t slot = 0;
@@ -75,9 +70,9 @@ void ExpectGrid(const File& f, const DensityMap& map) {
     EXPECT_EQ(map.gridParams.maxValue(), highest);
 }
 
-// The header as written; each atom named and moved into the grid frame, matrix * (f - origin)
-// worked in double, and so the corners of the fractional unit cell: bottom face in cyclic
-// order, then the top face.
+// The header as written; each atom named, it and the corners of the fractional unit cell
+// (bottom face in cyclic order, then the top) moved into the grid frame: matrix * (f - origin)
+// worked in double.
 void ExpectMap(const CellMapContents& f, const DensityMap& map) {
     for (int i = 1; i <= 3; ++i)
         for (int j = 1; j <= 3; ++j) EXPECT_EQ(map.cellMatrix(i, j), f.matrix[size_t(i - 1)][size_t(j - 1)]);
@@ -88,22 +83,20 @@ void ExpectMap(const CellMapContents& f, const DensityMap& map) {
                   (std::array{float(f.n[size_t(a - 1)]), f.axes[size_t(a - 1)][0], f.axes[size_t(a - 1)][1]}));
     ExpectGrid(f, map);
     ASSERT_EQ(map.atoms.size(), f.atoms.size());
-    std::vector<std::array<double, 3>> places;
-    for (const FileAtom& atom : f.atoms) places.push_back(atom.position);
-    places.insert(places.end(),
-                  {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}});
-    for (size_t k = 0; k < places.size(); ++k) {
-        const bool atom = k < f.atoms.size();
-        if (atom) {
-            EXPECT_EQ(map.atoms[k].name, f.atoms[k].name);
-        }
-        const Vec3 actual = atom ? map.atoms[k].position : map.cellCorners[k - f.atoms.size()];
+    std::vector<std::pair<Vec3, std::array<double, 3>>> places;   // as read, as in the file
+    for (size_t k = 0; k < f.atoms.size(); ++k) {
+        EXPECT_EQ(map.atoms[k].name, f.atoms[k].name);
+        places.push_back({map.atoms[k].position, f.atoms[k].position});
+    }
+    const std::array<double, 3> corners[] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                             {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    for (size_t c = 0; c < 8; ++c) places.push_back({map.cellCorners[c], corners[c]});
+    for (size_t k = 0; k < places.size(); ++k)
         for (size_t i = 0; i < 3; ++i) {
             double want = 0.0;
-            for (size_t j = 0; j < 3; ++j) want += double(f.matrix[i][j]) * (places[k][j] - double(f.origin[j]));
-            EXPECT_NEAR(actual[int(i)], want, 1e-5 * (1.0 + std::fabs(want))) << (atom ? "atom " : "corner ") << k;
+            for (size_t j = 0; j < 3; ++j) want += double(f.matrix[i][j]) * (places[k].second[j] - double(f.origin[j]));
+            EXPECT_NEAR(places[k].first[int(i)], want, 1e-5 * (1.0 + std::fabs(want))) << "atom, then corner " << k;
         }
-    }
 }
 
 const std::string kFouPath = "/maps/test.fou";
@@ -205,49 +198,45 @@ TEST(FouReader, BadInputStopsWithItsMessage) {
 // the one a single reading meets first, however late in the file it lies, whichever
 // thread reads it.
 TEST(FouReader, SeveralThreadsReadWhatOneThreadReads) {
-    for (const bool comma : {false, true}) {
-        SCOPED_TRACE(testing::Message() << "comma " << comma);
-        FouFile big;
-        big.n = {64, 64, 256};
-        big.separator = comma ? "," : " ";
-        big.lineEnd = comma ? "\n" : "\r\n";
-        big.commaBeforeSkippedLines = comma;
-        // Halvings give long decimals and exponents. Two marked values, in sections that
-        // two and three threads read on different threads, the first the largest value
-        // (no other value ends in .125 above 4096).
-        big.value = [](int x, int y, int z) {
-            if (x == 5 && y == 7 && z == 100) return 9321.125f;
-            if (x == 9 && y == 3 && z == 250) return 4320.125f;
-            return DefaultValue(x, y, z) / float(1 << (z % 24));
-        };
-        const std::string file = WriteFou(big);
-        const DensityMap one = ParseFouMap(file, kFouPath, {1});
-        ExpectMap(big, one);
-        for (const int threads : {0, 2, 3}) {
-            const DensityMap map = ParseFouMap(file, kFouPath, {threads});
-            EXPECT_TRUE(map.grid.values() == one.grid.values() && map.gridParams.p == one.gridParams.p) << threads;
-        }
-        // The lines the marked values stand on, counted by line ends.
-        const size_t first = file.find("9321.125"), second = file.find("4320.125"), mark = 8;
-        const auto where = [&](size_t at) {
-            const auto lineEnds = std::count(file.begin(), file.begin() + long(at), '\n');
-            return " (the Z section values, line " + std::to_string(1 + lineEnds) + ").";
-        };
-        const auto marked = [&](const std::string& atFirst, const std::string& atSecond) {
-            return file.substr(0, first) + atFirst + file.substr(first + mark, second - first - mark) + atSecond +
-                   file.substr(second + mark);
-        };
-        const std::string inFile = "The map file " + kFouPath + " ";
-        const std::pair<std::string, std::string> cases[] = {
-            {marked("1", "43x0.125"), inFile + "holds \"43x0.125\" where a number belongs" + where(second)},
-            {marked("10000.5", "4x"), "Your input data looks strange, ZOL > 10000"},
-            {marked("4x", "-10001"), inFile + "holds \"4x\" where a number belongs" + where(first)},
-            {file.substr(0, second), inFile + "ends early (reading the Z section values)."}};
-        for (const auto& [text, message] : cases)
-            for (const int threads : {1, 2, 3})
-                EXPECT_EQ(StopMessage([&in = text, threads] { ParseFouMap(in, kFouPath, {threads}); }), message)
-                    << threads << " threads";
+    FouFile big;
+    big.n = {64, 64, 256};
+    big.separator = ",";
+    big.lineEnd = "\n";
+    big.commaBeforeSkippedLines = true;
+    // Halvings give long decimals and exponents. Two marked values, in sections that two and
+    // three threads read on different threads, the first the largest value (no other value
+    // ends in .125 above 4096).
+    big.value = [](int x, int y, int z) {
+        if (x == 5 && y == 7 && z == 100) return 9321.125f;
+        if (x == 9 && y == 3 && z == 250) return 4320.125f;
+        return DefaultValue(x, y, z) / float(1 << (z % 24));
+    };
+    const std::string file = WriteFou(big);
+    const DensityMap one = ParseFouMap(file, kFouPath, {1});
+    ExpectMap(big, one);
+    for (const int threads : {0, 2, 3}) {
+        const DensityMap map = ParseFouMap(file, kFouPath, {threads});
+        EXPECT_TRUE(map.grid.values() == one.grid.values() && map.gridParams.p == one.gridParams.p) << threads;
     }
+    const size_t first = file.find("9321.125"), second = file.find("4320.125"), mark = 8;
+    const auto where = [&](size_t at) {   // the line, counted by line ends
+        const auto lineEnds = std::count(file.begin(), file.begin() + long(at), '\n');
+        return " (the Z section values, line " + std::to_string(1 + lineEnds) + ").";
+    };
+    const auto marked = [&](const std::string& atFirst, const std::string& atSecond) {
+        return file.substr(0, first) + atFirst + file.substr(first + mark, second - first - mark) + atSecond +
+               file.substr(second + mark);
+    };
+    const std::string inFile = "The map file " + kFouPath + " ";
+    const std::pair<std::string, std::string> cases[] = {
+        {marked("1", "43x0.125"), inFile + "holds \"43x0.125\" where a number belongs" + where(second)},
+        {marked("10000.5", "4x"), "Your input data looks strange, ZOL > 10000"},
+        {marked("4x", "-10001"), inFile + "holds \"4x\" where a number belongs" + where(first)},
+        {file.substr(0, second), inFile + "ends early (reading the Z section values)."}};
+    for (const auto& [text, message] : cases)
+        for (const int threads : {1, 2, 3})
+            EXPECT_EQ(StopMessage([&in = text, threads] { ParseFouMap(in, kFouPath, {threads}); }), message)
+                << threads << " threads";
 }
 
 const std::string kGrdPath = "/maps/test.grd";
@@ -264,16 +253,22 @@ FileAtom Atom(const std::string& element, const std::array<std::string, 3>& fiel
     return atom;
 }
 
-// By default the box's centre is half its lengths: the grid starts at the file frame's origin.
-struct GrdFile {
-    std::array<int, 3> n{4, 3, 2};
+// A box map: no cell (identity matrix, unit constants), the grid starting at the box's
+// corner, centre - length / 2, with steps length / (n - 1). By default that corner is the file
+// frame's origin.
+struct GrdFile : CellMapContents {
     std::array<float, 3> centre{1.5f, 2.5f, 3.5f}, length{3.0f, 5.0f, 7.0f};
-    std::vector<FileAtom> atoms{Atom("C", {"1.000", "2.000", "3.000"}, {1, 2, 3}),
-                                Atom("Fe", {"-0.5", "12.25", "0"}, {-0.5, 12.25, 0}, 4),
-                                Atom("O", {"1e-1", "+2.5", "-3.75E1"}, {0.1, 2.5, -37.5}, 2)};
-    std::function<float(int, int, int)> value = DefaultValue;
     std::string lineEnd = "\r\n", separator = " ";
     int valuesPerLine = 10;
+    GrdFile() {
+        matrix = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+        origin = {0, 0, 0};
+        cell = {1, 1, 1, 1, 1, 1};
+        n = {4, 3, 2};
+        axes = {{{0, 1}, {0, 2.5f}, {0, 7}}};
+        atoms = {Atom("C", {"1.000", "2.000", "3.000"}, {1, 2, 3}), Atom("Fe", {"-0.5", "12.25", "0"}, {-0.5, 12.25, 0}, 4),
+                 Atom("O", {"1e-1", "+2.5", "-3.75E1"}, {0.1, 2.5, -37.5}, 2)};
+    }
 };
 
 std::string WriteGrd(const GrdFile& f) {
@@ -302,50 +297,26 @@ std::string WriteGrd(const GrdFile& f) {
     return out;
 }
 
-void ExpectMap(const GrdFile& f, const DensityMap& map) {
-    ExpectGrid(f, map);
-    ASSERT_EQ(map.atoms.size(), f.atoms.size());
-    for (size_t k = 0; k < f.atoms.size(); ++k) {
-        EXPECT_EQ(map.atoms[k].name, f.atoms[k].name);
-        for (int c = 0; c < 3; ++c) EXPECT_NEAR(map.atoms[k].position[c], f.atoms[k].position[size_t(c)], 1e-5) << k;
-    }
-}
-
-// Identity matrix, unit constants, 21 points over 10 give steps of 0.5; a box centred on
-// (5, 0, -1) starts at (0, -2, -1.5), which the atoms and the unit cell are moved by. Only
-// columns 1 and 10-18, 20-28, 30-38 of an atom line are read, each field by the lenient rule;
-// any line end, separator and count of values per line; no atoms below one.
+// 21 points over 10 give steps of 0.5; a box centred on (5, 0, -1) starts at (0, -2, -1.5).
+// Only columns 1 and 10-18, 20-28, 30-38 of an atom line are read, each field by the lenient
+// rule; any line end, separator and count of values per line; no atoms below one.
 TEST(GrdReader, BoxGeometryWorkedByHandAndAtomLinesReadByFixedColumnsLeniently) {
-    FileAtom packed = Atom("B", {"1.25", "2.5", "-3.75"}, {1.25, 4.5, -2.25}, 4);
+    FileAtom packed = Atom("B", {"1.25", "2.5", "-3.75"}, {1.25, 2.5, -3.75}, 4);
     packed.text[18] = packed.text[28] = '9';   // columns 19 and 29, between the fields
     packed.text += "9";                        // column 39, after them
     GrdFile f;
     f.n = {21, 2, 3};
     f.centre = {5.0f, 0.0f, -1.0f};
     f.length = {10.0f, 4.0f, 1.0f};
-    f.atoms = {Atom("C", {"5", "0", "-1"}, {5, 2, 0.5}),
-               Atom("Cl1", {"1 5", "\t2.5\t", "-  0.25"}, {15, 4.5, 1.25}, 1),
-               Atom("S", {"7.5xyz", "abc", "1.5E"}, {7.5, 2, 3}),
-               {"H", "H   ", {0, 2, 1.5}},
-               {"O        2.5    ", "O   ", {2.5, 2, 1.5}},
-               {"P        1.0       -3.", "P   ", {1, -1, 1.5}},
-               Atom("Zn", {"1", "2", "3"}, {1, 4, 4.5}, 8),
-               packed};
-    f.atoms[6].text += "  99.9 and more";
+    f.origin = {0.0f, -2.0f, -1.5f};
+    f.axes = {{{0, 0.5f}, {0, 4}, {0, 0.5f}}};
+    f.atoms = {Atom("C", {"5", "0", "-1"}, {5, 0, -1}), Atom("Cl1", {"1 5", "\t2.5\t", "-  0.25"}, {15, 2.5, -0.25}, 1),
+               {"P        1.0       -3.", "P   ", {1, -3, 0}}, Atom("Zn", {"1", "2", "3"}, {1, 2, 3}, 8), packed};
+    f.atoms[3].text += "  99.9 and more";
     f.lineEnd = "\r";
     f.separator = " , ";
     f.valuesPerLine = 7;
-    const DensityMap map = ParseGrdMap(WriteGrd(f), kGrdPath);
-    ExpectMap(f, map);
-    EXPECT_EQ(map.cellMatrix.a, Mat3::identity().a);
-    EXPECT_EQ(map.cellParams, (std::array{1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f}));
-    EXPECT_EQ((std::array{map.gridParams(4), map.gridParams(5), map.gridParams(6)}), (std::array{0.0f, 0.0f, 0.0f}));
-    EXPECT_EQ((std::array{map.gridParams.dx(), map.gridParams.dy(), map.gridParams.dz()}),
-              (std::array{0.5f, 4.0f, 0.5f}));
-    EXPECT_EQ(GridPointCoordinate(map.gridParams, 1, 21), 10.0f);
-    EXPECT_EQ(map.mapOrigin, (Vec3{0.0f, -2.0f, -1.5f}));
-    EXPECT_EQ(map.cellCorners[0], (Vec3{0.0f, 2.0f, 1.5f}));
-    EXPECT_EQ(map.cellCorners[6], (Vec3{1.0f, 3.0f, 2.5f}));
+    ExpectMap(f, ParseGrdMap(WriteGrd(f), kGrdPath));
     f = GrdFile{};
     f.atoms.clear();
     for (const char* count : {"\nAtoms\r\n0\r", "\nAtoms\r\n-4\r"})
@@ -468,16 +439,6 @@ TEST(Mt1Reader, BadInputStopsWithAMessageNamingTheFileAndTheFault) {
         {Patched({{280, 0xc61c4001u}}), "Your input data looks strange, ZOL < -10000"}};
     for (const auto& [bytes, part] : cases)
         ExpectHolds(StopMessage([&in = bytes] { ParseMt1Map(in, kMt1Path); }), {part});
-}
-
-TEST(SampleMaps, CommittedFilesAreTheToolsCurrentOutput) {
-    const TempFolder temp;
-    const std::string folder = temp.path().string();
-    const std::string command = std::string("\"") + TIVAREL_MAKE_SAMPLE_MAP + "\" \"" + folder + "\"";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    for (const char* name : {"sample.fou", "sample.mt1", "sample.grd"})
-        EXPECT_TRUE(ReadFile(folder + "/" + name) == ReadFile(std::string(TIVAREL_SOURCE_DIR "/data/") + name))
-            << "data/" << name << " is out of date: run make_sample_map with the data folder";
 }
 
 }   // namespace
