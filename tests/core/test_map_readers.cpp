@@ -48,6 +48,7 @@ struct CellMapContents {
     std::array<float, 6> cell{5.5f, 6.25f, 7.75f, 80.0f, 95.5f, 120.0f};
     std::array<std::array<float, 2>, 3> axes{{{-1.5f, 0.25f}, {0.5f, 0.375f}, {2.0f, 0.75f}}};   // first, step
     std::array<int, 3> n{3, 4, 2};
+    int itemsPerRecord = 14;
     std::function<float(int, int, int)> value = DefaultValue;
     std::vector<FileAtom> atoms{
         {"C", "C   ", {0.1, 0.2, 0.3}}, {"Fe", "Fe  ", {0.5, -0.25, 1.125}}, {"O1", "O1  ", {-0.75, 0.875, 0.0625}}};
@@ -99,64 +100,80 @@ void ExpectMap(const CellMapContents& f, const DensityMap& map) {
         }
 }
 
+// FOU and MT1 files hold the same items in the same order, as text lines or as binary words;
+// `out` writes groups of numbers, counts, what the reader skips (bytes or a line), a Z section's
+// head and an atom label.
+template <class Out>
+std::string WriteCellMap(const CellMapContents& f, Out out) {
+    out.gap(38, "Test map, first title line");
+    out.gap(0, "second title line");
+    for (const auto& row : f.matrix) out.numbers({row[0], row[1], row[2]});
+    out.numbers({f.origin[0], f.origin[1], f.origin[2]});
+    out.gap(6, "1 2 3 after the origin");
+    out.numbers(std::vector<float>(f.cell.begin(), f.cell.end()));
+    out.gap(6, "4 5 6 after the cell constants");
+    for (const auto& [first, step] : f.axes) out.numbers({first, step, out.unused, out.unused});
+    out.gap(6, "7 8 9 after the axes");
+    out.counts({f.n[0], f.n[1], f.n[2]});
+    for (int z = 1; z <= f.n[2]; ++z) {
+        out.section(z);
+        for (int x = 1; x <= f.n[0]; ++x) {
+            std::vector<float> column;   // y runs fastest in the file
+            for (int y = 1; y <= f.n[1]; ++y) column.push_back(f.value(x, y, z));
+            out.numbers(column);
+        }
+    }
+    out.gap(6, "4 5 6 atoms follow");
+    out.counts({int(f.atoms.size()), f.itemsPerRecord});
+    for (const FileAtom& atom : f.atoms) {
+        out.label(atom.text);
+        out.numbers(std::vector<float>(3, out.unused));
+        out.numbers({float(atom.position[0]), float(atom.position[1]), float(atom.position[2])});
+        out.numbers(std::vector<float>(7, out.unused));
+        for (int item = 14; item < f.itemsPerRecord; ++item) out.gap(0, "Q 9.5 9.5 9.5");
+    }
+    return out.text;
+}
+
 const std::string kFouPath = "/maps/test.fou";
 
 // A FOU file, with the ways of writing it that the reader must accept.
 struct FouFile : CellMapContents {
-    int itemsPerRecord = 14;
     std::string separator = " ", lineEnd = "\r\n";
     bool commaBeforeSkippedLines = false;   // then a skipped line is the rest of the numbers' own line
 };
 
-std::string WriteFou(const FouFile& f) {
-    std::string out;
+struct FouOut {
+    const FouFile& f;
+    std::string text;
     bool afterNumbers = false;
-    const auto line = [&](const std::string& text) {
-        out += text + f.lineEnd;
+    float unused = 81.5f;
+    void line(const std::string& s) {
+        text += s + f.lineEnd;
         afterNumbers = false;
-    };
-    const auto numbers = [&](const std::vector<float>& values) {
-        std::string text;
-        for (size_t i = 0; i < values.size(); ++i) text += (i > 0 ? f.separator : "") + NumberText(values[i]);
-        line(text);
+    }
+    void numbers(const std::vector<float>& values) {
+        std::string s;
+        for (size_t i = 0; i < values.size(); ++i) s += (i > 0 ? f.separator : "") + NumberText(values[i]);
+        line(s);
         afterNumbers = true;
-    };
-    const auto skipped = [&](const std::string& filler) {   // filler that must not be read as numbers
-        if (f.commaBeforeSkippedLines && afterNumbers) out.insert(out.size() - f.lineEnd.size(), ",");
-        if (!f.commaBeforeSkippedLines || !afterNumbers) line(filler);
+    }
+    void counts(const std::vector<int>& values) { numbers(std::vector<float>(values.begin(), values.end())); }
+    void gap(int, const std::string& filler) {   // filler that must not be read as numbers
+        if (f.commaBeforeSkippedLines && afterNumbers)
+            text.insert(text.size() - f.lineEnd.size(), ",");
+        else
+            line(filler);
         afterNumbers = false;
-    };
-    line("Test map, first title line");
-    line("second title line");
-    for (const auto& row : f.matrix) numbers({row[0], row[1], row[2]});
-    numbers({f.origin[0], f.origin[1], f.origin[2]});
-    skipped("1 2 3 after the origin");
-    numbers(std::vector<float>(f.cell.begin(), f.cell.end()));
-    skipped("4 5 6 after the cell constants");
-    // Per axis: first grid coordinate, step, two numbers not used.
-    for (size_t a = 0; a < 3; ++a) numbers({f.axes[a][0], f.axes[a][1], float(91 + 2 * a), float(92 + 2 * a)});
-    skipped("7 8 9 after the axes");
-    numbers({float(f.n[0]), float(f.n[1]), float(f.n[2])});
-    for (int z = 1; z <= f.n[2]; ++z) {
-        skipped("1 2 3 section " + std::to_string(z));
+    }
+    void section(int z) {
+        gap(0, "1 2 3 section " + std::to_string(z));
         numbers({float(z + 5000)});   // the section number, far beyond any value
-        for (int x = 1; x <= f.n[0]; ++x) {
-            std::vector<float> column;   // y runs fastest in the file
-            for (int y = 1; y <= f.n[1]; ++y) column.push_back(f.value(x, y, z));
-            numbers(column);
-        }
     }
-    skipped("4 5 6 atoms follow");
-    numbers({float(f.atoms.size()), float(f.itemsPerRecord)});
-    for (const FileAtom& atom : f.atoms) {
-        line(atom.text);
-        numbers({81.5f, 82.5f, 83.5f});
-        numbers({float(atom.position[0]), float(atom.position[1]), float(atom.position[2])});
-        numbers({1.5f, 2.5f, 3.5f, 4.5f, 5.5f, 6.5f, 7.5f});
-        for (int item = 14; item < f.itemsPerRecord; ++item) skipped("Q 9.5 9.5 9.5");
-    }
-    return out;
-}
+    void label(const std::string& s) { line(s); }
+};
+
+std::string WriteFou(const FouFile& f) { return WriteCellMap(f, FouOut{f}); }
 
 TEST(FouReader, EveryWayOfWritingReadsTheSame) {
     for (const std::string separator : {" ", ",", " \t, ", "\n"})
@@ -266,7 +283,8 @@ struct GrdFile : CellMapContents {
         cell = {1, 1, 1, 1, 1, 1};
         n = {4, 3, 2};
         axes = {{{0, 1}, {0, 2.5f}, {0, 7}}};
-        atoms = {Atom("C", {"1.000", "2.000", "3.000"}, {1, 2, 3}), Atom("Fe", {"-0.5", "12.25", "0"}, {-0.5, 12.25, 0}, 4),
+        atoms = {Atom("C", {"1.000", "2.000", "3.000"}, {1, 2, 3}),
+                 Atom("Fe", {"-0.5", "12.25", "0"}, {-0.5, 12.25, 0}, 4),
                  Atom("O", {"1e-1", "+2.5", "-3.75E1"}, {0.1, 2.5, -37.5}, 2)};
     }
 };
@@ -338,59 +356,37 @@ TEST(GrdReader, BadInputStopsWithAMessageNamingTheFileAndTheFault) {
 
 const std::string kMt1Path = "/maps/test.mt1";
 
-// MT1 labels are four bytes, taken as they are.
+// MT1 labels are four bytes (written padded with blanks), taken as they are.
 CellMapContents Mt1File() {
     CellMapContents f;
-    f.atoms[0].text = f.atoms[0].name;
     f.atoms[1].text = f.atoms[1].name = std::string("\x01\xff\0Z", 4);
-    f.atoms[2].text = f.atoms[2].name;
     return f;
 }
 
 // Little-endian words built with shifts, so the host's byte order plays no part. Skipped
 // bytes read as a float far above the value limit, as an int far above any count; floats
 // that are consumed but never looked at hold NaN, which the reader rejects in data.
-std::string WriteMt1(const CellMapContents& f) {
-    std::string b;
-    const auto word = [&b](uint32_t w) {
-        for (int i = 0; i < 4; ++i) b += static_cast<char>(w >> (8 * i));
-    };
-    const auto real = [&](float v) { word(std::bit_cast<uint32_t>(v)); };
-    const auto filler = [&b](int count) { b.append(size_t(count), '\x7f'); };
-    const auto unused = [&](int count) {
-        for (int i = 0; i < count; ++i) real(std::nanf(""));
-    };
-    filler(38);
-    for (const auto& row : f.matrix)
-        for (float m : row) real(m);
-    for (float o : f.origin) real(o);
-    filler(6);
-    for (float c : f.cell) real(c);
-    filler(6);
-    for (const auto& [first, step] : f.axes) {
-        real(first);
-        real(step);
-        unused(2);
+struct Mt1Out {
+    std::string text;
+    float unused = std::nanf("");
+    void word(uint32_t w) {
+        for (int i = 0; i < 4; ++i) text += static_cast<char>(w >> (8 * i));
     }
-    filler(6);
-    for (int32_t n : f.n) word(uint32_t(n));
-    for (int z = 1; z <= f.n[2]; ++z) {
-        filler(z == 1 ? 10 : 14);
-        for (int x = 1; x <= f.n[0]; ++x)
-            for (int y = 1; y <= f.n[1]; ++y) real(f.value(x, y, z));
+    void numbers(const std::vector<float>& values) {
+        for (float v : values) word(std::bit_cast<uint32_t>(v));
     }
-    filler(6);
-    word(uint32_t(f.atoms.size()));
-    word(14);
-    for (const FileAtom& atom : f.atoms) {
-        filler(2);
-        b += atom.text;
-        unused(3);
-        for (double p : atom.position) real(float(p));
-        unused(7);
+    void counts(const std::vector<int>& values) {
+        for (int n : values) word(uint32_t(n));
     }
-    return b;
-}
+    void gap(int bytes, const std::string&) { text.append(size_t(bytes), '\x7f'); }
+    void section(int z) { gap(z == 1 ? 10 : 14, ""); }
+    void label(const std::string& s) {
+        gap(2, "");
+        text += s + std::string(4 - s.size(), ' ');
+    }
+};
+
+std::string WriteMt1(const CellMapContents& f) { return WriteCellMap(f, Mt1Out{}); }
 
 // The default 3 x 4 x 2 file with the little-endian word `w` at byte `at`. Its counts lie at 176,
 // 180 and 184; its sections of 48 bytes at 198 and 260; N and K at 314 and 318; its 58-byte atom
