@@ -466,9 +466,7 @@ TEST_F(ImportCommand, BadInputEndsWithAMessageNamingTheFileAndWritesNothing) {
         {fcf, "", {}, "holds measured F_squared_meas without phases: give the structure they belong to with --model"},
         {fcf, StructureCif(crystal, 1.02), {}, "model: has the cell 7.14 8.16 9.18 Å, 90 110 90°, which differs from the cell of"},
         {fcf, structure, {"--f", "F_meas", "--phi", "phase_calc"}, "has no tags F_meas/phase_calc"},
-        {"data_empty\n_cell.length_a 7\n_cell.length_b 8\n_cell.length_c 9\n_symmetry.space_group_name_H-M 'P 1'\n"
-         "loop_\n_refln.index_h\n_refln.index_k\n_refln.index_l\n_refln.pdbx_FWT\n_refln.pdbx_PHWT\n1 2 3 ? ?\n",
-         "", {}, "holds no reflections with map coefficients"},
+        {MmcifBytes(crystal, {}) + "1 2 3 ? ? ?\n", "", {}, "holds no reflections with map coefficients"},
         {structure, "", {}, "is a model, not a map or reflections; give it with --model"},
         {pdb, "", {}, "is a model, not a map or reflections; give it with --model"}};
     for (size_t k = 0; k < std::size(cases); ++k) {
