@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# `cmake --install` into a fresh prefix gives one program folder with the side files, links
-# in bin/, an icon, desktop entries for the viewer and the import command with the map
-# types each opens, and the desktop's databases of both built (install-deps.sh brings the
-# tools that build and check them); the installed program, started through its link,
-# finds its side files and opens the installed sample map.
+# `cmake --install` into a fresh prefix gives the program folder with its side files, links in
+# bin/, an icon, desktop entries with the map types each opens and the desktop's databases
+# built; the installed program finds its side files and opens the installed sample map.
 build=${1:?build folder}
 source "$(dirname "$0")/lib.sh" unused
 prefix="$work/prefix"
@@ -21,10 +19,8 @@ entry() {   # file key
         "share/applications/$1"
 }
 types() { entry "$1" MimeType | tr ';' '\n' | sed '/^$/d' | LC_ALL=C sort; }
-# The viewer opens its own maps; the import command converts the field's maps and reflections
-# and starts the viewer on them: each Exec starts an installed program, and the database built
-# from the installed MIME package gives the types each entry lists exactly these globs, the
-# viewer's own case-sensitive; the database of which program opens which type lists both.
+# Each Exec starts an installed program; the built MIME database gives each entry's types exactly
+# these globs, the viewer's case-sensitive, and the database of who opens which type lists both.
 maps="*.ccp4 *.ccp4.gz *.map *.map.gz *.mrc *.mrc.gz *.mtz *.mtz.gz "
 for desktop in "tivarel.desktop:$program %f:*.FOU *.GRD *.MT1 *.fou *.grd *.mt1 " \
     "tivarel-import.desktop:$prefix/bin/tivarel-import --open %f:$maps"; do

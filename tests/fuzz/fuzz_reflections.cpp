@@ -1,6 +1,5 @@
-// Any bytes as a reflection file (MTZ, reflection CIF, SHELX list) through the Fourier
-// transform and the conversion to MT1 bytes, or a message. Reflections without phases are
-// phased by a small fixed structure. The FFT grid and the map written are kept small.
+// Any bytes as a reflection file through the Fourier transform and the conversion to MT1
+// bytes, or a message; without phases, phased by a small structure. All grids kept small.
 #include "fuzz_support.h"
 #include "import/convert.h"
 #include "import/input_kind.h"

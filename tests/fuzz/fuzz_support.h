@@ -1,8 +1,6 @@
 #pragma once
-// What every map fuzz target does after a successful parse: the whole way a user's open goes
-// (atom types, bonds, surfaces, contours, peak file, POV-Ray scene) at a level and a plane
-// taken from the input. An InputError is a correct end for bad input; any other exception
-// escapes and aborts the run.
+// What every map fuzz target does after a parse: the whole way a user's open goes, at a level
+// and plane from the input. An InputError is a correct end; any other exception aborts the run.
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -1,9 +1,7 @@
 #pragma once
-// Reflection files made by the tests: a small crystal whose structure factors gemmi computes
-// from every atom of the cell written out (no symmetry expansion of the program's), written as
-// MTZ (by gemmi), structure-factor mmCIF and small-molecule CIF text; and the density those
-// structure factors give by a direct Fourier sum over the whole sphere. One test file defines
-// GEMMI_WRITE_IMPLEMENTATION before it, for gemmi's MTZ writer.
+// Reflection files of small crystals whose structure factors gemmi computes from every atom of
+// the cell written out (not the program's symmetry), and their direct Fourier sum. One test
+// file defines GEMMI_WRITE_IMPLEMENTATION before it, for gemmi's MTZ writer.
 #include <gemmi/it92.hpp>
 #include <gemmi/mtz.hpp>
 #include <gemmi/sfcalc.hpp>
