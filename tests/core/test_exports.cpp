@@ -22,10 +22,9 @@ namespace {
 using namespace test_support;
 namespace fs = std::filesystem;
 
-// Sign or blank, seven significant digits (single-precision values without their binary
-// tail; rounding may carry into the eighth), no leading zero, exponent form at the ends.
-// A peak file line: "ATOM Q ", the number, two blanks, "X=", the number, " Y=", ... each
-// number followed by a blank, CR LF.
+// Sign or blank, seven significant digits (rounding may carry into the eighth), no leading
+// zero, exponent form at the ends. A peak file line: "ATOM Q ", the number, two blanks, "X=",
+// the number, " Y=", ... each number followed by a blank, CR LF.
 TEST(FormatNumber, SignBlankSevenDigitsNoLeadingZeroAndExponentFormAtTheEndsAndThePeakFile) {
     const std::pair<double, const char*> cases[] = {
         {0.0, " 0"},          {-0.0, " 0"},         {-1.0, "-1"},         {-0.125, "-.125"},
@@ -64,9 +63,7 @@ TEST(FractionalPeaks, GridToFractionalInvertsTheCellOfANonOrthogonalMap) {
     const auto fractional = FractionalPeaks(cell, origin, grid);
     ASSERT_TRUE(fractional.has_value());
     for (size_t k = 0; k < grid.size(); ++k)
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_NEAR((*fractional)[k][c], f[k][c], 2.5e-6) << k << "," << c;
-        }
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR((*fractional)[k][c], f[k][c], 2.5e-6) << k << "," << c;
     for (int j = 1; j <= 3; ++j) cell(3, j) = cell(1, j) * 2.0f;
     EXPECT_FALSE(FractionalPeaks(cell, {}, {{1, 2, 3}}).has_value());
 }

@@ -66,12 +66,11 @@ TEST_F(PovSceneTest, UsedLayersInWebAndTriangleStyle) {
     triangles = {two, one, tiny};
     layers.used = {false, true, true};
     state.meshStyle = MeshStyle::Triangle;
-    EXPECT_EQ(
-        exportScene().text,
-        Scene("union {\ncylinder{< 0 , 0 , 0 >,< 3 , 0 , 0 >,cylRadius}\ncylinder{< 3 , 0 , 0 >,< 0 , 3 "
-              ", 0 >,cylRadius}\ncylinder{< 0 , 3 , 0 >,< 0 , 0 , 0 >,cylRadius}\npigment { color "
-              "Level2Color }\n}\nunion {\ncylinder{< 0 , 0 , 0 >,< .0001 , 0 , 0 >,cylRadius}\ncylinder{< .0001 , "
-              "0 , 0 >,< 0 , 0 , 0 >,cylRadius}\npigment { color Level3Color }\n}\n"));
+    EXPECT_EQ(exportScene().text,
+              Scene("union {\ncylinder{< 0 , 0 , 0 >,< 3 , 0 , 0 >,cylRadius}\ncylinder{< 3 , 0 , 0 >,< 0 , 3 , 0 >,"
+                    "cylRadius}\ncylinder{< 0 , 3 , 0 >,< 0 , 0 , 0 >,cylRadius}\npigment { color Level2Color }\n}\n"
+                    "union {\ncylinder{< 0 , 0 , 0 >,< .0001 , 0 , 0 >,cylRadius}\ncylinder{< .0001 , 0 , 0 >,< 0 , 0 "
+                    ", 0 >,cylRadius}\npigment { color Level3Color }\n}\n"));
     state.meshStyle = MeshStyle::Web;
     triangles[2] = {};
     EXPECT_EQ(exportScene().text,

@@ -55,9 +55,8 @@ ViewState BusyState() {
 // point's direction onto the second's; equal points give exactly no rotation, drags longer
 // than the ball's diameter 1.6 half a turn.
 TEST(Trackball, DepthAndTheDragCarryingOneBallPointOntoAnother) {
-    const std::array<float, 3> depths[] = {{0.0f, 0.0f, 0.8f},        {0.3f, 0.4f, 0.6244998f},
-                                           {-0.5f, 0.0f, 0.6244998f}, {0.7f, 0.0f, 0.45714286f},
-                                           {0.0f, -0.7f, 0.45714286f}, {1.0f, -1.0f, 0.22627417f}};
+    const std::array<float, 3> depths[] = {
+        {0.0f, 0.0f, 0.8f}, {0.3f, 0.4f, 0.6244998f}, {0.0f, -0.7f, 0.45714286f}, {1.0f, -1.0f, 0.22627417f}};
     for (const auto& [x, y, z] : depths) EXPECT_FLOAT_EQ(TrackballDepth(0.8f, x, y), z) << x << "," << y;
     const Vec3d points[] = {{0.0, 0.0, 0.8}, {0.3, 0.4, 0.6244998}, {-0.4, 0.3, 0.6244998}, {0.0, -0.5, 0.6244998}};
     for (const Vec3d& a : points)
