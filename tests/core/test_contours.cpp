@@ -114,21 +114,18 @@ TEST(CellTableParsing, TextsThatLoadTheSameTableAndBadValuesThatStopWithFileAndC
         EXPECT_TRUE(t.caseEdges == GeneratedTable().caseEdges && t.caseTriangles == GeneratedTable().caseTriangles);
     }
     EXPECT_NO_THROW(ParseCellTable(TableWith({{54 + 10, "13"}, {54 + 13, "13"}, {54 + 26, "-500"}}), kFakePath));
-    const std::string long24 = "abcdefghijklmnopqrstuvwx", digits = "1234567890123456789012345";
+    const std::string long24 = "abcdefghijklmnopqrstuvwx";
     const std::tuple<size_t, size_t, std::string, std::string> cases[] = {
         {9, 9, "13", "gives 13 edges, outside 0 to 12 (case 9)."},
         {9, 22, "11", "gives 11 triangles, outside 0 to 10 (case 9)."},
         {1, 25, "0", "has a triangle on the edge number 0 (case 1)."},
         {17, 30, "1.5", "holds \"1.5\" where an integer is expected (case 17)."},
         {17, 30, long24 + "y", "holds \"" + long24 + "...\" where an integer is expected (case 17)."},
-        {17, 30, "-32769", "holds the value -32769, outside the 16-bit range (case 17)."},
-        {17, 30, digits, "holds the value " + digits.substr(0, 24) + ", outside the 16-bit range (case 17)."}};
+        {17, 30, "-32769", "holds the value -32769, outside the 16-bit range (case 17)."}};
     const std::string table = "The marching-cubes table " + kFakePath + " ";
     for (const auto& [record, element, value, message] : cases)
         EXPECT_EQ(StopFor(TableWith({{record * kRecordLength + element, value}})).what(), table + message);
     EXPECT_EQ(StopFor(TableWith({}, ", ", 17 * kRecordLength + 20)).what(), table + "ends early (case 17).");
-    EXPECT_EQ(StopFor(TableWith({}, ", ", kValues - 1)).what(),
-              table + "ends early (case 255).");   // not a wrong terminator
     for (size_t c : {size_t{0}, size_t{255}})
         EXPECT_TRUE(StopFor(TableWith({{c * 54 + 53, "-98"}, {54 + 23, "13"}})).silent()) << "case " << c;
 }

@@ -129,16 +129,13 @@ TEST_F(PovSceneTest, FilesKeepTheirDecimalPointsUnderACommaLocale) {
     EXPECT_NE(exportScene().text.find("sphere {< .5 ,-2.25 , 1E-05 >"), std::string::npos);
 }
 
-// Any line end of the head becomes CR LF and only the exact end line stops the copy; a head
-// without one is copied whole, a missing head leaves the scene complete. Both are reported.
+// Any line end of the head becomes CR LF and only the exact end line stops the copy; a
+// missing head leaves the scene complete, and is reported.
 TEST_F(PovSceneTest, HeadIsCopiedUpToItsEndLine) {
     const PovSceneResult copied =
         exportScene(std::string("a\nb\r\n\rc\r\n//END OF FILE \n x//END OF FILE\n//END OF FILE\nd\n"));
     EXPECT_EQ(copied.head, PovHead::Copied);
     EXPECT_EQ(copied.text, Scene("", "a\nb\n\nc\n//END OF FILE \n x//END OF FILE\n"));
-    const PovSceneResult whole = exportScene(std::string("#declare Gray40 = 1;"));
-    EXPECT_EQ(whole.head, PovHead::NoEndLine);
-    EXPECT_EQ(whole.text, Scene("", "#declare Gray40 = 1;\n"));
     EXPECT_EQ(exportScene(std::nullopt).head, PovHead::Missing);
     EXPECT_EQ(exportScene(std::nullopt).text, Scene("", ""));
 }

@@ -44,7 +44,7 @@ std::string Flags(const ViewState& v) {
 }
 
 ViewState BusyState() {
-    return {.viewQuat = {0.5f, 0.5f, 0.5f, 0.5f}, .dragQuat = {0.0f, 0.6f, 0.0f, 0.8f},
+    return {.viewQuat = {0.1f, 0.3f, 0.5f, 0.8062258f}, .dragQuat = {0.0f, 0.6f, 0.0f, 0.8f},
             .modelShift = {1.0f, -2.0f, 3.0f}, .zoomScale = 1.7f, .isSpinning = true, .isRotating = true,
             .isZooming = true, .lastX = 12, .lastY = -7};
 }
@@ -120,7 +120,6 @@ TEST(MouseNavigation, ShiftDragZoomsShiftCtrlDragTurns) {
     SpinStep(v);
     const Vec3d front = Apply(ModelViewMatrix(v), {0, 0, 1});
     EXPECT_LT(front[1], -0.3);
-    EXPECT_NEAR(front[0], 0.0, 1e-6);
 }
 
 // Arrows and "a"/"s" move the model origin 0.3 along an eye axis (x right, y up, z towards the
