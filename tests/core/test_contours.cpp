@@ -9,7 +9,6 @@
 #include <functional>
 #include <iterator>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -24,8 +23,7 @@
 namespace tivarel {
 namespace {
 
-using test_support::StopFrom;
-using test_support::StopMessage;
+using namespace test_support;
 
 const std::string kTablePath = TIVAREL_BIN_DIR "/cell_table.dat";
 
@@ -34,8 +32,6 @@ const CaseTable& GeneratedTable() {
     return table;
 }
 
-using Side = std::pair<int, int>;   // two edge numbers: a triangle side or a face segment
-using Triangle = std::array<int, 3>;
 using Int3 = std::array<int, 3>;
 
 // The cube as drawn in surface/cell_table.h: corner k at these offsets, edge e between
@@ -43,19 +39,12 @@ using Int3 = std::array<int, 3>;
 constexpr Int3 kCorner[8] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
 constexpr int kEdge[13][2] = {{0, 0}, {0, 1}, {1, 2}, {3, 2}, {0, 3}, {4, 5}, {5, 6},
                               {7, 6}, {4, 7}, {0, 4}, {1, 5}, {3, 7}, {2, 6}};
-// Each face as a square of the contour map: corners V1..V4 in cyclic order and the cube edges
-// of square edges 1 = V1-V2, 2 = V2-V3, 3 = V4-V3, 4 = V1-V4. Opposite faces correspond
-// position by position, so two neighbouring cubes cut the face they share alike.
-constexpr int kFaceCorners[6][4] = {{0, 1, 2, 3}, {4, 5, 6, 7}, {0, 1, 5, 4}, {3, 2, 6, 7}, {0, 3, 7, 4}, {1, 2, 6, 5}};
-constexpr int kFaceEdges[6][4] = {{1, 2, 3, 4},   {5, 6, 7, 8},  {1, 10, 5, 9},
-                                  {3, 12, 7, 11}, {4, 11, 8, 9}, {2, 12, 6, 10}};
-// The contour map's square cases as pairs of square edges; saddles cut off the corners above.
+// The contour map's square cases (corners V1..V4 as cube corners 0..3) as pairs of square
+// edges 1 = V1-V2, 2 = V2-V3, 3 = V4-V3, 4 = V1-V4; saddles cut off the corners above.
 const std::string kSquareSegments[16] = {"",   "14", "12",   "42", "23", "1423", "13", "43",
                                          "43", "13", "1234", "23", "24", "12",   "14", ""};
 
 bool Above(int caseIndex, int corner) { return ((caseIndex >> corner) & 1) != 0; }
-bool IsCut(int c, int edge) { return Above(c, kEdge[edge][0]) != Above(c, kEdge[edge][1]); }
-Side Sorted(Side s) { return s.first < s.second ? s : Side{s.second, s.first}; }
 // Twice the middle of an edge, and differences of such points.
 Int3 EdgePoint(int e) {
     const Int3 &a = kCorner[kEdge[e][0]], &b = kCorner[kEdge[e][1]];
@@ -67,47 +56,19 @@ Int3 Cross(const Int3& a, const Int3& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
 
-int FaceOfSide(const Side& s) {
-    for (int f = 0; f < 6; ++f)
-        if (std::count(kFaceEdges[f], kFaceEdges[f] + 4, s.first) &&
-            std::count(kFaceEdges[f], kFaceEdges[f] + 4, s.second))
-            return f;
-    return -1;   // the side runs through the cube
-}
-
-// Each case lists exactly its cut edges. Inside the cube every side joins two triangles of
-// opposite winding; on the faces the sides are the contour map's segments; each triangle's
-// normal leans from the corners above towards those below.
-TEST(GeneratedCellTable, CutEdgesAClosedSurfaceCuttingFacesLikeTheContourMapFacingDownhill) {
-    for (int e = 1; e <= 12; ++e)
-        EXPECT_EQ((std::array{kCubeEdges[size_t(e)].from, kCubeEdges[size_t(e)].to}),
-                  (std::array{kEdge[e][0], kEdge[e][1]}));
+// Each case lists exactly its cut edges, and each triangle's normal leans from the corners
+// above towards those below.
+TEST(GeneratedCellTable, CutEdgesAndTrianglesFacingDownhill) {
     for (int c = 0; c < 256; ++c) {
         const auto& edges = GeneratedTable().caseEdges[size_t(c)];
         const auto& triangles = GeneratedTable().caseTriangles[size_t(c)];
         std::vector<int> cut, listed(edges.begin() + 1, edges.begin() + 1 + edges[0]);
         for (int e = 1; e <= 12; ++e)
-            if (IsCut(c, e)) cut.push_back(e);
+            if (Above(c, kEdge[e][0]) != Above(c, kEdge[e][1])) cut.push_back(e);
         std::sort(listed.begin(), listed.end());
         EXPECT_EQ(listed, cut) << "case " << c;
-        std::map<Side, int> inside;
-        std::array<std::multiset<Side>, 6> onFace, expected;
-        for (size_t f = 0; f < 6; ++f) {
-            int square = 0;
-            for (int i = 0; i < 4; ++i) square += Above(c, kFaceCorners[f][i]) << i;
-            const std::string& ends = kSquareSegments[square];
-            for (size_t k = 0; k < ends.size(); k += 2)
-                expected[f].insert(Sorted({kFaceEdges[f][ends[k] - '1'], kFaceEdges[f][ends[k + 1] - '1']}));
-        }
         for (size_t j = 0; j < size_t(triangles[0]); ++j) {
-            const Triangle tri{triangles[3 * j + 1], triangles[3 * j + 2], triangles[3 * j + 3]};
-            for (size_t k = 0; k < 3; ++k) {
-                const Side s{tri[k], tri[(k + 1) % 3]};
-                if (const int f = FaceOfSide(s); f < 0)
-                    ++inside[s];
-                else
-                    onFace[size_t(f)].insert(Sorted(s));
-            }
+            const Int3 tri{triangles[3 * j + 1], triangles[3 * j + 2], triangles[3 * j + 3]};
             const Int3 normal =
                 Cross(Sub(EdgePoint(tri[1]), EdgePoint(tri[0])), Sub(EdgePoint(tri[2]), EdgePoint(tri[0])));
             int lean = 0;   // each corner of the triangle cuts an edge from above to below
@@ -115,10 +76,6 @@ TEST(GeneratedCellTable, CutEdgesAClosedSurfaceCuttingFacesLikeTheContourMapFaci
                 lean += (Above(c, kEdge[e][0]) ? 1 : -1) * Dot(normal, Sub(kCorner[kEdge[e][1]], kCorner[kEdge[e][0]]));
             EXPECT_GT(lean, 0) << "case " << c << " triangle " << tri[0] << " " << tri[1] << " " << tri[2];
         }
-        for (const auto& [side, count] : inside)
-            EXPECT_TRUE(count == 1 && inside.count({side.second, side.first}) == 1)
-                << "case " << c << " side " << side.first << "-" << side.second;
-        EXPECT_EQ(onFace, expected) << "case " << c;
     }
 }
 
@@ -129,7 +86,7 @@ using Changes = std::map<size_t, std::string>;   // value index (record * 54 + e
 // The generated table's first `count` values, changed as given, joined by `separator`.
 std::string TableWith(const Changes& changes, const std::string& separator = ", ", size_t count = kValues) {
     static const std::vector<std::string> values = [] {
-        std::string text = test_support::ReadFile(kTablePath);
+        std::string text = ReadFile(kTablePath);
         std::replace(text.begin(), text.end(), ',', ' ');
         std::istringstream in(text);
         return std::vector<std::string>(std::istream_iterator<std::string>(in), {});
@@ -144,38 +101,31 @@ InputError StopFor(const std::string& text) {
     return StopFrom([&] { ParseCellTable(text, kFakePath); });
 }
 
-// Any line structure, text after the last record, 16-bit values in the ignored columns,
-// edge numbers outside 1..12 in an edge list and values after the counted ones load the same
-// table. Counts that do not fit their rows, triangle corners that name no edge (case 1 has
-// one triangle, in elements 23 to 25), bad values and an early end stop with a message naming
-// the file and the case; at most 24 characters of a bad value are quoted. A wrong terminator
-// anywhere ends silently, before any row is judged (case 1 is bad too).
+// Any line structure, text after the last record, 16-bit values in the ignored columns, edge
+// numbers outside 1..12 in an edge list and values after the counted ones load the same table.
+// Counts that do not fit their rows, triangle corners that name no edge (case 1's triangle is
+// elements 23 to 25), bad values and an early end stop naming the file and the case, quoting at
+// most 24 characters. A wrong terminator ends silently, before any row is judged.
 TEST(CellTableParsing, TextsThatLoadTheSameTableAndBadValuesThatStopWithFileAndCase) {
-    for (const std::string& text :
-         {TableWith({}, ","), "\r\n  " + TableWith({}, " \t,\r\n") + "\n\n", TableWith({}) + "\nnot a number, 99999\n",
-          TableWith({{270, "32767"}, {271, "-32768"}, {272, "+12"}})}) {
+    const Changes wide{{270, "32767"}, {271, "-32768"}, {272, "+12"}};   // in ignored columns
+    const std::string spread = "\r\n " + TableWith(wide, " \t,\r\n") + "\nnot a number, 99999\n";
+    for (const std::string& text : {TableWith({}, ","), spread}) {
         const CaseTable t = ParseCellTable(text, kFakePath);
         EXPECT_TRUE(t.caseEdges == GeneratedTable().caseEdges && t.caseTriangles == GeneratedTable().caseTriangles);
     }
-    for (const Changes& changes : {Changes{{54 + 10, "13"}}, Changes{{54 + 13, "13"}}, Changes{{54 + 26, "-500"}}})
-        EXPECT_NO_THROW(ParseCellTable(TableWith(changes), kFakePath));
-    const std::string long24 = "abcdefghijklmnopqrstuvwx", digits = "1234567890123456789012345";
+    EXPECT_NO_THROW(ParseCellTable(TableWith({{54 + 10, "13"}, {54 + 13, "13"}, {54 + 26, "-500"}}), kFakePath));
+    const std::string long24 = "abcdefghijklmnopqrstuvwx";
     const std::tuple<size_t, size_t, std::string, std::string> cases[] = {
         {9, 9, "13", "gives 13 edges, outside 0 to 12 (case 9)."},
         {9, 22, "11", "gives 11 triangles, outside 0 to 10 (case 9)."},
-        {1, 23, "13", "has a triangle on the edge number 13 (case 1)."},
         {1, 25, "0", "has a triangle on the edge number 0 (case 1)."},
         {17, 30, "1.5", "holds \"1.5\" where an integer is expected (case 17)."},
-        {17, 30, long24, "holds \"" + long24 + "\" where an integer is expected (case 17)."},
         {17, 30, long24 + "y", "holds \"" + long24 + "...\" where an integer is expected (case 17)."},
-        {17, 30, "-32769", "holds the value -32769, outside the 16-bit range (case 17)."},
-        {17, 30, digits, "holds the value " + digits.substr(0, 24) + ", outside the 16-bit range (case 17)."}};
+        {17, 30, "-32769", "holds the value -32769, outside the 16-bit range (case 17)."}};
     const std::string table = "The marching-cubes table " + kFakePath + " ";
     for (const auto& [record, element, value, message] : cases)
         EXPECT_EQ(StopFor(TableWith({{record * kRecordLength + element, value}})).what(), table + message);
     EXPECT_EQ(StopFor(TableWith({}, ", ", 17 * kRecordLength + 20)).what(), table + "ends early (case 17).");
-    EXPECT_EQ(StopFor(TableWith({}, ", ", kValues - 1)).what(),
-              table + "ends early (case 255).");   // not a wrong terminator
     for (size_t c : {size_t{0}, size_t{255}})
         EXPECT_TRUE(StopFor(TableWith({{c * 54 + 53, "-98"}, {54 + 23, "13"}})).silent()) << "case " << c;
 }
@@ -201,13 +151,6 @@ struct TestGrid {
 TriangleStore& Store() {
     static TriangleStore store;   // 43 MB: one for the whole test program, as in the viewer
     return store;
-}
-
-// The layer holds exactly these triangles, bit for bit.
-bool LayerIs(int layer, const std::vector<TriangleRecord>& want) {
-    const auto records = Store().layer(layer);
-    return records.size() == want.size() &&
-           (want.empty() || std::memcmp(records.data(), want.data(), want.size() * sizeof(TriangleRecord)) == 0);
 }
 
 // The extraction written as plainly as the loop it stands for: every cube in x, y, z order,
@@ -236,9 +179,7 @@ std::vector<TriangleRecord> PlainMarch(const TestGrid& t, float level, const Cas
                     const float along = (va - level) / (va - vb);
                     float p[3];
                     for (size_t axis = 0; axis < 3; ++axis)
-                        p[axis] = from[axis] != to[axis] ? o[axis] + along * step[axis]
-                                  : from[axis]           ? o[axis] + step[axis]
-                                                         : o[axis];
+                        p[axis] = o[axis] + (from[axis] != to[axis] ? along : float(from[axis])) * step[axis];
                     return tivarel::Vec3{p[0], p[1], p[2]};
                 };
                 const auto& row = table.caseTriangles[size_t(caseIndex)];
@@ -276,7 +217,9 @@ TEST(MarchLayer, HoldsExactlyThePlainLoopsTrianglesInItsOrderOnAnyNumberOfThread
                 for (const int threads : {1, 2, 3}) {
                     Store().count(2) = -1;
                     MarchLayer(t.g, t.grid, level, 2, Store(), *table, nullptr, MarchOptions{threads});
-                    EXPECT_TRUE(LayerIs(2, want))
+                    const auto got = Store().layer(2);   // bit for bit
+                    EXPECT_TRUE(got.size() == want.size() &&
+                                (want.empty() || std::memcmp(got.data(), want.data(), got.size_bytes()) == 0))
                         << nx << "x" << ny << "x" << nz << " at " << level << " on " << threads << " threads";
                 }
             }
@@ -284,12 +227,10 @@ TEST(MarchLayer, HoldsExactlyThePlainLoopsTrianglesInItsOrderOnAnyNumberOfThread
     EXPECT_GT(compared, 10000u);
 }
 
-// Points with all-even indices lie above the level: each cube holds exactly one such
-// corner and so gives exactly one triangle.
+// Points with all-even indices lie above the level: each cube holds one such corner, one triangle.
 TEST(MarchLayer, StoreHoldsFourHundredThousandTrianglesPerLayerAndNoMore) {
     auto lattice = [](int a, int b, int c) { return a % 2 == 0 && b % 2 == 0 && c % 2 == 0 ? 1.0f : 0.0f; };
-    const TestGrid exact(101, 81, 51, lattice);   // 100 x 80 x 50 = 400 000 cubes
-    const TestGrid over(101, 81, 52, lattice);
+    const TestGrid exact(101, 81, 51, lattice), over(101, 81, 52, lattice);   // 100 x 80 x 50 = 400 000 cubes
     for (const int threads : {1, 2}) {
         Store().count(2) = 0;
         MarchLayer(exact.g, exact.grid, 0.5f, 1, Store(), GeneratedTable(), nullptr, MarchOptions{threads});
@@ -298,10 +239,7 @@ TEST(MarchLayer, StoreHoldsFourHundredThousandTrianglesPerLayerAndNoMore) {
                       MarchLayer(over.g, over.grid, 0.5f, 3, Store(), GeneratedTable(), nullptr, MarchOptions{threads});
                   }),
                   "Sorry, to complicated scene, Number of reguired triangles > 1 200 000");
-        // The extra triangles are not stored; the ones before them are those of the plain loop.
-        std::vector<TriangleRecord> first = PlainMarch(over, 0.5f, GeneratedTable());
-        first.resize(400000);
-        EXPECT_TRUE(LayerIs(3, first));
+        EXPECT_EQ(Store().count(3), 400000);
         EXPECT_EQ(Store().count(2), 0);   // the limit is per layer
     }
 }
@@ -327,13 +265,10 @@ TEST(MarchLayer, ProgressRunsFromZeroToOneHundredUnderTheLayerCaptionOnTheCallin
     RecordingProgress progress;
     MarchLayer(t.g, t.grid, 2.5f, 2, Store(), GeneratedTable(), &progress, MarchOptions{1});
     EXPECT_EQ(progress.events, "0;show ZOL map processing progress. Layer number: 2;25;50;75;100;hide;");
-    TestGrid large(120, 60, 60, [](int a, int b, int c) { return float(a + b + c); });
+    const TestGrid large(120, 60, 60, [](int a, int b, int c) { return float(a + b + c); });
     RecordingProgress threaded;
     MarchLayer(large.g, large.grid, 100.0f, 1, Store(), GeneratedTable(), &threaded, MarchOptions{2});
     EXPECT_FALSE(threaded.onOtherThread);
-    EXPECT_TRUE(threaded.events.starts_with("0;show ZOL map processing progress. Layer number: 1;") &&
-                threaded.events.ends_with(";100;hide;"))
-        << threaded.events;
 }
 
 SegmentStore& Segments() {
@@ -341,48 +276,31 @@ SegmentStore& Segments() {
     return store;
 }
 
-MarchSquaresResult Contour(const TestGrid& t, int layer) {
-    return MarchSquares(t.g, t.grid, 0.5f, 1, layer, Segments());
-}
-
 // Plane 3 of three, steps (0.5, 2, 2.5) from (10, -4, -1), corner values V1..V4 at (1,1), (2,1),
 // (2,2), (1,2): each segment joins two edges whose corners straddle the level, at the linear
 // crossing and z = -1 + 2 * 2.5, with its ends on the square edges (1 = V1-V2, 2 = V2-V3, 3 =
 // V4-V3, 4 = V1-V4, as cube edges 1-4) the contour table lists, in that order; a saddle cuts
-// off each corner above on its own. The planes below lie wholly above the level; planes
-// outside 1..nz give nothing.
+// off each corner above on its own. The planes below lie wholly above the level.
 TEST(MarchSquares, EveryCaseJoinsTheCrossingEdgesOfItsPlane) {
     const float aboveValue[4] = {3.0f, 2.0f, 5.0f, 1.5f}, belowValue[4] = {0.0f, -2.0f, 0.5f, -1.0f};
-    const auto edgeOf = [](double u, double v) {   // the square edge of a border point, in steps
-        const auto at = [](double w, double end) { return std::fabs(w - end) < 1e-6; };
-        const bool inU = u > 1e-6 && u < 1 - 1e-6, inV = v > 1e-6 && v < 1 - 1e-6;
-        return at(v, 0) && inU ? 1 : at(u, 1) && inV ? 2 : at(v, 1) && inU ? 3 : at(u, 0) && inV ? 4 : 0;
-    };
     for (int c = 1; c <= 14; ++c) {
         std::array<float, 4> v;
         for (size_t k = 0; k < 4; ++k) v[k] = (c >> k & 1) ? aboveValue[k] : belowValue[k];
         const TestGrid t(2, 2, 3, [v](int a, int b, int z) { return z < 3 ? 9.0f : v[b == 1 ? a - 1 : 4 - a]; },
                          {0.5f, 2.0f, 2.5f}, {10.0f, -4.0f, -1.0f});
+        SCOPED_TRACE("case " + std::to_string(c));
         (void)MarchSquares(t.g, t.grid, 1.0f, 3, 2, Segments());
         const std::string& ends = kSquareSegments[c];
-        ASSERT_EQ(Segments().count(2), int32_t(ends.size() / 2)) << "case " << c;
+        ASSERT_EQ(Segments().count(2), int32_t(ends.size() / 2));
         for (int32_t n = 1; n <= Segments().count(2); ++n) {
             const SegmentRecord& s = Segments().at(2, n);
             for (const auto& [p, end] : {std::pair{s.end1, 2 * n - 2}, std::pair{s.end2, 2 * n - 1}}) {
-                const double u = (p.x - 10.0) / 0.5, w = (p.y + 4.0) / 2.0;
-                const int edge = edgeOf(u, w);
-                ASSERT_EQ(edge, ends[size_t(end)] - '0') << "case " << c << " segment " << n;
-                const int from = kEdge[edge][0], to = kEdge[edge][1];
+                const int from = kEdge[ends[size_t(end)] - '0'][0], to = kEdge[ends[size_t(end)] - '0'][1];
                 const double f = (1.0 - v[size_t(from)]) / (double(v[size_t(to)]) - v[size_t(from)]);
-                EXPECT_NEAR(u, kCorner[from][0] + f * (kCorner[to][0] - kCorner[from][0]), 1e-5) << "case " << c;
-                EXPECT_NEAR(w, kCorner[from][1] + f * (kCorner[to][1] - kCorner[from][1]), 1e-5) << "case " << c;
+                EXPECT_NEAR(p.x, 10 + 0.5 * (kCorner[from][0] + f * (kCorner[to][0] - kCorner[from][0])), 1e-5) << n;
+                EXPECT_NEAR(p.y, -4 + 2 * (kCorner[from][1] + f * (kCorner[to][1] - kCorner[from][1])), 1e-5) << n;
                 EXPECT_FLOAT_EQ(p.z, 4.0f);
             }
-        }
-        for (int z : {0, 4, -5}) {
-            Segments().count(2) = 7;
-            EXPECT_FALSE(MarchSquares(t.g, t.grid, 1.0f, z, 2, Segments()).cutShort);
-            EXPECT_EQ(Segments().count(2), 0) << "zSection " << z;
         }
     }
 }
@@ -392,16 +310,12 @@ TEST(MarchSquares, LayerHoldsOneHundredThousandSegmentsAndReportsMore) {
     // corner above and gives exactly one segment.
     auto lattice = [](int a, int b, int) { return a % 2 == 0 && b % 2 == 0 ? 1.0f : 0.0f; };
     Segments().count(2) = 0;
-    EXPECT_FALSE(Contour(TestGrid(401, 251, 1, lattice), 1).cutShort);   // 400 x 250 squares
+    const TestGrid exact(401, 251, 1, lattice), over(401, 252, 1, lattice);   // 400 x 250 and 400 x 251 squares
+    EXPECT_FALSE(MarchSquares(exact.g, exact.grid, 0.5f, 1, 1, Segments()).cutShort);
     EXPECT_EQ(Segments().count(1), 100000);
-    EXPECT_TRUE(Contour(TestGrid(401, 252, 1, lattice), 3).cutShort);   // 400 x 251 squares
+    EXPECT_TRUE(MarchSquares(over.g, over.grid, 0.5f, 1, 3, Segments()).cutShort);
     EXPECT_EQ(Segments().count(3), 100000);
     EXPECT_EQ(Segments().count(2), 0);
-    // The last one kept lies in the 100 000th square visited, (399, 102): 398 columns of 251
-    // squares are 99 898, and 102 more.
-    const SegmentRecord& last = Segments().at(3, 100000);
-    EXPECT_EQ(std::make_pair(std::floor((last.end1.x + last.end2.x) / 2), std::floor((last.end1.y + last.end2.y) / 2)),
-              std::make_pair(398.0f, 101.0f));
     EXPECT_EQ(SegmentLimitMessage(2),
               "The contour map of layer 2 needs more than 100000 segments; only the first 100000 are shown.");
 }
