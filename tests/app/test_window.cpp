@@ -164,8 +164,17 @@ TEST_F(WindowTest, ThePictureAndTheSceneAreSavedAsShown) {
     EXPECT_EQ(platform.events.back(), "save: TVR_pov.pov | POVRAY files (*.pov)|*.pov|All files (*.*)|*.*");
     EXPECT_EQ(ReadFile(pov).rfind("// Original ZOL map filename:\r\n// " + kSampleMap + "\r\n", 0), 0u);
     command("saveImage");
-    EXPECT_EQ(platform.messages, std::vector<std::string>{"Cannot write the file " + tga +
-                                                          ": the OpenGL drawing surface is not available."});
+    // Without its head file beside the program the scene is still written, and the user told.
+    const std::string head = Scratch("ZOLmap_POVray_head.def");
+    platform.programFolder = head.substr(0, head.rfind('/'));
+    platform.fileAnswers = {pov};
+    command("exportPovScene");
+    EXPECT_EQ(platform.messages,
+              (std::vector<std::string>{
+                  "Cannot write the file " + tga + ": the OpenGL drawing surface is not available.",
+                  "The POV-Ray head file " + head +
+                      " could not be read; the scene was written without camera, lights and declarations."}));
+    EXPECT_EQ(ReadFile(pov).rfind("// Original ZOL map filename:", 0), 0u);
 }
 
 // Peaks on a skewed cell, the matrix's columns a = (2, 0, 0), b = (1, 4, 0), c = (0, 2, 8) (its inverse exact in

@@ -36,6 +36,7 @@ public:
     std::deque<std::optional<std::string>> fileAnswers;
     std::deque<std::optional<uint32_t>> colourAnswers;
     std::string dataFolder;
+    std::string programFolder = TIVAREL_BIN_DIR;
     // Run while a box, a question or a save dialog is open.
     std::function<void()> whileTelling, whileAsking, whileSaving;
 
@@ -53,7 +54,7 @@ public:
         return answer("colour: " + std::to_string(initial), colourAnswers);
     }
     void beep() override { events.push_back("beep"); }
-    std::string programDirectory() override { return TIVAREL_BIN_DIR; }
+    std::string programDirectory() override { return programFolder; }
     std::string dataDirectory() override { return dataFolder; }
 
 private:

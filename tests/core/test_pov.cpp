@@ -1,15 +1,17 @@
-// The POV-Ray scene, line by line with CR LF line ends; its numbers and the peak file's under a
-// locale that writes decimal commas.
+// The POV-Ray scene, line by line with CR LF line ends, and one render by povray; its numbers and
+// the peak file's under a locale that writes decimal commas.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <locale>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "../test_files.h"
 #include "export/peak_file.h"
 #include "export/pov_scene.h"
 
@@ -138,6 +140,49 @@ TEST_F(PovSceneTest, HeadIsCopiedUpToItsEndLine) {
     EXPECT_EQ(copied.text, Scene("", "a\nb\n\nc\n//END OF FILE \n x//END OF FILE\n"));
     EXPECT_EQ(exportScene(std::nullopt).head, PovHead::Missing);
     EXPECT_EQ(exportScene(std::nullopt).text, Scene("", ""));
+}
+
+// O (red), N (blue) and S (yellow) under a quarter turn about z (x goes to y) and a shift of
+// 1 to the right, in a 320 x 240 picture: the shorter side spans -6..6 at the zero plane, seen
+// from 22.5 in front, so 20 pixels a unit there. O (3, 2, 0) is seen at (-1, 3, 0), pixel
+// (140, 60); N (-4, -3, 0) at (4, -4, 0), pixel (240, 200); S (3, 0, 4) at (1, 3, 4), 22.5 /
+// 18.5 times larger: pixel (184.3, 47.0).
+TEST_F(PovSceneTest, SmokeRenderShowsTheAtomsWhereTheWindowDoes) {
+    using test_support::ReadFile;
+    if (std::system("command -v povray >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "povray is not installed (tools/install-deps.sh installs it): the scene is not rendered";
+    map.atoms = {{"O   ", {3, 2, 0}, 0}, {"N   ", {-4, -3, 0}, 0}, {"S   ", {3, 0, 4}, 0}};
+    state.showAtoms = true;
+    view = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 1};
+    const test_support::TempFolder folder;
+    const std::string dir = folder.path().string();
+    test_support::WriteFile(dir + "/smoke.pov", exportScene(ReadFile(TIVAREL_BIN_DIR "/ZOLmap_POVray_head.def")).text);
+    const std::string command =
+        "povray +I" + dir + "/smoke.pov +O" + dir + "/smoke.ppm +FP +W320 +H240 -D -P -A >" + dir + "/log 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadFile(dir + "/log");
+    const std::string ppm = ReadFile(dir + "/smoke.ppm");   // a P6 picture: header, then the pixels
+    ASSERT_TRUE(ppm.size() > 230400 && ppm.starts_with("P6") &&
+                ppm.substr(0, ppm.size() - 230400).ends_with("320 240\n255\n"));
+    const std::string rgb = ppm.substr(ppm.size() - 230400);
+    const struct {
+        const char* atom;
+        bool (*colour)(int, int, int);
+        double x, y;
+    } atoms[] = {{"O", [](int r, int g, int b) { return r > 90 && 2 * g < r && 2 * b < r; }, 140.0, 60.0},
+                 {"N", [](int r, int g, int b) { return b > 60 && 3 * r < 2 * b && 3 * g < 2 * b; }, 240.0, 200.0},
+                 {"S", [](int r, int g, int b) { return r > 90 && g > 90 && 2 * b < g; }, 184.3, 47.0}};
+    for (const auto& atom : atoms) {
+        double count = 0, x = 0, y = 0;   // centre of the atom's pixels, pixel centres at +0.5
+        for (size_t i = 0; i < 320 * 240; ++i)
+            if (atom.colour(uint8_t(rgb[3 * i]), uint8_t(rgb[3 * i + 1]), uint8_t(rgb[3 * i + 2]))) {
+                ++count;
+                x += double(i % 320) + 0.5;
+                y += double(i / 320) + 0.5;
+            }
+        ASSERT_GT(count, 4) << atom.atom << " not seen";
+        EXPECT_NEAR(x / count, atom.x, 1.0) << atom.atom;
+        EXPECT_NEAR(y / count, atom.y, 1.0) << atom.atom;
+    }
 }
 
 }   // namespace
