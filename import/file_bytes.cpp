@@ -45,11 +45,12 @@ std::string ReadRaw(const std::string& path) {
     const std::unique_ptr<const int, FdClose> closer(&fd);
     struct stat info {};
     std::string bytes;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) bytes.reserve(size_t(info.st_size));
+    // One byte more than the file's size, so that the read that meets its end needs no more room.
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) bytes.reserve(size_t(info.st_size) + 1);
     constexpr size_t kChunk = size_t{1} << 20;
     for (;;) {
         const size_t have = bytes.size();
-        bytes.resize(std::max(bytes.capacity(), have + kChunk));
+        bytes.resize(have < bytes.capacity() ? bytes.capacity() : have + kChunk);
         const ssize_t got = ::read(fd, bytes.data() + have, bytes.size() - have);
         if (got < 0 && errno == EINTR) {
             bytes.resize(have);
