@@ -215,45 +215,48 @@ TEST(FouReader, BadInputStopsWithItsMessage) {
 // the one a single reading meets first, however late in the file it lies, whichever
 // thread reads it.
 TEST(FouReader, SeveralThreadsReadWhatOneThreadReads) {
-    FouFile big;
-    big.n = {64, 64, 256};
-    big.separator = ",";
-    big.lineEnd = "\n";
-    big.commaBeforeSkippedLines = true;
-    // Halvings give long decimals and exponents. Two marked values, in sections that two and
-    // three threads read on different threads, the first the largest value (no other value
-    // ends in .125 above 4096).
-    big.value = [](int x, int y, int z) {
-        if (x == 5 && y == 7 && z == 100) return 9321.125f;
-        if (x == 9 && y == 3 && z == 250) return 4320.125f;
-        return DefaultValue(x, y, z) / float(1 << (z % 24));
-    };
-    const std::string file = WriteFou(big);
-    const DensityMap one = ParseFouMap(file, kFouPath, {1});
-    ExpectMap(big, one);
-    for (const int threads : {0, 2, 3}) {
-        const DensityMap map = ParseFouMap(file, kFouPath, {threads});
-        EXPECT_TRUE(map.grid.values() == one.grid.values() && map.gridParams.p == one.gridParams.p) << threads;
+    for (const bool comma : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "comma " << comma);
+        FouFile big;
+        big.n = {64, 64, 256};
+        big.separator = comma ? "," : " ";
+        big.lineEnd = comma ? "\n" : "\r\n";
+        big.commaBeforeSkippedLines = comma;
+        // Halvings give long decimals and exponents. Two marked values, in sections that two and
+        // three threads read on different threads, the first the largest value (no other value
+        // ends in .125 above 4096).
+        big.value = [](int x, int y, int z) {
+            if (x == 5 && y == 7 && z == 100) return 9321.125f;
+            if (x == 9 && y == 3 && z == 250) return 4320.125f;
+            return DefaultValue(x, y, z) / float(1 << (z % 24));
+        };
+        const std::string file = WriteFou(big);
+        const DensityMap one = ParseFouMap(file, kFouPath, {1});
+        ExpectMap(big, one);
+        for (const int threads : {0, 2, 3}) {
+            const DensityMap map = ParseFouMap(file, kFouPath, {threads});
+            EXPECT_TRUE(map.grid.values() == one.grid.values() && map.gridParams.p == one.gridParams.p) << threads;
+        }
+        const size_t first = file.find("9321.125"), second = file.find("4320.125"), mark = 8;
+        const auto where = [&](size_t at) {   // the line, counted by line ends
+            const auto lineEnds = std::count(file.begin(), file.begin() + long(at), '\n');
+            return " (the Z section values, line " + std::to_string(1 + lineEnds) + ").";
+        };
+        const auto marked = [&](const std::string& atFirst, const std::string& atSecond) {
+            return file.substr(0, first) + atFirst + file.substr(first + mark, second - first - mark) + atSecond +
+                   file.substr(second + mark);
+        };
+        const std::string inFile = "The map file " + kFouPath + " ";
+        const std::pair<std::string, std::string> cases[] = {
+            {marked("1", "43x0.125"), inFile + "holds \"43x0.125\" where a number belongs" + where(second)},
+            {marked("10000.5", "4x"), "Your input data looks strange, ZOL > 10000"},
+            {marked("4x", "-10001"), inFile + "holds \"4x\" where a number belongs" + where(first)},
+            {file.substr(0, second), inFile + "ends early (reading the Z section values)."}};
+        for (const auto& [text, message] : cases)
+            for (const int threads : {1, 2, 3})
+                EXPECT_EQ(StopMessage([&in = text, threads] { ParseFouMap(in, kFouPath, {threads}); }), message)
+                    << threads << " threads";
     }
-    const size_t first = file.find("9321.125"), second = file.find("4320.125"), mark = 8;
-    const auto where = [&](size_t at) {   // the line, counted by line ends
-        const auto lineEnds = std::count(file.begin(), file.begin() + long(at), '\n');
-        return " (the Z section values, line " + std::to_string(1 + lineEnds) + ").";
-    };
-    const auto marked = [&](const std::string& atFirst, const std::string& atSecond) {
-        return file.substr(0, first) + atFirst + file.substr(first + mark, second - first - mark) + atSecond +
-               file.substr(second + mark);
-    };
-    const std::string inFile = "The map file " + kFouPath + " ";
-    const std::pair<std::string, std::string> cases[] = {
-        {marked("1", "43x0.125"), inFile + "holds \"43x0.125\" where a number belongs" + where(second)},
-        {marked("10000.5", "4x"), "Your input data looks strange, ZOL > 10000"},
-        {marked("4x", "-10001"), inFile + "holds \"4x\" where a number belongs" + where(first)},
-        {file.substr(0, second), inFile + "ends early (reading the Z section values)."}};
-    for (const auto& [text, message] : cases)
-        for (const int threads : {1, 2, 3})
-            EXPECT_EQ(StopMessage([&in = text, threads] { ParseFouMap(in, kFouPath, {threads}); }), message)
-                << threads << " threads";
 }
 
 const std::string kGrdPath = "/maps/test.grd";
