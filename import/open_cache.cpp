@@ -22,7 +22,7 @@ std::string Absolute(const std::string& path) {
 // 64-bit FNV-1a: the same text gives the same name in every run and on every machine.
 uint64_t Fingerprint(const std::string& text) {
     uint64_t hash = 14695981039346656037ull;
-    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     return hash;
 }
 
