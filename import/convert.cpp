@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <mutex>
 #include <thread>
 
 #include "import/import_error.h"
@@ -98,11 +99,62 @@ void SetHeader(Mt1Contents& mt1, const MapDensity& map, const Vec3d& centre, dou
     mt1.grid.resize(n[0], n[1], n[2]);
 }
 
+// The extremes of a set of values: of those that are numbers, and of the finite ones.
+struct Extremes {
+    float lowest = INFINITY, highest = -INFINITY;
+    float lowestFinite = INFINITY, highestFinite = -INFINITY;
+    bool anyNaN = false;
+
+    void add(float v) {
+        lowest = v < lowest ? v : lowest;
+        highest = v > highest ? v : highest;
+        const bool finite = std::fabs(v) <= std::numeric_limits<float>::max();
+        lowestFinite = finite && v < lowestFinite ? v : lowestFinite;
+        highestFinite = finite && v > highestFinite ? v : highestFinite;
+        anyNaN |= v != v;
+    }
+    void add(const Extremes& e) {
+        lowest = std::min(lowest, e.lowest);
+        highest = std::max(highest, e.highest);
+        lowestFinite = std::min(lowestFinite, e.lowestFinite);
+        highestFinite = std::max(highestFinite, e.highestFinite);
+        anyNaN |= e.anyNaN;
+    }
+    // The same for many values, in eight lanes that the compiler turns into vector
+    // instructions, so that a pass over a large map costs little more than reading it.
+    void add(const float* values, size_t count) {
+        constexpr size_t kLanes = 8;
+        float lo[kLanes], hi[kLanes], finiteLo[kLanes], finiteHi[kLanes];
+        int nan[kLanes];
+        for (size_t k = 0; k < kLanes; ++k) {
+            lo[k] = finiteLo[k] = INFINITY;
+            hi[k] = finiteHi[k] = -INFINITY;
+            nan[k] = 0;
+        }
+        size_t i = 0;
+        for (; i + kLanes <= count; i += kLanes)
+            for (size_t k = 0; k < kLanes; ++k) {
+                const float v = values[i + k];
+                const float finite = std::fabs(v) <= std::numeric_limits<float>::max() ? v : NAN;
+                lo[k] = v < lo[k] ? v : lo[k];
+                hi[k] = v > hi[k] ? v : hi[k];
+                finiteLo[k] = finite < finiteLo[k] ? finite : finiteLo[k];
+                finiteHi[k] = finite > finiteHi[k] ? finite : finiteHi[k];
+                nan[k] |= v != v;
+            }
+        for (size_t k = 0; k < kLanes; ++k) add({lo[k], hi[k], finiteLo[k], finiteHi[k], nan[k] != 0});
+        for (; i < count; ++i) add(values[i]);
+    }
+    bool allFinite() const { return !anyNaN && lowest == lowestFinite && highest == highestFinite; }
+};
+
 // Resamples grid planes taken one at a time from a shared counter, on as many threads as
 // there are cores; each plane is computed the same way on any thread, so the values do not
 // depend on how many there are. Each grid point's fractional position comes from the header
 // as written, as the viewer computes it: origin + CellMatrix^-1 * point, summed per plane,
-// row and point; stencils that do not change along a row are found once per row.
+// row and point; stencils that do not change along a row are found once per row. When the
+// x stencils do not change either (orthogonal cells), the four data rows are blended once
+// per row at the columns those stencils take, and each point blends two of those.
 class Resampler {
 public:
     Resampler(Conversion& out, const MapDensity& map, const ConversionOptions& options)
@@ -118,11 +170,19 @@ public:
             for (int k = 0; k < n[a]; ++k) point_[a].push_back(double(mt1.first[a]) + k * double(mt1.step[a]));
         rowStencils_ = inverse_[1][0] == 0.0 && inverse_[2][0] == 0.0;
         // When x alone gives the fractional x (orthogonal cells), its stencils are found once.
-        if (inverse_[0][1] == 0.0 && inverse_[0][2] == 0.0)
-            for (const double px : point_[0]) columnStencils_.push_back(map_.stencil(0, origin_[0] + inverse_[0][0] * px));
+        if (inverse_[0][1] == 0.0 && inverse_[0][2] == 0.0) {
+            std::vector<bool> taken(size_t(map_.dataSize[0]));
+            for (const double px : point_[0]) {
+                columnStencils_.push_back(map_.stencil(0, origin_[0] + inverse_[0][0] * px));
+                if (const auto& s = columnStencils_.back()) taken[s->low] = taken[s->high] = true;
+            }
+            for (size_t i = 0; i < taken.size(); ++i)
+                if (taken[i]) dataColumns_.push_back(i);
+        }
     }
 
-    void run(const std::function<void(int)>& progress) {
+    // The extremes of the values written.
+    Extremes run(const std::function<void(int)>& progress) {
         const int cores = int(std::thread::hardware_concurrency());
         const int threads = std::clamp(threads_ > 0 ? threads_ : cores, 1, grid_.nz());
         std::vector<std::jthread> workers;
@@ -130,14 +190,17 @@ public:
         work(&progress);
         workers.clear();
         out_.outsidePoints = outside_;
+        return extremes_;
     }
 
 private:
     // Planes until none is left; the calling thread reports each tenth done.
     void work(const std::function<void(int)>* progress) {
         uint64_t outside = 0;
+        Extremes extremes;
+        std::vector<double> blended(size_t(map_.dataSize[0]));
         for (int z; (z = next_++) < grid_.nz();) {
-            outside += plane(z);
+            outside += plane(z, extremes, blended);
             const int done = ++done_;
             if (progress && *progress) {
                 const int percent = 100 * done / grid_.nz();
@@ -145,9 +208,30 @@ private:
             }
         }
         outside_ += outside;
+        const std::lock_guard lock(extremesMutex_);
+        extremes_.add(extremes);
     }
 
-    uint64_t plane(int z) {
+    // The four rows' blend at each data column the x stencils take; a row of no weight is
+    // left out, so that a missing value there does not spoil the sum.
+    void blendRows(const MapDensity::RowBlend& rows, std::vector<double>& blended) const {
+        for (const size_t i : dataColumns_) {
+            double sum = 0.0;
+            for (size_t r = 0; r < 4; ++r)
+                if (rows.weight[r] != 0.0) sum += rows.weight[r] * double(rows.row[r][i]);
+            blended[i] = sum;
+        }
+    }
+
+    // A point between two blended columns; a column of no weight is left out.
+    static double between(const std::vector<double>& blended, const AxisStencil& x) {
+        double sum = 0.0;
+        if (x.weight != 1.0) sum += (1.0 - x.weight) * blended[x.low];
+        if (x.weight != 0.0) sum += x.weight * blended[x.high];
+        return sum;
+    }
+
+    uint64_t plane(int z, Extremes& extremes, std::vector<double>& blended) {
         uint64_t outside = 0;
         for (int y = 0; y < grid_.ny(); ++y) {
             Vec3d row;
@@ -159,15 +243,16 @@ private:
                 sy = map_.stencil(1, row[1]);
                 sz = map_.stencil(2, row[2]);
                 if (sy && sz) rows = map_.blend(*sy, *sz);
+                if (rows && !columnStencils_.empty()) blendRows(*rows, blended);
             }
             float* values = &grid_(1, y + 1, z + 1);
             for (int x = 0; x < grid_.nx(); ++x) {
                 std::optional<double> v;
                 if (rowStencils_) {
-                    if (rows) {
-                        const std::optional<AxisStencil> sx =
-                            columnStencils_.empty() ? map_.stencil(0, row[0] + inverse_[0][0] * point_[0][size_t(x)])
-                                                    : columnStencils_[size_t(x)];
+                    if (rows && !columnStencils_.empty()) {
+                        if (const std::optional<AxisStencil>& sx = columnStencils_[size_t(x)]) v = between(blended, *sx);
+                    } else if (rows) {
+                        const std::optional<AxisStencil> sx = map_.stencil(0, row[0] + inverse_[0][0] * point_[0][size_t(x)]);
                         if (sx) v = MapDensity::along(*rows, *sx);
                     }
                 } else {
@@ -182,6 +267,7 @@ private:
                     ++outside;
                 }
             }
+            extremes.add(values, size_t(grid_.nx()));
         }
         return outside;
     }
@@ -196,14 +282,17 @@ private:
     std::array<std::vector<double>, 3> point_;   // grid frame coordinate of each point along x, y, z
     bool rowStencils_ = false;                   // y and z stencils are the same along a row
     std::vector<std::optional<AxisStencil>> columnStencils_;   // x stencil of each column, when it is one
+    std::vector<size_t> dataColumns_;                          // the data columns those stencils take
     std::atomic<int> next_{0}, done_{0};
     std::atomic<uint64_t> outside_{0};
+    std::mutex extremesMutex_;
+    Extremes extremes_;
     int reported_ = 0;
 };
 
-void Resample(Conversion& out, const MapDensity& map, const ConversionOptions& options) {
+Extremes Resample(Conversion& out, const MapDensity& map, const ConversionOptions& options) {
     const bool large = out.mt1.grid.values().size() >= kProgressPoints;
-    Resampler(out, map, options).run(large ? options.progress : std::function<void(int)>());
+    return Resampler(out, map, options).run(large ? options.progress : std::function<void(int)>());
 }
 
 // A factor 1, 2 or 5 times a power of ten, at most `limit`.
@@ -215,23 +304,18 @@ double RoundFactor(double limit) {
 
 // A scale that takes the map's values beyond what a float holds is named as the cause
 // before anything is resampled.
-void CheckScale(const MapDensity& map, double scale, const std::string& path) {
-    double largest = 0.0;
-    for (float v : map.values)
-        if (std::isfinite(v)) largest = std::max(largest, std::fabs(double(v)));
+void CheckScale(const Extremes& map, double scale, const std::string& path) {
+    const double largest =
+        map.lowestFinite > map.highestFinite ? 0.0 : std::max(-double(map.lowestFinite), double(map.highestFinite));
     if (largest * std::fabs(scale) <= double(std::numeric_limits<float>::max())) return;
     FailImport(path, "--scale " + ShortNumber(scale) + " takes its values beyond what a map file holds (the largest is " +
                          ShortNumber(largest) + "): the viewer takes -10000 to 10000, so give --scale " +
                          ShortNumber(RoundFactor(double(kValueLimit) / largest)));
 }
 
-void CheckValues(const DensityGrid& grid, double scale, const std::string& path) {
-    float lowest = INFINITY, highest = -INFINITY;
-    for (float v : grid.values()) {
-        if (!std::isfinite(v)) FailImport(path, "holds values that are not finite numbers");
-        lowest = std::min(lowest, v);
-        highest = std::max(highest, v);
-    }
+void CheckValues(const Extremes& grid, double scale, const std::string& path) {
+    if (!grid.allFinite()) FailImport(path, "holds values that are not finite numbers");
+    const float lowest = grid.lowest, highest = grid.highest;
     if (lowest >= -kValueLimit && highest <= kValueLimit) return;
     const double largest = std::max(std::fabs(double(lowest)), std::fabs(double(highest)));
     FailImport(path, "its values run from " + ShortNumber(lowest) + " to " + ShortNumber(highest) +
@@ -251,12 +335,10 @@ void AddAtoms(Mt1Contents& mt1, const Model& model) {
     }
 }
 
-// The smallest value of the map's data once scaled; NaN is no value.
-float ScaledMinimum(const MapDensity& map, double scale) {
-    float lowest = INFINITY;
-    for (float v : map.values)
-        if (const float scaled = float(double(v) * scale); !std::isnan(scaled)) lowest = std::min(lowest, scaled);
-    return lowest;
+// The smallest value of the map's data once scaled; NaN is no value. Scaling keeps the
+// order of the values (or reverses it), so it is the scaled lowest or highest.
+float ScaledMinimum(const Extremes& map, double scale) {
+    return float(double(scale > 0.0 ? map.lowest : map.highest) * scale);
 }
 
 }  // namespace
@@ -265,16 +347,20 @@ Conversion ConvertMap(const MapDensity& map, const Model* model, const Conversio
                       const std::string& mapPath) {
     if (!(options.scale != 0.0) || !std::isfinite(options.scale)) FailImport(mapPath, "--scale must be a non-zero number");
     const Region region = options.margin && model ? AtomRegion(map, *model, *options.margin) : BoxRegion(map);
-    CheckScale(map, options.scale, mapPath);
+    Extremes data;
+    data.add(map.values.data(), map.values.size());
+    CheckScale(data, options.scale, mapPath);
     const double step = Step(map, options, mapPath);
     const bool marginTooLarge = options.margin && model && Fits(AtomRegion(map, *model, 0.0), step, options);
     const std::array<int, 3> n = Counts(region, step, options, marginTooLarge, mapPath);
     Conversion out;
     for (size_t a = 0; a < 3; ++a) out.cartesianCentre[a] = (region.low[a] + region.high[a]) / 2;
-    out.fillValue = ScaledMinimum(map, options.scale);
+    out.fillValue = ScaledMinimum(data, options.scale);
     SetHeader(out.mt1, map, out.cartesianCentre, step, n);
-    Resample(out, map, options);
-    CheckValues(out.mt1.grid, options.scale, mapPath);
+    const Extremes written = Resample(out, map, options);
+    CheckValues(written, options.scale, mapPath);
+    out.lowest = written.lowest;
+    out.highest = written.highest;
     if (model) AddAtoms(out.mt1, *model);
     return out;
 }

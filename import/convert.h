@@ -35,6 +35,7 @@ struct Conversion {
     Vec3d cartesianCentre{};    // of the resampled box, in the orthogonalisation's frame
     uint64_t outsidePoints = 0; // grid points outside the map's data, set to its minimum
     float fillValue = 0.0f;     // that minimum, scaled
+    float lowest = 0.0f, highest = 0.0f;   // of the values written
 };
 
 // Resamples `map` over its box, or over the model's atoms plus the margin, and

@@ -25,8 +25,7 @@ ValueSummary SummariseValues(const std::vector<float>& values) {
     return s;
 }
 
-int64_t BusiestLayer(const Mt1Contents& mt1, const CaseTable& table) {
-    const auto [lowest, highest] = std::minmax_element(mt1.grid.values().begin(), mt1.grid.values().end());
+int64_t BusiestLayer(const Mt1Contents& mt1, float lowest, float highest, const CaseTable& table) {
     GridParams g;
     g(1) = float(mt1.grid.nx());
     g(2) = float(mt1.grid.ny());
@@ -35,8 +34,8 @@ int64_t BusiestLayer(const Mt1Contents& mt1, const CaseTable& table) {
         g(4 + a) = mt1.first[size_t(a)];
         g(7 + a) = mt1.step[size_t(a)];
     }
-    g(10) = *lowest;
-    g(11) = *highest;
+    g(10) = lowest;
+    g(11) = highest;
     // The three levels side by side.
     const std::array<float, 3> levels = DefaultLevels(g.minValue(), DefaultUpperValue(g, false));
     std::array<int64_t, 3> counts{};

@@ -202,11 +202,12 @@ public:
     explicit SlabExtractor(const LayerJob& job)
         : job_(job), above_(static_cast<size_t>(job.ny) * static_cast<size_t>(job.nz)) {}
 
-    // Finds the cubes of the slab that the surface crosses and counts their triangles.
-    void classify(int slab) {
+    // Finds the cubes of the slab that the surface crosses and counts their triangles;
+    // with `listing` false it only counts them.
+    void classify(int slab, bool listing = true) {
         slab_ = slab;
         markAbove();
-        listCrossings();
+        listCrossings(listing);
     }
     int64_t triangleCount() const { return triangles_; }
 
@@ -258,7 +259,7 @@ private:
     // A cube has a crossing unless its eight corners are all above or all not
     // above; the four rows around a line of cubes along x tell that for the whole
     // slab at once, and give the cubes' case indices.
-    void listCrossings() {
+    void listCrossings(bool listing) {
         const LayerJob& job = job_;
         const size_t ny = static_cast<size_t>(job.ny);
         const uint32_t columns = (uint32_t{1} << job.columnCount(slab_)) - 1;
@@ -279,8 +280,9 @@ private:
                     const uint32_t caseIndex = (low0 >> i & 3u) | (low1 >> i & 1u) << 3 | (low1 >> (i + 1) & 1u) << 2 |
                                                (high0 >> i & 3u) << 4 | (high1 >> i & 1u) << 7 |
                                                (high1 >> (i + 1) & 1u) << 6;
-                    crossings_[static_cast<size_t>(i)].push_back(
-                        {static_cast<uint16_t>(b), static_cast<uint16_t>(c), static_cast<uint8_t>(caseIndex)});
+                    if (listing)
+                        crossings_[static_cast<size_t>(i)].push_back(
+                            {static_cast<uint16_t>(b), static_cast<uint16_t>(c), static_cast<uint8_t>(caseIndex)});
                     triangles_ += job.programs[caseIndex].cornerCount / 3;
                 }
                 low0 = high0;
@@ -454,7 +456,7 @@ int64_t CountTriangles(const GridParams& g, const DensityGrid& grid, float level
     SlabExtractor extractor(job);
     int64_t total = 0;
     for (int slab = 0; slab < job.slabCount(); ++slab) {
-        extractor.classify(slab);
+        extractor.classify(slab, false);
         total += extractor.triangleCount();
     }
     return total;

@@ -165,6 +165,9 @@ TEST(Ccp4Import, WholeCellFollowsTheDensityInTheCellsFrame) {
         for (int k = 0; k < 9; ++k)
             EXPECT_NEAR(c.map.cellMatrix(k / 3 + 1, k % 3 + 1), kOrthogonal[size_t(k / 3)][size_t(k % 3)], 1e-5);
     }
+    Ccp4File rectangular;   // edges at right angles: the x stencils are found once for every row
+    rectangular.cell = {7.0f, 8.0f, 9.0f, 90.0f, 90.0f, 90.0f};
+    ForEachPoint(Convert(rectangular).map, [](float value, const Vec3d& f) { ASSERT_NEAR(value, Density(f), kTolerance); });
 }
 
 // Another stored axis order is read by the box map's test below.
@@ -179,17 +182,17 @@ TEST(Ccp4Import, IntegerModesGiveTheValuesOfFloats) {
 }
 
 // A box two cells and more away from the cell's origin, stored in another axis order and
-// scaled by 2: the density inside the data, the data's minimum outside, all those points
-// counted; the same bytes on one thread as on several.
+// scaled by -2: the density inside the data, outside it the smallest value once scaled (the
+// largest one's image), all those points counted; the same bytes on one thread as on several.
 TEST(Ccp4Import, BoxMapIsResampledOverItsBoxWithTheFillOnlyOutsideTheData) {
     const std::array<int, 3> start{80, -50, 100}, size{14, 12, 16};
     const Ccp4File file{start, size, {2, 3, 1}};
-    const Converted c = Convert(file, 2);
-    double lowest = INFINITY;
+    const Converted c = Convert(file, -2);
+    double highest = -INFINITY;
     for (int k = 0; k < size[0] * size[1] * size[2]; ++k)
-        lowest = std::min(lowest, file.value(start[0] + k % size[0], start[1] + k / size[0] % size[1],
-                                             start[2] + k / size[0] / size[1]));
-    EXPECT_EQ(c.fill, float(2 * lowest));
+        highest = std::max(highest, file.value(start[0] + k % size[0], start[1] + k / size[0] % size[1],
+                                               start[2] + k / size[0] / size[1]));
+    EXPECT_EQ(c.fill, float(-2 * highest));
     uint64_t inside = 0, outside = 0, unsure = 0;
     ForEachPoint(c.map, [&](float value, const Vec3d& f) {
         bool in = true, near = false;
@@ -200,7 +203,7 @@ TEST(Ccp4Import, BoxMapIsResampledOverItsBoxWithTheFillOnlyOutsideTheData) {
         }
         ++(near ? unsure : in ? inside : outside);
         if (!near) {
-            EXPECT_NEAR(value, in ? 2 * Density(f) : c.fill, in ? 2 * kTolerance : 0.0);
+            EXPECT_NEAR(value, in ? -2 * Density(f) : c.fill, in ? 2 * kTolerance : 0.0);
         }
     });
     EXPECT_TRUE(inside > 1000 && outside > 100) << inside << " " << outside;   // the skewed box's corners lie outside
@@ -368,6 +371,13 @@ TEST_F(ImportCommand, MapsTooFineForTheViewerAreCoarsenedOrWarnedAbout) {
     std::smatch fits;
     ASSERT_TRUE(std::regex_search(warned, fits, std::regex("--step ([0-9.]+) fits"))) << warned;
     EXPECT_FALSE(FitsViewer((dir / "kept.mt1").string()));
+    // The count told is of the levels the viewer takes from the map as it reads it.
+    const DensityMap keptMap = ReadMt1Map((dir / "kept.mt1").string());
+    const CaseTable table = LoadCellTable((fs::path(TIVAREL_BIN_DIR) / "cell_table.dat").string());
+    int64_t busiest = 0;
+    for (float level : DefaultLevels(keptMap.gridParams.minValue(), DefaultUpperValue(keptMap.gridParams, false)))
+        busiest = std::max(busiest, CountTriangles(keptMap.gridParams, keptMap.grid, level, table));
+    EXPECT_NE(warned.find("need " + std::to_string(busiest) + " triangles"), std::string::npos) << warned;
     ASSERT_EQ(runImport({map, "--step", fits[1], "-o", (dir / "fits.mt1").string()}).first, 0);
     EXPECT_TRUE(FitsViewer((dir / "fits.mt1").string()));
 }
@@ -426,7 +436,8 @@ TEST_F(ImportCommand, AStructureCifWithItsReflectionsIsPhasedByItself) {
 // Each bad input ends with one message naming the file and what to do, status 1, no output.
 TEST_F(ImportCommand, BadInputEndsWithAMessageNamingTheFileAndWritesNothing) {
     const std::string cell = Ccp4Bytes({});
-    std::string strong = cell, deep = cell, complex = cell, extended = cell;
+    std::string strong = cell, deep = cell, complex = cell, extended = cell, infinite = cell;
+    PutWord(infinite, 300, 0x7f800000u);   // one value of +infinity
     for (size_t i = 1024; i < strong.size(); i += 4) {
         PutWord(strong, i / 4 + 1, 0x471c4000u);   // 40000
         PutWord(deep, i / 4 + 1, 0xc71c4000u);     // -40000
@@ -451,7 +462,8 @@ TEST_F(ImportCommand, BadInputEndsWithAMessageNamingTheFileAndWritesNothing) {
         {complex, "", {}, "has data of mode 4, which is not supported"},
         {strong, "", {}, "its values run from 40000 to 40000, but the viewer takes only -10000 to 10000: multiply them "
                          "with --scale 0.2"},
-        {deep, "", {}, "its values run from -40000 to -40000, but the viewer takes only -10000 to 10000"},
+        {deep, "", {"--step", "2"}, "its values run from -40000 to -40000, but the viewer takes only -10000 to 10000"},
+        {infinite, "", {}, "holds values that are not finite numbers"},
         {cell, "", {"--scale", "1e40"}, "--scale 1e+40 takes its values beyond what a map file holds"},
         {cell, pdb, {"--margin", "1e6"}, "covers 2e+06 Å along x, more than 32767 points at a step of 0.2 Å: give a "
                                          "smaller --margin (1e+06 Å now)"},
