@@ -176,8 +176,11 @@ public:
                 columnStencils_.push_back(map_.stencil(0, origin_[0] + inverse_[0][0] * px));
                 if (const auto& s = columnStencils_.back()) taken[s->low] = taken[s->high] = true;
             }
-            for (size_t i = 0; i < taken.size(); ++i)
-                if (taken[i]) dataColumns_.push_back(i);
+            for (size_t i = 0; i < taken.size(); ++i) {
+                if (!taken[i]) continue;
+                if (dataColumns_.empty() || dataColumns_.back().second != i) dataColumns_.push_back({i, i});
+                ++dataColumns_.back().second;
+            }
         }
     }
 
@@ -212,14 +215,17 @@ private:
         extremes_.add(extremes);
     }
 
-    // The four rows' blend at each data column the x stencils take; a row of no weight is
-    // left out, so that a missing value there does not spoil the sum.
+    // The four rows' blend at each data column the x stencils take, row by row over runs of
+    // columns; a row of no weight is left out, so that a missing value there does not spoil
+    // the sum.
     void blendRows(const MapDensity::RowBlend& rows, std::vector<double>& blended) const {
-        for (const size_t i : dataColumns_) {
-            double sum = 0.0;
-            for (size_t r = 0; r < 4; ++r)
-                if (rows.weight[r] != 0.0) sum += rows.weight[r] * double(rows.row[r][i]);
-            blended[i] = sum;
+        for (const auto& [begin, end] : dataColumns_) std::fill(&blended[begin], &blended[end], 0.0);
+        for (size_t r = 0; r < 4; ++r) {
+            if (rows.weight[r] == 0.0) continue;
+            const double w = rows.weight[r];
+            const float* row = rows.row[r];
+            for (const auto& [begin, end] : dataColumns_)
+                for (size_t i = begin; i < end; ++i) blended[i] += w * double(row[i]);
         }
     }
 
@@ -282,7 +288,7 @@ private:
     std::array<std::vector<double>, 3> point_;   // grid frame coordinate of each point along x, y, z
     bool rowStencils_ = false;                   // y and z stencils are the same along a row
     std::vector<std::optional<AxisStencil>> columnStencils_;   // x stencil of each column, when it is one
-    std::vector<size_t> dataColumns_;                          // the data columns those stencils take
+    std::vector<std::pair<size_t, size_t>> dataColumns_;       // runs [begin, end) of the data columns they take
     std::atomic<int> next_{0}, done_{0};
     std::atomic<uint64_t> outside_{0};
     std::mutex extremesMutex_;
