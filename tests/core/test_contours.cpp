@@ -1,7 +1,5 @@
 // Contouring: the generated case table against what the surface must be, and its parser;
 // marching cubes against a plain per-cube loop on any number of threads; marching squares.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -15,7 +13,7 @@
 #include <tuple>
 #include <vector>
 
-#include "test_support.h"
+#include "../test_files.h"
 #include "surface/cell_table.h"
 #include "surface/march_cubes.h"
 #include "surface/march_squares.h"

@@ -1,7 +1,5 @@
 // The exports: the number format, the peak file, TGA bytes, and the user's files written whole
 // or not at all.
-#include <gtest/gtest.h>
-
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -16,7 +14,7 @@
 #include "export/peak_file.h"
 #include "export/safe_write.h"
 #include "export/tga.h"
-#include "test_support.h"
+#include "../test_files.h"
 
 namespace tivarel {
 namespace {

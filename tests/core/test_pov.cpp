@@ -1,7 +1,5 @@
 // The POV-Ray scene, line by line with CR LF line ends, and one render by povray; its numbers and
 // the peak file's under a locale that writes decimal commas.
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cmath>
 #include <cstdio>

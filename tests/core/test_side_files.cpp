@@ -1,7 +1,5 @@
 // The side files beside the program: the atom parameter file, atom types and the bond search,
 // and the layer presets file.
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -14,7 +12,7 @@
 
 #include "mapio/atoms.h"
 #include "mapio/presets.h"
-#include "test_support.h"
+#include "../test_files.h"
 
 namespace tivarel {
 namespace {
