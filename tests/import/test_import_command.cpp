@@ -1,7 +1,6 @@
 // CCP4/MRC maps written word by word from the format's header, converted and read back with
-// the viewer's reader against the density they were written from; and the tivarel-import
-// command as a user meets it, bad inputs too.
-#include <gtest/gtest.h>
+// the viewer's reader against the density they were written from; the tivarel-import command
+// as a user meets it, bad inputs too; and files read whole, gzipped or not.
 #include <sys/wait.h>
 #include <zlib.h>
 
@@ -16,6 +15,7 @@
 #include "geometry/geometry.h"
 #include "import/ccp4_reader.h"
 #include "import/convert.h"
+#include "import/file_bytes.h"
 #include "import/import_command.h"
 #include "import/model_atoms.h"
 #include "import/model_placement.h"
@@ -60,6 +60,38 @@ struct Ccp4File {
         return Density({double(x) / kSampling[0], double(y) / kSampling[1], double(z) / kSampling[2]});
     };
 };
+
+// Appending writes a further gzip member.
+void WriteGzip(const std::string& path, const std::string& text, const char* mode = "wb") {
+    gzFile file = gzopen(path.c_str(), mode);
+    gzwrite(file, text.data(), unsigned(text.size()));
+    gzclose(file);
+}
+
+TEST(FileBytes, PlainGzippedAndSeveralMemberFilesReadWholeAndDamagedOnesSayHow) {
+    const TempFolder folder;
+    const std::string path = (folder.path() / "map.ccp4").string();
+    const std::string text(100000, 'x'), other = "MAP " + std::string(5000, 'y');
+    for (const std::string& plain : {std::string(), text}) {
+        WriteFile(path, plain);
+        EXPECT_EQ(ReadPossiblyGzipped(path), plain);
+    }
+    WriteGzip(path, other);
+    WriteGzip(path, text, "ab");
+    EXPECT_EQ(ReadPossiblyGzipped(path), other + text);
+    WriteGzip(path, text);
+    EXPECT_EQ(ReadPossiblyGzipped(path), text);
+    // Cut in half; a trailer whose length is not the data's.
+    const std::string gz = ReadFile(path);
+    const std::pair<std::string, std::string> damaged[] = {
+        {gz.substr(0, gz.size() / 2), ": cannot be read: the compressed data ends early"},
+        {gz.substr(0, gz.size() - 4) + std::string("\x01\0\0\0", 4), ": cannot be read: "}};
+    for (const auto& [bytes, message] : damaged) {
+        WriteFile(path, bytes);
+        const std::string said = StopMessage([&] { ReadPossiblyGzipped(path); });
+        EXPECT_EQ(said.rfind(path + message, 0), 0u) << said;
+    }
+}
 
 void PutWord(std::string& bytes, size_t word, uint32_t v) {
     for (size_t i = 0; i < 4; ++i) bytes[4 * (word - 1) + i] = char((v >> (8 * i)) & 0xFF);
@@ -314,10 +346,8 @@ TEST_F(ImportCommand, ModelAtomsAreMovedOntoAFarBoxMap) {
     for (size_t i = 0; i < 4; ++i)
         for (size_t a = 0; a < 3; ++a) EXPECT_NEAR(model.atoms[i].fractional[a], expected[i][a], 1e-12) << i << a;
 
-    const std::string boxPath = (dir / "box.ccp4.gz").string(), bytes = Ccp4Bytes(box);
-    gzFile file = gzopen(boxPath.c_str(), "wb");
-    gzwrite(file, bytes.data(), unsigned(bytes.size()));
-    gzclose(file);
+    const std::string boxPath = (dir / "box.ccp4.gz").string();
+    WriteGzip(boxPath, Ccp4Bytes(box));
     const std::string near = put("model.pdb", Pdb({{"FE", {0.3, 0.3, 0.3}}, {"N", {0.75, 0.85, 0.72}}}, true));
     const std::string command = "\"" TIVAREL_IMPORT "\" " + boxPath + " --model " + near + " 2>" + (dir / "err").string();
     ASSERT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
