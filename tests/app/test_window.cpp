@@ -1,11 +1,21 @@
-// The main window's start, picture, keys, menu commands, peak file and end, under Xvfb.
+// The main window's start, picture, keys, menu commands, peak file and end, under Xvfb; the scene's buffered lines
+// against a display list; the Qt platform's dialogs, answered as a user would: through the dialog in its modal loop.
+#include <QApplication>
+#include <QColorDialog>
+#include <QDeadlineTimer>
+#include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
+#include "app/qt_platform.h"
 #include "info/info_windows.h"
+#include "render/frame.h"
 #include "render/scene.h"
 #include "window_fixture.h"
 
@@ -241,6 +251,101 @@ TEST_F(PeakFileTest, SavedPeaksAreReadBackAndUnsavedOnesKept) {
     ::testing::internal::CaptureStderr();
     command("openMap");
     EXPECT_EQ(Recovered(::testing::internal::GetCapturedStderr(), kBothKept), kBoth);
+}
+
+// The scene's lines kept in a buffer object draw, pixel for pixel, what a display list of the whole scene draws, in
+// both mesh styles and all stereo modes. A 32^3 map of overlapping waves: thousands of triangles per layer, more
+// vertices than one staging of the buffer holds, lines crossing lines at every depth; with the cell, a peak, the
+// marker, the atoms and the contours of the middle plane.
+TEST_F(WindowTest, TheBufferedLinesDrawWhatTheDisplayListDraws) {
+    const std::string dense = WriteFou(
+        "dense.fou", {32, 32, 32}, {0, 0, 0},
+        [](double x, double y, double z) {
+            return std::sin(0.7 * x) * std::cos(0.6 * y) + std::sin(0.5 * z + 0.3 * x);
+        },
+        {}, "31 0 0 0 31 0 0 0 31 0 0 0");
+    for (const std::string mode : {"", "-StereoHW ", "-StereoInterlaced "}) {
+        open(mode + dense);
+        Session& s = session();
+        s.setSection(16);
+        s.setShowCell(true);
+        platform.yesNoAnswers = {true};
+        s.addPeak({2.0f, 0.5f, 1.0f});
+        s.showMarker({1.0f, 1.5f, 0.5f});
+        look(0.35f, {-5.4f, -5.4f, -5.4f}, {-0.25f, 0.35f, 0.05f, std::sqrt(1.0f - 0.185f)});
+        const int w = surface().pixelWidth(), h = surface().pixelHeight();
+        const auto [extentX, extentY] = WindowExtents(w, h);
+        for (const MeshStyle style : {MeshStyle::Web, MeshStyle::Triangle}) {
+            SCOPED_TRACE(mode + (style == MeshStyle::Web ? "web" : "triangles"));
+            s.setMeshStyle(style);
+            s.generateFields();
+            ASSERT_GT(s.triangles().count(1), 4000);
+            // The list's picture first: the window's next frame records its list anew.
+            const render::Scene scene{window->stereoMode(), s.state(), s.layers(), s.triangles(), s.segments(),
+                                      s.map(),              s.bonds(), s.peaks(),  s.pickPoint()};
+            render::SceneDrawing listOnly([](const char*) { return render::GlFunction{}; });
+            FrameImage list;
+            for (int k = 0; k < 2; ++k) {   // the second: recording, Mesa colours some small primitives per vertex
+                surface().makeCurrent();
+                if (window->stereoMode() == StereoMode::Interlaced) render::BuildInterlaceMask(w, h);
+                render::DrawFrame(window->stereoMode(), extentX, extentY, window->view(),
+                                  [&] { listOnly.draw(scene, 1); });
+                list = backBuffer();
+            }
+            s.generateFields();
+            EXPECT_EQ(frame().rgb, list.rgb) << "the rebuilding frame";
+            EXPECT_EQ(frame().rgb, list.rgb) << "the next frame";
+            EXPECT_GT(list.count(kMesh[0]) + list.count(kMesh[1]) + list.count(kMesh[2]), 20000);
+            EXPECT_GT(list.count(Colour8{127.5, 127.5, 127.5}), 100);   // the cell
+        }
+    }
+}
+
+// Runs `answer` on the modal dialog of type D once it is up; when none is up within 10 s the test fails and whatever
+// modal window there is goes, so that the run goes on.
+template <typename D>
+void AnswerWhenShown(std::function<void(D*)> answer) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, answer, deadline = QDeadlineTimer(10000)] {
+        auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+        if (!dialog && !deadline.hasExpired()) return;
+        poll->stop();
+        poll->deleteLater();
+        if (dialog) return answer(dialog);
+        ADD_FAILURE() << "no " << D::staticMetaObject.className() << " came up within 10 s";
+        if (QWidget* other = QApplication::activeModalWidget()) other->close();
+    });
+    poll->start(20);
+}
+
+// Each caption shows as written; "*.*" lists every file, names without a dot too. A name chosen is taken without
+// asking. Colours travel as 0x00BBGGRR. A message also goes to standard error, as one line.
+TEST(QtPlatform, TheDialogsAnswerWhatTheUserChose) {
+    QTemporaryDir folder;   // a folder of the test's own
+    const QString target = folder.filePath("answer.dat");
+    QtPlatform platform;
+    AnswerWhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_EQ(dialog->nameFilters(), QStringList({"Peak data file (*.dat) (*.dat)", "All files (*.*) (*)"}));
+        EXPECT_EQ(dialog->selectedFiles().front(), folder.filePath("newatoms.dat"));
+        // Chosen as a click on a file does (selectFile leaves a name box that has the focus alone).
+        if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+        dialog->selectFile(target);
+        static_cast<QDialog*>(dialog)->accept();   // as the buttons do
+    });
+    EXPECT_EQ(platform.saveFileDialog(folder.filePath("newatoms.dat").toStdString(),
+                                      "Peak data file (*.dat)|*.dat|All files (*.*)|*.*"),
+              target.toStdString());
+    AnswerWhenShown<QColorDialog>([](QColorDialog* dialog) {
+        EXPECT_EQ(dialog->currentColor(), QColor(0x11, 0x22, 0x33));
+        dialog->setCurrentColor(QColor(0, 0, 255));
+        dialog->accept();
+    });
+    EXPECT_EQ(platform.colourDialog(0x00332211u), 0x00FF0000u);
+    AnswerWhenShown<QMessageBox>([](QMessageBox* box) { box->accept(); });
+    ::testing::internal::CaptureStderr();
+    platform.showMessage("Cannot write the file a.dat\nThe 2 peaks\r\nwere kept.");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Cannot write the file a.dat The 2 peaks  were kept.\n");
 }
 
 }   // namespace
