@@ -47,7 +47,8 @@ TEST(CutToSixDecimals, RoundsDownAsTheDecimalExpansionDoes) {
 
 // A skewed cell (all off-diagonal terms set) and an origin away from zero; peaks placed at
 // p = M (f - origin) in double come back as f, cut down onto six decimals. A cell that
-// inverts only into rounding noise converts nothing.
+// inverts only into rounding noise converts nothing, and unsaved peaks under it are kept in
+// the grid frame, under a line that says so.
 TEST(FractionalPeaks, GridToFractionalInvertsTheCellOfANonOrthogonalMap) {
     Mat3 cell;
     cell.a = {10.2f, -2.6f, 1.9f, 0.4f, 11.7f, -3.1f, -0.8f, 0.6f, 7.3f};
@@ -66,15 +67,7 @@ TEST(FractionalPeaks, GridToFractionalInvertsTheCellOfANonOrthogonalMap) {
         for (int c = 0; c < 3; ++c) EXPECT_NEAR((*fractional)[k][c], f[k][c], 2.5e-6) << k << "," << c;
     for (int j = 1; j <= 3; ++j) cell(3, j) = cell(1, j) * 2.0f;
     EXPECT_FALSE(FractionalPeaks(cell, {}, {{1, 2, 3}}).has_value());
-}
-
-// Unsaved peaks under a cell that does not invert are kept in the grid frame, under a line
-// that says so (the fractional form is checked where the window closes).
-TEST(PeakRecoveryText, GridFrameWhereTheCellDoesNotInvert) {
-    Mat3 cell;
-    cell.a = {2, 0, 0, 0, 4, 0, 0, 0, 0};
-    const PeakList grid{{1.0f, 1.0f, -2.5f}, {0.0f, 0.0f, 0.0f}};
-    EXPECT_EQ(PeakRecoveryText(cell, {0.5f, 0.0f, 0.0f}, grid, "/maps/m.fou"),
+    EXPECT_EQ(PeakRecoveryText(cell, origin, {{1.0f, 1.0f, -2.5f}, {0.0f, 0.0f, 0.0f}}, "/maps/m.fou"),
               "Grid-frame coordinates, not fractional: the cell matrix of /maps/m.fou cannot be inverted.\r\n"
               "ATOM Q  1   X= 1  Y= 1  Z=-2.5 \r\nATOM Q  2   X= 0  Y= 0  Z= 0 \r\n");
 }
