@@ -55,8 +55,17 @@ struct CellMapContents {
         {"C", "C   ", {0.1, 0.2, 0.3}}, {"Fe", "Fe  ", {0.5, -0.25, 1.125}}, {"O1", "O1  ", {-0.75, 0.875, 0.0625}}};
 };
 
-// Every value in its memory slot (x fastest, then y, then z), and the value range.
-void ExpectGrid(const CellMapContents& f, const DensityMap& map) {
+// The header as written; every value in its memory slot (x fastest, then y, then z), and the
+// value range; each atom named, it and the corners of the fractional unit cell (bottom face in
+// cyclic order, then the top) moved into the grid frame: matrix * (f - origin) worked in double.
+void ExpectMap(const CellMapContents& f, const DensityMap& map) {
+    for (int i = 1; i <= 3; ++i)
+        for (int j = 1; j <= 3; ++j) EXPECT_EQ(map.cellMatrix(i, j), f.matrix[size_t(i - 1)][size_t(j - 1)]);
+    EXPECT_EQ(map.mapOrigin, (Vec3{f.origin[0], f.origin[1], f.origin[2]}));
+    EXPECT_EQ(map.cellParams, f.cell);
+    for (int a = 1; a <= 3; ++a)
+        EXPECT_EQ((std::array{map.gridParams(a), map.gridParams(3 + a), map.gridParams(6 + a)}),
+                  (std::array{float(f.n[size_t(a - 1)]), f.axes[size_t(a - 1)][0], f.axes[size_t(a - 1)][1]}));
     ASSERT_EQ((std::array{map.grid.nx(), map.grid.ny(), map.grid.nz()}), f.n);
     float lowest = INFINITY, highest = -INFINITY;
     size_t slot = 0;
@@ -70,20 +79,6 @@ void ExpectGrid(const CellMapContents& f, const DensityMap& map) {
             }
     EXPECT_EQ(map.gridParams.minValue(), lowest);
     EXPECT_EQ(map.gridParams.maxValue(), highest);
-}
-
-// The header as written; each atom named, it and the corners of the fractional unit cell
-// (bottom face in cyclic order, then the top) moved into the grid frame: matrix * (f - origin)
-// worked in double.
-void ExpectMap(const CellMapContents& f, const DensityMap& map) {
-    for (int i = 1; i <= 3; ++i)
-        for (int j = 1; j <= 3; ++j) EXPECT_EQ(map.cellMatrix(i, j), f.matrix[size_t(i - 1)][size_t(j - 1)]);
-    EXPECT_EQ(map.mapOrigin, (Vec3{f.origin[0], f.origin[1], f.origin[2]}));
-    EXPECT_EQ(map.cellParams, f.cell);
-    for (int a = 1; a <= 3; ++a)
-        EXPECT_EQ((std::array{map.gridParams(a), map.gridParams(3 + a), map.gridParams(6 + a)}),
-                  (std::array{float(f.n[size_t(a - 1)]), f.axes[size_t(a - 1)][0], f.axes[size_t(a - 1)][1]}));
-    ExpectGrid(f, map);
     ASSERT_EQ(map.atoms.size(), f.atoms.size());
     std::vector<std::pair<Vec3, std::array<double, 3>>> places;   // as read, as in the file
     for (size_t k = 0; k < f.atoms.size(); ++k) {
@@ -415,7 +410,7 @@ TEST(Mt1Reader, ReadsEveryRecordAndNoAtomsBelowOne) {
         EXPECT_TRUE(StopFrom([&] { ParseMt1Map(Patched({{318, items}}), kMt1Path); }).silent());
     f.n = {1, 32767, 1};
     f.value = [](int, int y, int) { return float(y % 7) * 0.5f; };
-    ExpectGrid(f, ParseMt1Map(WriteMt1(f), kMt1Path));
+    ExpectMap(f, ParseMt1Map(WriteMt1(f), kMt1Path));
     const DensityMap limits = ParseMt1Map(Patched({{198, 0x461c4000u}, {304, 0xc61c4000u}}), kMt1Path);   // +-10000
     EXPECT_EQ(std::make_pair(limits.gridParams.minValue(), limits.gridParams.maxValue()),
               std::make_pair(-10000.0f, 10000.0f));

@@ -79,15 +79,11 @@ TEST(Trackball, DepthAndTheDragCarryingOneBallPointOntoAnother) {
 // Quarter turns about x, y and z: q = (sin 45 * axis, cos 45). Composed, the second input's
 // turn comes first (inputs of length 2 and 3): about z x goes to -y, y to x; about x then -y
 // to z, x to x, z to y.
-TEST(Quaternions, MatrixAxisAngleAndCompose) {
+TEST(Quaternions, MatrixAndCompose) {
     const float s = std::sqrt(0.5f);
     ExpectImages({s, 0, 0, s}, {{{1, 0, 0}, {0, 0, -1}, {0, 1, 0}}});
     ExpectImages({0, s, 0, s}, {{{0, 0, 1}, {0, 1, 0}, {-1, 0, 0}}});
     ExpectImages({0, 0, s, s}, {{{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}});
-    Vec4 axis{0.0f, 3.0f, 4.0f, 0.0f};
-    Quat q{};
-    QuatFromAxisAngle(axis, 1.0f, q);
-    ExpectNear(q, std::array{0.0, 0.6 * std::sin(0.5), 0.8 * std::sin(0.5), std::cos(0.5)}, 1e-7);
     Quat aboutX{2 * s, 0, 0, 2 * s}, aboutZ{0, 0, 3 * s, 3 * s}, dest{};
     QuatCompose(aboutX, aboutZ, dest);
     ExpectImages(dest, {{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}});
@@ -214,14 +210,11 @@ GridParams Box(std::array<int, 3> n, std::array<float, 3> first, std::array<floa
 // the 12 when r / sqrt(22.5^2 - r^2) = 0.9 * 6 / 22.5 = 0.24, r = 22.5 * 0.24 / sqrt(1.0576)
 // = 5.250891; the zoom is r over the distance of the box's farthest corner from the origin.
 TEST(StartZoom, OneUpToTwiceTheStartViewThenTheSphereAboutTheOriginHoldingTheBox) {
-    EXPECT_EQ(StartViewHeight(), 12.0f);
     const struct {
         GridParams g;
         float side, zoom;   // corner distance in the comment
     } cases[] = {
-        {Box({61, 63, 59}, {-4.609375f, -4.84375f, -4.453125f}, {0.15625f, 0.15625f, 0.15625f}), 9.6875f, 1.0f},
         {Box({25, 2, 2}, {-12, 0, 0}, {1, 1, 1}), 24.0f, 1.0f},
-        {Box({229, 229, 229}, {-114, -114, -114}, {1, 1, 1}), 228.0f, 0.0265930f},   // 114 sqrt 3 = 197.4538
         {Box({25, 1, 1}, {-12.012f, 0, 0}, {1.001f, 1, 1}), 24.024f, 0.437137f},      // 12.012
         {Box({9, 49, 9}, {-4, 30, -4}, {1, -1, 1}), 48.0f, 0.171999f},   // sqrt 932 = 30.529; y from 30 down to -18
     };
