@@ -1,5 +1,4 @@
-// The exports: the number format, the peak file, TGA bytes, and the user's files written whole
-// or not at all.
+// The exports: the number format, the peak file, TGA bytes, and the user's files written whole or not at all.
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -42,10 +41,9 @@ TEST(CutToSixDecimals, RoundsDownAsTheDecimalExpansionDoes) {
     for (const auto& [value, cut] : cases) EXPECT_EQ(CutToSixDecimals(value), cut) << value;
 }
 
-// A skewed cell (all off-diagonal terms set) and an origin away from zero; peaks placed at
-// p = M (f - origin) in double come back as f, cut down onto six decimals. A cell that
-// inverts only into rounding noise converts nothing, and unsaved peaks under it are kept in
-// the grid frame, under a line that says so.
+// A skewed cell (all off-diagonal terms set) and an origin away from zero; peaks placed at p = M (f - origin) in double
+// come back as f, cut down onto six decimals. A cell that inverts only into rounding noise converts nothing, and
+// unsaved peaks under it are kept in the grid frame, under a line that says so.
 TEST(FractionalPeaks, GridToFractionalInvertsTheCellOfANonOrthogonalMap) {
     Mat3 cell;
     cell.a = {10.2f, -2.6f, 1.9f, 0.4f, 11.7f, -3.1f, -0.8f, 0.6f, 7.3f};
@@ -85,9 +83,8 @@ std::set<std::string> Entries(const fs::path& dir) {
     return names;
 }
 
-// A shorter file replaces a longer one; the old file's mode stays, also one the umask would
-// cut; a link stays a link, its target (relative to the link's folder) is replaced, or
-// created. Temporary names in use are not touched.
+// A shorter file replaces a longer one; the old file's mode stays, also one the umask would cut; a link stays a link,
+// its target (relative to the link's folder) is replaced, or created. Temporary names in use are not touched.
 TEST(SafeWrite, BytesArriveUnchangedModesAndLinksAreKept) {
     const TempFolder folder;
     const fs::path& dir = folder.path();
@@ -114,9 +111,8 @@ TEST(SafeWrite, BytesArriveUnchangedModesAndLinksAreKept) {
                                                    "scene.pov"}));
 }
 
-// A read-only file is refused also where the system would let an administrator through; a
-// write that fails part way (at a file size limit) ends with a message naming the file, and
-// leaves everything as it was.
+// A read-only file is refused also where the system would let an administrator through; a write that fails part way (at
+// a file size limit) ends with a message naming the file, and leaves everything as it was.
 TEST(SafeWrite, FailuresNameTheFileAndLeaveEverythingAsItWas) {
     const TempFolder folder;
     const fs::path readOnly = folder.path() / "precious.dat", path = folder.path() / "newatoms.dat";

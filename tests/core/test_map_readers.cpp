@@ -96,9 +96,8 @@ void ExpectMap(const CellMapContents& f, const DensityMap& map) {
         }
 }
 
-// FOU and MT1 files hold the same items in the same order, as text lines or as binary words;
-// `out` writes groups of numbers, counts, what the reader skips (bytes or a line), a Z section's
-// head and an atom label.
+// FOU and MT1 files hold the same items in the same order, as text lines or as binary words; `out` writes groups of
+// numbers, counts, what the reader skips (bytes or a line), a Z section's head and an atom label.
 template <class Out>
 std::string WriteCellMap(const CellMapContents& f, Out out) {
     out.gap(38, "Test map, first title line");
@@ -206,10 +205,9 @@ TEST(FouReader, BadInputStopsWithItsMessage) {
                 {"/nonexistent-tivarel-dir/missing.fou"});
 }
 
-// From a million values on, the sections are read on every core. On one thread and on
-// several a map reads the same to the bit, and a fault stops it with the same message:
-// the one a single reading meets first, however late in the file it lies, whichever
-// thread reads it.
+// From a million values on, the sections are read on every core. On one thread and on several a map reads the same to
+// the bit, and a fault stops it with the same message: the one a single reading meets first, however late in the file
+// it lies, whichever thread reads it.
 TEST(FouReader, SeveralThreadsReadWhatOneThreadReads) {
     for (const bool comma : {false, true}) {
         SCOPED_TRACE(testing::Message() << "comma " << comma);
@@ -218,9 +216,8 @@ TEST(FouReader, SeveralThreadsReadWhatOneThreadReads) {
         big.separator = comma ? "," : " ";
         big.lineEnd = comma ? "\n" : "\r\n";
         big.commaBeforeSkippedLines = comma;
-        // Halvings give long decimals and exponents. Two marked values, in sections that two and
-        // three threads read on different threads, the first the largest value (no other value
-        // ends in .125 above 4096).
+        // Halvings give long decimals and exponents. Two marked values, in sections that two and three threads read on
+        // different threads, the first the largest value (no other value ends in .125 above 4096).
         big.value = [](int x, int y, int z) {
             if (x == 5 && y == 7 && z == 100) return 9321.125f;
             if (x == 9 && y == 3 && z == 250) return 4320.125f;
@@ -269,9 +266,8 @@ FileAtom Atom(const std::string& element, const std::array<std::string, 3>& fiel
     return atom;
 }
 
-// A box map: no cell (identity matrix, unit constants), the grid starting at the box's
-// corner, centre - length / 2, with steps length / (n - 1). By default that corner is the file
-// frame's origin.
+// A box map: no cell (identity matrix, unit constants), the grid starting at the box's corner, centre - length / 2,
+// with steps length / (n - 1). By default that corner is the file frame's origin.
 struct GrdFile : CellMapContents {
     std::array<float, 3> centre{1.5f, 2.5f, 3.5f}, length{3.0f, 5.0f, 7.0f};
     std::string lineEnd = "\r\n", separator = " ";

@@ -55,9 +55,8 @@ protected:
     std::array<std::span<const SegmentRecord>, kLayerCount> segments{};
 };
 
-// Web style: spokes from the centre (1, 1, 0) to the corners; triangle style: the edges,
-// without those shorter than a ten-thousandth (exactly 0.0001 is kept). Only used layers are
-// written, also when they have no triangles.
+// Web style: spokes from the centre (1, 1, 0) to the corners; triangle style: the edges, without those shorter than a
+// ten-thousandth (exactly 0.0001 is kept). Only used layers are written, also when they have no triangles.
 TEST_F(PovSceneTest, UsedLayersInWebAndTriangleStyle) {
     const Vec3 o{0, 0, 0}, limit{0.0001f, 0, 0}, below{std::nextafter(0.0001f, 0.0f), 0, 0};
     const TriangleRecord triangle{{o, Vec3{3, 0, 0}, Vec3{0, 3, 0}}};
@@ -140,11 +139,10 @@ TEST_F(PovSceneTest, HeadIsCopiedUpToItsEndLine) {
     EXPECT_EQ(exportScene(std::nullopt).text, Scene("", ""));
 }
 
-// O (red), N (blue) and S (yellow) under a quarter turn about z (x goes to y) and a shift of
-// 1 to the right, in a 320 x 240 picture: the shorter side spans -6..6 at the zero plane, seen
-// from 22.5 in front, so 20 pixels a unit there. O (3, 2, 0) is seen at (-1, 3, 0), pixel
-// (140, 60); N (-4, -3, 0) at (4, -4, 0), pixel (240, 200); S (3, 0, 4) at (1, 3, 4), 22.5 /
-// 18.5 times larger: pixel (184.3, 47.0).
+// O (red), N (blue) and S (yellow) under a quarter turn about z (x goes to y) and a shift of 1 to the right, in a 320 x
+// 240 picture: the shorter side spans -6..6 at the zero plane, seen from 22.5 in front, so 20 pixels a unit there. O
+// (3, 2, 0) is seen at (-1, 3, 0), pixel (140, 60); N (-4, -3, 0) at (4, -4, 0), pixel (240, 200); S (3, 0, 4) at (1,
+// 3, 4), 22.5 / 18.5 times larger: pixel (184.3, 47.0).
 TEST_F(PovSceneTest, SmokeRenderShowsTheAtomsWhereTheWindowDoes) {
     using test_support::ReadFile;
     if (std::system("command -v povray >/dev/null 2>&1") != 0)

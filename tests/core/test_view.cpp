@@ -50,11 +50,10 @@ ViewState BusyState() {
             .isZooming = true, .lastX = 12, .lastY = -7};
 }
 
-// The ball of radius 0.8 inside the circle of radius 0.8 / sqrt 2, where it meets the sheet
-// z = 0.32 / d at 45 degrees, d being the distance from the centre. Worked out by hand:
-// sqrt(0.64 - 0.25) at d = 0.5, 0.32 / 0.7 and 0.32 / sqrt 2. A drag carries the first ball
-// point's direction onto the second's; equal points give exactly no rotation, drags longer
-// than the ball's diameter 1.6 half a turn.
+// The ball of radius 0.8 inside the circle of radius 0.8 / sqrt 2, where it meets the sheet z = 0.32 / d at 45 degrees,
+// d being the distance from the centre. Worked out by hand: sqrt(0.64 - 0.25) at d = 0.5, 0.32 / 0.7 and 0.32 / sqrt 2.
+// A drag carries the first ball point's direction onto the second's; equal points give exactly no rotation, drags
+// longer than the ball's diameter 1.6 half a turn.
 TEST(Trackball, DepthAndTheDragCarryingOneBallPointOntoAnother) {
     const std::array<float, 3> depths[] = {
         {0.0f, 0.0f, 0.8f}, {0.3f, 0.4f, 0.6244998f}, {0.0f, -0.7f, 0.45714286f}, {1.0f, -1.0f, 0.22627417f}};
@@ -76,9 +75,8 @@ TEST(Trackball, DepthAndTheDragCarryingOneBallPointOntoAnother) {
     }
 }
 
-// Quarter turns about x, y and z: q = (sin 45 * axis, cos 45). Composed, the second input's
-// turn comes first (inputs of length 2 and 3): about z x goes to -y, y to x; about x then -y
-// to z, x to x, z to y.
+// Quarter turns about x, y and z: q = (sin 45 * axis, cos 45). Composed, the second input's turn comes first (inputs of
+// length 2 and 3): about z x goes to -y, y to x; about x then -y to z, x to x, z to y.
 TEST(Quaternions, MatrixAndCompose) {
     const float s = std::sqrt(0.5f);
     ExpectImages({s, 0, 0, s}, {{{1, 0, 0}, {0, 0, -1}, {0, 1, 0}}});
@@ -91,9 +89,8 @@ TEST(Quaternions, MatrixAndCompose) {
     EXPECT_EQ(aboutZ, dest);
 }
 
-// Shift alone zooms: a move up by the whole height doubles the
-// scale, down by half of it halves it. Window points are kept nearest, ties to even.
-// Shift+Ctrl turns, applied by the spin step only.
+// Shift alone zooms: a move up by the whole height doubles the scale, down by half of it halves it. Window points are
+// kept nearest, ties to even. Shift+Ctrl turns, applied by the spin step only.
 TEST(MouseNavigation, ShiftDragZoomsShiftCtrlDragTurns) {
     ViewState v = BusyState();
     MouseUp(v, MouseButton::Left);
@@ -147,10 +144,9 @@ TEST(KeyboardNavigation, KeysMoveTheModelAlongEyeAxes) {
     EXPECT_EQ(v.zoomScale, 0.25f);
 }
 
-// Axis views turn the model as drawn: "X" x left, y towards the viewer, z up; "Y" x towards
-// the viewer, y down, z right; "Z" x up, y right, z away. Each clears the shift and the
-// drag states, not the zoom. Under "Y", zoom 1.7 and shift (1, -2, 3), model (1, 0, 1) lies
-// at 1.7 * (1, 0, 1) + (1, -2, 3) = (2.7, -2, 4.7), seen at (4.7, 2, 2.7).
+// Axis views turn the model as drawn: "X" x left, y towards the viewer, z up; "Y" x towards the viewer, y down, z
+// right; "Z" x up, y right, z away. Each clears the shift and the drag states, not the zoom. Under "Y", zoom 1.7 and
+// shift (1, -2, 3), model (1, 0, 1) lies at 1.7 * (1, 0, 1) + (1, -2, 3) = (2.7, -2, 4.7), seen at (4.7, 2, 2.7).
 TEST(SetView, AxisViewsPlaceModelAxesAndTheModelViewScalesShiftsTurns) {
     const std::array<Vec3d, 3> views[] = {{{{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}}},
                                           {{{0, 0, 1}, {0, -1, 0}, {1, 0, 0}}},
@@ -204,11 +200,10 @@ GridParams Box(std::array<int, 3> n, std::array<float, 3> first, std::array<floa
     return g;
 }
 
-// The frustum's half-height is 6 at the zero plane, where the model origin lies: 12 across
-// the shorter side. Twice that, 24, is the largest side that keeps zoom 1. Beyond, worked by
-// hand: the sphere of radius r about the origin, 22.5 from the eye, looks as tall as 90 % of
-// the 12 when r / sqrt(22.5^2 - r^2) = 0.9 * 6 / 22.5 = 0.24, r = 22.5 * 0.24 / sqrt(1.0576)
-// = 5.250891; the zoom is r over the distance of the box's farthest corner from the origin.
+// The frustum's half-height is 6 at the zero plane, where the model origin lies: 12 across the shorter side. Twice
+// that, 24, is the largest side that keeps zoom 1. Beyond, worked by hand: the sphere of radius r about the origin,
+// 22.5 from the eye, looks as tall as 90 % of the 12 when r / sqrt(22.5^2 - r^2) = 0.9 * 6 / 22.5 = 0.24, r = 22.5 *
+// 0.24 / sqrt(1.0576) = 5.250891; the zoom is r over the distance of the box's farthest corner from the origin.
 TEST(StartZoom, OneUpToTwiceTheStartViewThenTheSphereAboutTheOriginHoldingTheBox) {
     const struct {
         GridParams g;

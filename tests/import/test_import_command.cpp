@@ -33,9 +33,8 @@ using namespace test_support;
 
 const double kTwoPi = 2.0 * std::acos(-1.0);
 
-// The crystal: a = 7, b = 8, c = 9 Angstrom, beta 110 degrees, sampled in 35, 40 and 45
-// intervals, and a density periodic in the cell that P 1 21 1, (x, y, z) -> (-x, y + 1/2, -z),
-// leaves as it is.
+// The crystal: a = 7, b = 8, c = 9 Angstrom, beta 110 degrees, sampled in 35, 40 and 45 intervals, and a density
+// periodic in the cell that P 1 21 1, (x, y, z) -> (-x, y + 1/2, -z), leaves as it is.
 const std::array<int, 3> kSampling{35, 40, 45};
 double Density(const Vec3d& f) {
     return 50 + 40 * std::cos(kTwoPi * f[0]) + 30 * std::cos(2 * kTwoPi * f[1]) + 20 * std::cos(kTwoPi * (f[0] + f[2]));
@@ -96,8 +95,7 @@ void PutWord(std::string& bytes, size_t word, uint32_t v) {
     for (size_t i = 0; i < 4; ++i) bytes[4 * (word - 1) + i] = char((v >> (8 * i)) & 0xFF);
 }
 
-// Little-endian, columns fastest, then rows, then sections; integer modes 0, 1 and 6 take the
-// value rounded.
+// Little-endian, columns fastest, then rows, then sections; integer modes 0, 1 and 6 take the value rounded.
 std::string Ccp4Bytes(const Ccp4File& f) {
     std::string bytes(1024, '\0');
     std::array<size_t, 3> axis{};   // of columns, rows, sections, from 0
@@ -175,9 +173,8 @@ void ForEachPoint(const DensityMap& map, const std::function<void(float, const V
             }
 }
 
-// The whole cell, and the whole cell grown from half of it by the space group P 1 21 1, follow
-// the density everywhere (the grid wraps round the cell's edges), with the cell matrix of a
-// along x and b along y.
+// The whole cell, and the whole cell grown from half of it by the space group P 1 21 1, follow the density everywhere
+// (the grid wraps round the cell's edges), with the cell matrix of a along x and b along y.
 TEST(Ccp4Import, WholeCellFollowsTheDensityInTheCellsFrame) {
     Ccp4File half{{0, 0, 0}, {kSampling[0], kSampling[1] / 2, kSampling[2]}};
     half.spaceGroup = 4;
@@ -208,9 +205,8 @@ TEST(Ccp4Import, IntegerModesGiveTheValuesOfFloats) {
     }
 }
 
-// A box two cells and more away from the cell's origin, stored in another axis order and
-// scaled by 2: the density inside the data, the data's minimum outside, all those points
-// counted; the same bytes on one thread as on several.
+// A box two cells and more away from the cell's origin, stored in another axis order and scaled by 2: the density
+// inside the data, the data's minimum outside, all those points counted; the same bytes on one thread as on several.
 TEST(Ccp4Import, BoxMapIsResampledOverItsBoxWithTheFillOnlyOutsideTheData) {
     const std::array<int, 3> start{80, -50, 100}, size{14, 12, 16};
     const Ccp4File file{start, size, {2, 3, 1}};
@@ -286,10 +282,9 @@ TEST(ImportArguments, UsageErrorsAndDefaultOutputNames) {
                   output);
 }
 
-// With --margin the grid spans the atoms plus the margin at the --step given: atoms 1.5 apart
-// along x, 0.5 along y, none along z, a margin of 1 and a step of 0.25 give 15 x 11 x 9 points,
-// the atoms a margin inside the box's ends; -o names the file. The summary's mean and rms are
-// those of the values written, and its levels mean + 1, 2, 3 rms.
+// With --margin the grid spans the atoms plus the margin at the --step given: atoms 1.5 apart along x, 0.5 along y,
+// none along z, a margin of 1 and a step of 0.25 give 15 x 11 x 9 points, the atoms a margin inside the box's ends; -o
+// names the file. The summary's mean and rms are those of the values written, and its levels mean + 1, 2, 3 rms.
 TEST_F(ImportCommand, MarginStepOutputNameAndSummary) {
     const std::string out = (dir / "out.mt1").string();
     const auto [status, err] = runImport({put("cell.map", Ccp4Bytes({})), "--model",
@@ -318,11 +313,10 @@ TEST_F(ImportCommand, MarginStepOutputNameAndSummary) {
     for (size_t k = 0; k < 5; ++k) EXPECT_NEAR(std::stod(said[k + 1]), want[k], 1e-4 * std::fabs(want[k])) << k;
 }
 
-// A box of the P 1 21 1 crystal one cell away from the model: an atom reaches the box by a
-// lattice translation, two only through their symmetry mates (one of them nearer the box's
-// centre beyond its far ends), one not at all and is put as near as it goes. The installed
-// command, on the box gzipped, writes the MT1 map beside it under its name. With --margin
-// around that last atom alone there is no map data: an error.
+// A box of the P 1 21 1 crystal one cell away from the model: an atom reaches the box by a lattice translation, two
+// only through their symmetry mates (one of them nearer the box's centre beyond its far ends), one not at all and is
+// put as near as it goes. The installed command, on the box gzipped, writes the MT1 map beside it under its name. With
+// --margin around that last atom alone there is no map data: an error.
 TEST_F(ImportCommand, ModelAtomsAreMovedOntoAFarBoxMap) {
     Ccp4File box{{40, 45, 50}, {14, 12, 16}};   // fractions 1.14-1.51, 1.125-1.4, 1.11-1.44
     box.spaceGroup = 4;

@@ -78,10 +78,9 @@ TEST(MapsFromReflections, CoefficientsGiveTheDirectFourierSum) {
     }
 }
 
-// Small-molecule F^2 data, unmerged and on another scale, phased by the structure: the Fo map
-// is the direct sum with its highest point on the heavy atom, the Fo - Fc map is flat, the
-// scale is the one the data was multiplied by and R1 is zero. An atom on an inversion centre
-// counts once in the cell, as the structure's chemical occupancy of 1 means.
+// Small-molecule F^2 data, unmerged and on another scale, phased by the structure: the Fo map is the direct sum with
+// its highest point on the heavy atom, the Fo - Fc map is flat, the scale is the one the data was multiplied by and R1
+// is zero. An atom on an inversion centre counts once in the cell, as the structure's chemical occupancy of 1 means.
 TEST(MapsFromReflections, SmallMoleculeDataArePhasedByTheirStructure) {
     for (const Crystal& crystal : {kMonoclinic, kCentric}) {
         SCOPED_TRACE(crystal.spaceGroup);
