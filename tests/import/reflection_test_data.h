@@ -65,8 +65,14 @@ inline gemmi::Fractional Highest(const MapDensity& map) {
     return {double(at % nx) / map.sampling[0], double(at / nx % ny) / map.sampling[1], double(at / nx / ny) / map.sampling[2]};
 }
 
-// Every atom of the cell: each atom under each operation, a position met twice kept once.
-inline gemmi::SmallStructure WholeCell(const Crystal& c) {
+struct TestReflection {
+    gemmi::Miller hkl;
+    std::complex<double> f;
+};
+
+// Structure factors of every reflection to d-min (0 0 0 left out), from every atom of the cell in
+// P 1: each atom under each operation, a position met twice kept once.
+inline std::vector<TestReflection> WholeSphere(const Crystal& c) {
     gemmi::SmallStructure st;
     st.cell = CellOf(c);
     for (const TestAtom& atom : c.atoms)
@@ -80,17 +86,6 @@ inline gemmi::SmallStructure WholeCell(const Crystal& c) {
                 st.sites.back().u_iso = atom.uIso;
             }
         }
-    return st;   // no cell images: P 1
-}
-
-struct TestReflection {
-    gemmi::Miller hkl;
-    std::complex<double> f;
-};
-
-// Structure factors of every reflection to d-min (0 0 0 left out), from all atoms of the cell.
-inline std::vector<TestReflection> WholeSphere(const Crystal& c) {
-    const gemmi::SmallStructure st = WholeCell(c);
     gemmi::StructureFactorCalculator<gemmi::IT92<double>> calculator(st.cell);
     std::vector<TestReflection> out;
     for (int h = -12; h <= 12; ++h)
@@ -110,18 +105,9 @@ inline std::vector<TestReflection> UniqueSet(const Crystal& c) {
     return out;
 }
 
-// rho(x) = 1/V sum over the whole sphere of |F| cos(phi - 2 pi h.x).
-inline double DirectSum(const std::vector<TestReflection>& sphere, const gemmi::UnitCell& cell, const gemmi::Fractional& x) {
-    double sum = 0.0;
-    for (const TestReflection& r : sphere)
-        sum += std::real(r.f * std::polar(1.0, -2.0 * gemmi::pi() * (r.hkl[0] * x.x + r.hkl[1] * x.y + r.hkl[2] * x.z)));
-    return sum / cell.volume;
-}
-
 inline double Degrees(std::complex<double> f) { return gemmi::deg(std::arg(f)); }
 
-// An MTZ with, for each label pair, the amplitudes and phases of the reflections times the
-// pair's factor; a label starting SIG is a sigma column.
+// An MTZ with, for each label pair, the reflections times the pair's factor; a label starting SIG is a sigma column.
 inline std::string MtzBytes(const Crystal& c, const std::vector<TestReflection>& reflections,
                             const std::vector<std::tuple<std::string, std::string, double>>& pairs = {{"FWT", "PHWT", 1}}) {
     gemmi::Mtz mtz(true);
