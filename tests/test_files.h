@@ -1,6 +1,5 @@
 #pragma once
-// Shared by the tests: files written and read back in a fresh folder of a test's own, and the
-// stop that bad input ends in, with its message.
+// Shared by the tests: files written and read back in a test's own fresh folder, and the stop bad input ends in.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 

@@ -1,6 +1,5 @@
 // The control panel driven through its own widgets, on a real main window under Xvfb. The map is a ball of 7^3 points
-// from -64 to 63.99609375 (a range of 32767 / 256), so that the arithmetic is by hand: level -64 + k / 256 stands
-// exactly at bar position k.
+// from -64 to 63.99609375 (a range of 32767 / 256): level -64 + k / 256 stands exactly at bar position k.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,10 +38,9 @@ protected:
 };
 
 // Defaults at 10, 30 and 50 % of the range put the bars at 3276.7, 9830.1 and 16383.5, so 3277, 9830, 16384, and each
-// level becomes its bar's value, written with a decimal point under the test main's locale, which writes commas. A bar
-// moved sets its level and text at once, and the atoms box its switch, without a new scene. Typed levels wait for
-// Apply, are clamped into the map's range (also when the bar is already at the end and does not move), and halves of a
-// bar step go to the even position.
+// level becomes its bar's value, written with a decimal point under the test main's comma locale. A bar moved sets its
+// level and text at once, and the atoms box its switch, without a new scene. Typed levels wait for Apply, are clamped
+// into the map's range (also with the bar already at the end), and halves of a bar step go to the even position.
 TEST_F(ControlPanelTest, BarsAndBoxesTakeEffectAtOnceAndTypedLevelsAreClampedAndRoundedAtApply) {
     openBall();
     ControlPanel& p = panel();

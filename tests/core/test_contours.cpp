@@ -299,8 +299,7 @@ TEST(MarchSquares, EveryCaseJoinsTheCrossingEdgesOfItsPlane) {
 }
 
 TEST(MarchSquares, LayerHoldsOneHundredThousandSegmentsAndReportsMore) {
-    // Points with both indices even lie above the level: every square then holds exactly one
-    // corner above and gives exactly one segment.
+    // Points with both indices even lie above the level: each square holds one such corner, one segment.
     auto lattice = [](int a, int b, int) { return a % 2 == 0 && b % 2 == 0 ? 1.0f : 0.0f; };
     Segments().count(2) = 0;
     const TestGrid exact(401, 251, 1, lattice), over(401, 252, 1, lattice);   // 400 x 250 and 400 x 251 squares

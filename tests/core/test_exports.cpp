@@ -67,8 +67,7 @@ TEST(FractionalPeaks, GridToFractionalInvertsTheCellOfANonOrthogonalMap) {
               "ATOM Q  1   X= 1  Y= 1  Z=-2.5 \r\nATOM Q  2   X= 0  Y= 0  Z= 0 \r\n");
 }
 
-// 640 = 2 * 256 + 128, 480 = 256 + 224, 65535 = 255 * 256 + 255 (the pixels are checked where
-// the window saves its picture).
+// 640 = 2 * 256 + 128, 480 = 256 + 224, 65535 = 255 * 256 + 255 (the window's picture save checks the pixels).
 TEST(Tga, Header) {
     EXPECT_EQ(TgaHeader(640, 480),
               (std::array<uint8_t, 18>{0, 0, 2, 0, 0, 0, 0, 24, 0, 0, 0, 0, 128, 2, 224, 1, 24, 0}));

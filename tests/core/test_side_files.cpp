@@ -1,5 +1,4 @@
-// The side files beside the program: the atom parameter file, atom types and the bond search,
-// and the layer presets file.
+// The side files beside the program: atom parameters, atom types and the bond search, and the layer presets.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -58,8 +57,7 @@ TEST(AtomParameterFile, FieldsComeFromTheirColumnsAndTheFirstLineBelowOneEndsThe
     }
 }
 
-// No end line, more than 400 entries and a type number other than its row (the heading is
-// line 1) end with a message naming the file.
+// No end line, more than 400 entries and a type number other than its row (the heading is line 1) name the file.
 TEST(AtomParameterFile, BadFilesEndWithMessagesNamingTheFile) {
     const std::string one = "head\n" + EntryLine(1, 77, "0.4", "C") + "\n";
     const std::pair<std::string, std::string> cases[] = {

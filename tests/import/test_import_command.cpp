@@ -239,8 +239,7 @@ TEST(Ccp4Import, BoxMapIsResampledOverItsBoxWithTheFillOnlyOutsideTheData) {
     EXPECT_EQ(Mt1Bytes(ConvertMap(map, nullptr, one, "x").mt1), Mt1Bytes(ConvertMap(map, nullptr, three, "x").mt1));
 }
 
-// A PDB file of the test cell (7, 8, 9 Å, beta 110) with atoms at these Cartesian positions,
-// or at these fractional ones.
+// A PDB file of the test cell (7, 8, 9 Å, beta 110) with atoms at these Cartesian, or else fractional, positions.
 std::string Pdb(const std::vector<std::pair<const char*, Vec3d>>& atoms, bool fractional = false) {
     std::string text = "CRYST1    7.000    8.000    9.000  90.00 110.00  90.00 P 1 21 1     2\n";
     char line[100];
@@ -388,9 +387,8 @@ TEST_F(ImportCommand, MapsTooFineForTheViewerAreCoarsenedOrWarnedAbout) {
     EXPECT_TRUE(FitsViewer((dir / "fits.mt1").string()));
 }
 
-// --open converts into the cache and starts the viewer beside the command on it; a second
-// open of the unchanged file shows the same conversion; a changed file is converted again,
-// and another scale is another conversion.
+// --open converts into the cache and starts the viewer beside the command on it; a second open of the unchanged file
+// shows the same conversion; a changed file or another scale is converted again.
 TEST_F(ImportCommand, OpenConvertsIntoTheCacheOnceWhileTheFileIsUnchanged) {
     const std::string map = put("site.ccp4", Ccp4Bytes({}));
     EXPECT_EQ(runImport({map, "--open"}).first, 1);   // the test's viewer does not start
