@@ -11,7 +11,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <stdexcept>
 
 #include "app/qt_platform.h"
 #include "info/info_windows.h"

@@ -8,10 +8,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <locale>
 #include <set>
-#include <string>
 #include <vector>
 
 #include "../test_files.h"

@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "../test_files.h"

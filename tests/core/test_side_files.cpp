@@ -1,10 +1,8 @@
 // The side files beside the program: atom parameters, atom types and the bond search, and the layer presets.
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <limits>
 #include <random>
-#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
-#include <functional>
 #include <regex>
 #include <sstream>
 
