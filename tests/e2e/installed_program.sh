@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# `cmake --install` into a fresh prefix gives the program folder with its side files, links in
-# bin/, an icon, desktop entries with the map types each opens and the desktop's databases
-# built. The installed program, driven through X with xdotool as a user would, finds its side
-# files and opens the installed sample map, then sleeps while nothing happens (no polling:
-# almost no CPU), and "q" ends it normally. Everything the run needs lies in its own $work.
+# `cmake --install` into a fresh prefix gives the program folder with its side files, links in bin/, an icon, desktop
+# entries with the map types each opens and the desktop's databases built. The installed program, driven through X with
+# xdotool as a user would, finds its side files and opens the installed sample map, then sleeps while nothing happens
+# (no polling: almost no CPU), and "q" ends it normally. Everything the run needs lies in its own $work.
 set -euo pipefail
 build=${1:?build folder}
 work=$(mktemp -d)
