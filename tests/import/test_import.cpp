@@ -1,14 +1,27 @@
-// CCP4/MRC maps written word by word from the format's header, converted and read back with
-// the viewer's reader against the density they were written from; the tivarel-import command
-// as a user meets it, bad inputs too; and files read whole, gzipped or not.
+// The import: CCP4/MRC maps written word by word from the format's header, converted and read back with the viewer's
+// reader against the density they were written from; maps from reflection files of small crystals whose structure
+// factors gemmi computes from every atom of the cell written out (not the program's symmetry), against their direct
+// Fourier sum, and from files as refinement programs and journals publish them (see real/README.md); the tivarel-import
+// command as a user meets it, bad inputs too; and files read whole, gzipped or not.
+#define GEMMI_WRITE_IMPLEMENTATION   // gemmi's MTZ writer
+#include <gemmi/fourier.hpp>
+#include <gemmi/it92.hpp>
+#include <gemmi/math.hpp>
+#include <gemmi/mtz.hpp>
+#include <gemmi/sfcalc.hpp>
+#include <gemmi/small.hpp>
+#include <gemmi/symmetry.hpp>
 #include <sys/wait.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <bit>
+#include <complex>
+#include <cstdio>
 #include <cstdlib>
 #include <regex>
 #include <sstream>
+#include <tuple>
 
 #include "../test_files.h"
 #include "geometry/geometry.h"
@@ -16,12 +29,14 @@
 #include "import/convert.h"
 #include "import/file_bytes.h"
 #include "import/import_command.h"
+#include "import/map_coefficients.h"
+#include "import/map_density.h"
 #include "import/model_atoms.h"
 #include "import/model_placement.h"
+#include "import/shelx_hkl.h"
 #include "mapio/default_levels.h"
 #include "mapio/mt1_reader.h"
 #include "mapio/mt1_writer.h"
-#include "reflection_test_data.h"
 #include "surface/march_cubes.h"
 
 namespace tivarel {
@@ -236,6 +251,344 @@ TEST(Ccp4Import, BoxMapIsResampledOverItsBoxWithTheFillOnlyOutsideTheData) {
     three.threads = 3;
     one.step = three.step = 0.11;
     EXPECT_EQ(Mt1Bytes(ConvertMap(map, nullptr, one, "x").mt1), Mt1Bytes(ConvertMap(map, nullptr, three, "x").mt1));
+}
+
+// Small crystals for reflection files, whose structure factors come from every atom of the cell written out.
+struct TestAtom {
+    const char *label, *element;
+    double x, y, z, uIso;
+};
+
+struct Crystal {
+    std::array<double, 6> cell;
+    const char* spaceGroup;               // as gemmi names it
+    std::vector<const char*> operations;  // x,y,z form, the first the identity
+    std::vector<TestAtom> atoms;          // the asymmetric unit
+    double dMin;
+};
+
+// P 1 21 1, beta 110 degrees: iron, oxygen and carbon in general positions.
+const Crystal kMonoclinic = {
+    {7.0, 8.0, 9.0, 90.0, 110.0, 90.0}, "P 1 21 1", {"x,y,z", "-x,y+1/2,-z"},
+    {{"Fe1", "Fe", 0.10, 0.20, 0.30, 0.020}, {"O1", "O", 0.35, 0.25, 0.10, 0.030}, {"C1", "C", 0.60, 0.10, 0.70, 0.025}}, 1.1};
+// P -1 with a bromine on the inversion centre at the origin.
+const Crystal kCentric = {{6.0, 7.0, 8.0, 80.0, 95.0, 100.0}, "P -1", {"x,y,z", "-x,-y,-z"},
+                          {{"Br1", "Br", 0.0, 0.0, 0.0, 0.020}, {"N1", "N", 0.30, 0.15, 0.40, 0.030}}, 1.2};
+
+gemmi::UnitCell CellOf(const Crystal& c) {
+    return gemmi::UnitCell(c.cell[0], c.cell[1], c.cell[2], c.cell[3], c.cell[4], c.cell[5]);
+}
+
+gemmi::Fractional Apply(const char* triplet, const gemmi::Fractional& f) {
+    const std::array<double, 3> x = gemmi::parse_triplet(triplet).apply_to_xyz({f.x, f.y, f.z});
+    return {x[0], x[1], x[2]};
+}
+
+// The distance in Angstrom from `x` to the nearest image of `atom` under the operations.
+double SiteDistance(const gemmi::UnitCell& cell, const std::vector<const char*>& ops, const gemmi::Fractional& atom,
+                           const gemmi::Fractional& x) {
+    double nearest = INFINITY;
+    for (const char* op : ops) nearest = std::min(nearest, std::sqrt(cell.distance_sq(Apply(op, atom), x)));
+    return nearest;
+}
+
+// The grid point of a map's highest value, as a fraction of the cell.
+gemmi::Fractional Highest(const MapDensity& map) {
+    const size_t at = size_t(std::max_element(map.values.begin(), map.values.end()) - map.values.begin());
+    const size_t nx = size_t(map.dataSize[0]), ny = size_t(map.dataSize[1]);
+    return {double(at % nx) / map.sampling[0], double(at / nx % ny) / map.sampling[1], double(at / nx / ny) / map.sampling[2]};
+}
+
+struct TestReflection {
+    gemmi::Miller hkl;
+    std::complex<double> f;
+};
+
+// Structure factors of every reflection to d-min (0 0 0 left out), from every atom of the cell in
+// P 1: each atom under each operation, a position met twice kept once.
+std::vector<TestReflection> WholeSphere(const Crystal& c) {
+    gemmi::SmallStructure st;
+    st.cell = CellOf(c);
+    for (const TestAtom& atom : c.atoms)
+        for (const char* triplet : c.operations) {
+            const gemmi::Fractional f = Apply(triplet, {atom.x, atom.y, atom.z}).wrap_to_unit();
+            const auto same = [&](const gemmi::SmallStructure::Site& s) { return st.cell.distance_sq(s.fract, f) < 1e-6; };
+            if (std::none_of(st.sites.begin(), st.sites.end(), same)) {
+                st.sites.emplace_back();
+                st.sites.back().element = gemmi::Element(atom.element);
+                st.sites.back().fract = f;
+                st.sites.back().u_iso = atom.uIso;
+            }
+        }
+    gemmi::StructureFactorCalculator<gemmi::IT92<double>> calculator(st.cell);
+    std::vector<TestReflection> out;
+    for (int h = -12; h <= 12; ++h)
+        for (int k = -12; k <= 12; ++k)
+            for (int l = -12; l <= 12; ++l)
+                if (const gemmi::Miller hkl{h, k, l}; hkl != gemmi::Miller{0, 0, 0} && st.cell.calculate_d(hkl) >= c.dMin)
+                    out.push_back({hkl, calculator.calculate_sf_from_small_structure(st, hkl)});
+    return out;
+}
+
+// The reflections of the reciprocal asymmetric unit, as a file lists them: absences left out.
+std::vector<TestReflection> UniqueSet(const Crystal& c) {
+    const gemmi::ReciprocalAsu asu(gemmi::find_spacegroup_by_name(c.spaceGroup));
+    std::vector<TestReflection> out;
+    for (const TestReflection& r : WholeSphere(c))
+        if (asu.is_in(r.hkl) && std::abs(r.f) > 1e-6) out.push_back(r);
+    return out;
+}
+
+double Degrees(std::complex<double> f) { return gemmi::deg(std::arg(f)); }
+
+// An MTZ with, for each label pair, the reflections times the pair's factor; a label starting SIG is a sigma column.
+std::string MtzBytes(const Crystal& c, const std::vector<TestReflection>& reflections,
+                            const std::vector<std::tuple<std::string, std::string, double>>& pairs = {{"FWT", "PHWT", 1}}) {
+    gemmi::Mtz mtz(true);
+    mtz.spacegroup = gemmi::find_spacegroup_by_name(c.spaceGroup);
+    mtz.set_cell_for_all(CellOf(c));
+    mtz.add_dataset("crystal");
+    for (const auto& [f, phi, factor] : pairs) {
+        mtz.add_column(f, 'F', -1, -1, false);
+        mtz.add_column(phi, phi.starts_with("SIG") ? 'Q' : 'P', -1, -1, false);
+    }
+    std::vector<float> data;
+    for (const TestReflection& r : reflections) {
+        data.insert(data.end(), {float(r.hkl[0]), float(r.hkl[1]), float(r.hkl[2])});
+        for (const auto& [f, phi, factor] : pairs)
+            data.insert(data.end(), {float(std::abs(factor * r.f)), float(Degrees(factor * r.f))});
+    }
+    mtz.set_data(data.data(), data.size());
+    std::string bytes;
+    mtz.write_to_string(bytes);
+    return bytes;
+}
+
+std::string Format(const char* format, double a, double b = 0, double c = 0, double d = 0, double e = 0, double f = 0) {
+    char line[200];
+    std::snprintf(line, sizeof line, format, a, b, c, d, e, f);
+    return line;
+}
+
+std::string ReflectionLine(const TestReflection& r, const char* rest, double a, double b = 0, double c = 0) {
+    return Format("%.0f %.0f %.0f ", r.hkl[0], r.hkl[1], r.hkl[2]) + Format(rest, a, b, c);
+}
+
+std::string CellLines(const Crystal& c, const char* separator, double factor = 1.0) {
+    std::string text;
+    const char* names[6] = {"length_a", "length_b", "length_c", "angle_alpha", "angle_beta", "angle_gamma"};
+    for (size_t k = 0; k < 6; ++k)
+        text += std::string("_cell") + separator + names[k] + Format(" %.4f\n", c.cell[k] * (k < 3 ? factor : 1));
+    return text;
+}
+
+std::string SymmetryLoop(const Crystal& c) {
+    std::string text = "loop_\n_space_group_symop_operation_xyz\n";
+    for (const char* op : c.operations) text += std::string("'") + op + "'\n";
+    return text;
+}
+
+// A structure-factor mmCIF of the PDB's kind, with a comment header.
+std::string MmcifBytes(const Crystal& c, const std::vector<TestReflection>& map) {
+    std::string text = "# written by a test\ndata_r1xyzsf\n" + CellLines(c, ".") + "_symmetry.space_group_name_H-M '" +
+                       c.spaceGroup + "'\nloop_\n_refln.index_h\n_refln.index_k\n_refln.index_l\n_refln.F_meas_au\n" +
+                       "_refln.pdbx_FWT\n_refln.pdbx_PHWT\n";
+    for (const TestReflection& r : map) text += ReflectionLine(r, "? %.6f %.4f\n", std::abs(r.f), Degrees(r.f));
+    return text;
+}
+
+// A small-molecule reflection CIF of F^2 only, each reflection times `factor`; when `mates` is
+// set every reflection is also listed as its Friedel mate (unmerged data).
+std::string FcfBytes(const Crystal& c, const std::vector<TestReflection>& unique, double factor, bool mates) {
+    std::string text = "data_shelx\n" + CellLines(c, "_") + SymmetryLoop(c) +
+                       "loop_\n_refln_index_h\n_refln_index_k\n_refln_index_l\n_refln_F_squared_meas\n_refln_F_squared_sigma\n";
+    for (const TestReflection& r : unique)
+        for (int sign = 1; sign >= (mates ? -1 : 1); sign -= 2)
+            text += ReflectionLine({gemmi::Miller{sign * r.hkl[0], sign * r.hkl[1], sign * r.hkl[2]}, r.f}, "%.6f 0.1\n",
+                                   factor * std::norm(r.f));
+    return text;
+}
+
+// The structure as a crystallography database publishes it: comments and a blank line first.
+std::string StructureCif(const Crystal& c, double cellFactor = 1.0) {
+    std::string text = "#\\#CIF_1.1\n# a structure\n\ndata_structure\n" + CellLines(c, "_", cellFactor) + SymmetryLoop(c) +
+                       "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
+                       "_atom_site_fract_z\n_atom_site_U_iso_or_equiv\n_atom_site_occupancy\n";
+    for (const TestAtom& a : c.atoms)
+        text += std::string(a.label) + " " + a.element + Format(" %.5f %.5f %.5f %.4f 1\n", a.x, a.y, a.z, a.uIso);
+    return text;
+}
+
+// The largest miss of the map at its own grid points (no interpolation: the two agree to float rounding) against
+// `factor` times the direct sum rho(x) = 1/V sum over the whole sphere of |F| cos(phi - 2 pi h.x), as a fraction of the
+// largest value there, which must be in e/A^3 near an iron atom, not a normalised map.
+double RelativeMiss(const MapDensity& map, const std::vector<TestReflection>& sphere, const gemmi::UnitCell& cell,
+                    double factor = 1.0) {
+    double miss = 0.0, largest = 0.0;
+    for (size_t n = 0; n < 40; ++n) {
+        const std::array<size_t, 3> g{7 * n % size_t(map.dataSize[0]), (11 * n + 3) % size_t(map.dataSize[1]),
+                                      (13 * n + 5) % size_t(map.dataSize[2])};
+        const gemmi::Fractional x(double(g[0]) / map.sampling[0], double(g[1]) / map.sampling[1], double(g[2]) / map.sampling[2]);
+        const double value = map.values[g[0] + size_t(map.dataSize[0]) * (g[1] + size_t(map.dataSize[1]) * g[2])];
+        double sum = 0.0;   // of the direct sum
+        for (const TestReflection& r : sphere)
+            sum += std::real(r.f * std::polar(1.0, -2 * gemmi::pi() * (r.hkl[0] * x.x + r.hkl[1] * x.y + r.hkl[2] * x.z)));
+        miss = std::max(miss, std::fabs(value - factor * sum / cell.volume));
+        largest = std::max(largest, std::fabs(value));
+    }
+    EXPECT_GT(largest, 1.0);
+    return miss / largest;
+}
+
+// MTZ, mmCIF and small-molecule coefficients with their own phases give the direct sum at the
+// map's grid points, in the units of the coefficients; the difference pair is taken with
+// --diff; the grid holds at least 3 points per d-min along each edge.
+TEST(MapsFromReflections, CoefficientsGiveTheDirectFourierSum) {
+    const Crystal& crystal = kMonoclinic;
+    const std::vector<TestReflection> unique = UniqueSet(crystal), sphere = WholeSphere(crystal);
+    const std::string mtz = MtzBytes(crystal, unique, {{"FWT", "PHWT", 1}, {"DELFWT", "PHDELWT", -0.5}});
+    const std::string mmcif = MmcifBytes(crystal, unique);
+    std::string calculated = "data_list6\n" + CellLines(crystal, "_") + "_symmetry_space_group_name_H-M 'P 21'\n" +
+                             "loop_\n_refln_index_h\n_refln_index_k\n_refln_index_l\n_refln_F_squared_meas\n"
+                             "_refln_F_squared_sigma\n_refln_F_calc\n_refln_phase_calc\n";
+    for (const TestReflection& r : unique)
+        calculated += ReflectionLine(r, "%.5f 0.1 %.5f %.3f\n", std::norm(r.f), std::abs(r.f), Degrees(r.f));
+    const struct {
+        const char* what;
+        MapCoefficients coefficients;
+        double factor;
+    } cases[] = {
+        {"MTZ", ReadMtzCoefficients(mtz, "a.mtz", {}), 1},
+        {"MTZ --diff", ReadMtzCoefficients(mtz, "a.mtz", {true, "", ""}), -0.5},
+        {"MTZ --f --phi", ReadMtzCoefficients(mtz, "a.mtz", {false, "DELFWT", "PHDELWT"}), -0.5},
+        {"mmCIF", ReadCifCoefficients(mmcif, "a.cif", {}, std::nullopt), 1},
+        {"mmCIF --f --phi", ReadCifCoefficients(mmcif, "a.cif", {false, "_refln.pdbx_FWT", "pdbx_PHWT"}, std::nullopt), 1},
+        {"F_calc", ReadCifCoefficients(calculated, "x.fcf", {}, std::nullopt), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.coefficients.reflections.size(), unique.size());
+        EXPECT_EQ(c.coefficients.spaceGroup, "P 1 21 1");
+        EXPECT_NEAR(c.coefficients.scale.value_or(1.0), 1.0, 1e-5);
+        FourierSummary summary;
+        const MapDensity map = FourierMap(c.coefficients, "a", &summary);
+        EXPECT_LT(RelativeMiss(map, sphere, CellOf(crystal), c.factor), 2e-4);
+        EXPECT_TRUE(summary.dMin >= crystal.dMin && summary.dMin < crystal.dMin * 1.1) << summary.dMin;
+        for (size_t a = 0; a < 3; ++a) EXPECT_GE(summary.grid[a] * summary.dMin, 3 * crystal.cell[a]) << a;
+        EXPECT_TRUE(map.wholeCell);
+    }
+}
+
+// Small-molecule F^2 data, unmerged and on another scale, phased by the structure: the Fo map is the direct sum with
+// its highest point on the heavy atom, the Fo - Fc map is flat, the scale is the one the data was multiplied by and R1
+// is zero. An atom on an inversion centre counts once in the cell, as the structure's chemical occupancy of 1 means.
+TEST(MapsFromReflections, SmallMoleculeDataArePhasedByTheirStructure) {
+    for (const Crystal& crystal : {kMonoclinic, kCentric}) {
+        SCOPED_TRACE(crystal.spaceGroup);
+        const std::string fcf = FcfBytes(crystal, UniqueSet(crystal), 4.0, true), structure = StructureCif(crystal);
+        const PhasingModel model{"structure.cif", structure};
+        const MapCoefficients fo = ReadCifCoefficients(fcf, "x.fcf", {}, model);
+        const MapCoefficients difference = ReadCifCoefficients(fcf, "x.fcf", {true, "", ""}, model);
+        ASSERT_TRUE(fo.scale && fo.r1);
+        EXPECT_NEAR(*fo.scale, 0.5, 1e-5);
+        EXPECT_LT(*fo.r1, 1e-5);
+        EXPECT_EQ(fo.reflections.size(), UniqueSet(crystal).size());
+        const MapDensity foMap = FourierMap(fo, "x.fcf");
+        EXPECT_LT(RelativeMiss(foMap, WholeSphere(crystal), CellOf(crystal)), 1e-4);
+        const TestAtom& heavy = crystal.atoms[0];
+        EXPECT_LT(SiteDistance(CellOf(crystal), crystal.operations, {heavy.x, heavy.y, heavy.z}, Highest(foMap)), 0.2);
+        float most = 0.0f;   // of the difference map, which may have no reflections at all
+        for (float v : difference.reflections.empty() ? std::vector<float>{} : FourierMap(difference, "x.fcf").values)
+            most = std::max(most, std::fabs(v));
+        EXPECT_LT(most, 1e-3 * *std::max_element(foMap.values.begin(), foMap.values.end()));
+    }
+}
+
+// SHELX HKLF 4 lines: its own columns, where numbers may touch, or numbers apart; a line of
+// 0 0 0 ends the list; anything else names its line.
+TEST(MapsFromReflections, ShelxHklListsAreReadByTheirColumns) {
+    const std::vector<HklLine> lines = ReadShelxHkl("   1   2   3  100.50    2.25\n"
+                                                    "-100-101 -99  -12.00    1.50   1\n"
+                                                    "\n"
+                                                    "4 5 6 7.5 0.5\n"
+                                                    "   0   0   0    0.00    0.00\n"
+                                                    "   9   9   9    1.00    1.00\n",
+                                                    "x.hkl");
+    std::vector<std::tuple<std::array<int, 3>, double, double>> read;
+    for (const HklLine& line : lines) read.emplace_back(line.hkl, line.intensity, line.sigma);
+    EXPECT_EQ(read, (decltype(read){{{1, 2, 3}, 100.5, 2.25}, {{-100, -101, -99}, -12.0, 1.5}, {{4, 5, 6}, 7.5, 0.5}}));
+    EXPECT_EQ(StopMessage([] { ReadShelxHkl("   1   2   3  100.50    2.25\n   1   2 three 4 5\n", "x.hkl"); }),
+              "x.hkl: line 2 is not a reflection (h k l F² σ): '1   2 three 4 5'");
+}
+
+const std::filesystem::path kReal = TIVAREL_REAL_FILES;
+
+// Phaser's MTZ (FWT/PHIFWT): the converted MT1 map, at every other point, against gemmi's map
+// of the same coefficients interpolated there; correlation at least 0.98, the same spread.
+TEST(RealReflectionFiles, PhaserMtzFollowsGemmisOwnMap) {
+    const TempFolder folder;
+    const std::string out = (folder.path() / "phaser.mt1").string();
+    std::ostringstream said, err;
+    ASSERT_EQ(RunImport({(kReal / "phaser_1.mtz").string(), "-o", out}, said, err), 0) << err.str();
+    ExpectHolds(err.str(), {"columns FWT and PHIFWT"});
+    gemmi::Mtz mtz;
+    mtz.read_file((kReal / "phaser_1.mtz").string());
+    const gemmi::FPhiProxy<gemmi::MtzDataProxy> coefficients(gemmi::MtzDataProxy{mtz}, mtz.column_with_label("FWT")->idx,
+                                                             mtz.column_with_label("PHIFWT")->idx);
+    const gemmi::Grid<float> reference = gemmi::transform_f_phi_to_map<float>(coefficients, {0, 0, 0}, 3.0);
+    const DensityMap mt1 = ReadMt1Map(out);
+    const GridParams& g = mt1.gridParams;
+    gemmi::Correlation c;   // x the MT1 map's, y gemmi's
+    for (int z = 1; z <= mt1.grid.nz(); z += 2)
+        for (int y = 1; y <= mt1.grid.ny(); y += 2)
+            for (int x = 1; x <= mt1.grid.nx(); x += 2) {
+                const gemmi::Position p(GridPointCoordinate(g, 1, x), GridPointCoordinate(g, 2, y), GridPointCoordinate(g, 3, z));
+                const gemmi::Fractional f = reference.unit_cell.fractionalize(p);
+                c.add_point(mt1.grid(x, y, z), reference.interpolate_value(gemmi::Fractional(
+                                                   f.x + mt1.mapOrigin.x, f.y + mt1.mapOrigin.y, f.z + mt1.mapOrigin.z)));
+            }
+    EXPECT_GT(c.coefficient(), 0.98);
+    EXPECT_NEAR(std::sqrt(c.x_variance() / c.y_variance()), 1.0, 0.05);   // the same units
+}
+
+// A SHELX HKLF 4 list (unmerged, gzipped, P 1 21/n 1) and the structure published with it,
+// read through the command's own path: the Fo map's highest point lies on a fluorine, the
+// structure's heaviest atom, and the Fo - Fc map is flat at every atom next to its Fo peak.
+TEST(RealReflectionFiles, SmallMoleculeStructureSitsOnItsDensity) {
+    const std::string structure = ReadFile(kReal / "thpp.cif");
+    const std::string reflections = ReadPossiblyGzipped((kReal / "thpp.hkl.gz").string());
+    const PhasingModel phasing{"thpp.cif", structure};
+    const MapCoefficients fo = ReadShelxHklCoefficients(reflections, "thpp.hkl", {}, phasing);
+    ASSERT_TRUE(fo.r1);
+    EXPECT_LT(*fo.r1, 0.12);   // a model without its hydrogen atoms
+    EXPECT_EQ(fo.spaceGroup, "P 1 21/n 1");
+    const MapDensity foMap = FourierMap(fo, "thpp");
+    const MapDensity differenceMap = FourierMap(ReadShelxHklCoefficients(reflections, "thpp.hkl", {true, "", ""}, phasing), "thpp");
+    const std::array<double, 6>& c = foMap.cell;
+    const gemmi::UnitCell cell(c[0], c[1], c[2], c[3], c[4], c[5]);
+    const std::vector<const char*> ops = {"x,y,z", "-x+1/2,y+1/2,-z+1/2", "-x,-y,-z", "x-1/2,-y-1/2,z-1/2"};
+    double nearestFluorine = INFINITY, worstResidual = 0.0, weakestPeak = INFINITY;
+    for (const ModelAtom& atom : ParseModel(structure, "thpp.cif", c).atoms) {
+        const Vec3d& f = atom.fractional;
+        if (atom.element == "F")
+            nearestFluorine = std::min(nearestFluorine, SiteDistance(cell, ops, {f[0], f[1], f[2]}, Highest(foMap)));
+        if (atom.occupancy < 0.9) continue;   // the disordered part
+        weakestPeak = std::min(weakestPeak, *foMap.valueAt(f));
+        worstResidual = std::max(worstResidual, std::fabs(*differenceMap.valueAt(f)));
+    }
+    EXPECT_LT(nearestFluorine, 0.3);
+    EXPECT_LT(worstResidual, 0.1 * weakestPeak);
+}
+
+// A journal's SHELX reflection CIF (F^2 calc and meas, comment lines before its data block,
+// P 21 21 21 by its operations) phased by the structure's CIF: R1 near the published 0.063.
+TEST(RealReflectionFiles, JournalReflectionCifIsPhasedByItsStructure) {
+    const MapCoefficients fo = ReadCifCoefficients(ReadFile(kReal / "cu3182Isup2.hkl"), "cu3182Isup2.hkl", {},
+                                                   PhasingModel{"cu3182sup1.cif", ReadFile(kReal / "cu3182sup1.cif")});
+    EXPECT_EQ(fo.spaceGroup, "P 21 21 21");
+    ASSERT_TRUE(fo.r1 && fo.scale);
+    EXPECT_LT(*fo.r1, 0.08);
+    EXPECT_NEAR(*fo.scale, 1.0, 0.05);   // the list holds F^2 on the scale of F_calc
 }
 
 // A PDB file of the test cell (7, 8, 9 Å, beta 110) with atoms at these Cartesian, or else fractional, positions.
