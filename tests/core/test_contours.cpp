@@ -127,12 +127,8 @@ struct TestGrid {
     GridParams g;
     DensityGrid grid;
     TestGrid(int nx, int ny, int nz, const std::function<float(int, int, int)>& f, Vec3 step = {1, 1, 1},
-             Vec3 origin = {0, 0, 0}) {
-        for (int a = 0; a < 3; ++a) {
-            g(1 + a) = float(std::array{nx, ny, nz}[size_t(a)]);
-            g(4 + a) = origin[a];
-            g(7 + a) = step[a];
-        }
+             Vec3 origin = {0, 0, 0})
+        : g{{float(nx), float(ny), float(nz), origin.x, origin.y, origin.z, step.x, step.y, step.z}} {
         grid.resize(nx, ny, nz);
         for (int c = 1; c <= nz; ++c)
             for (int b = 1; b <= ny; ++b)

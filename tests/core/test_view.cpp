@@ -189,29 +189,18 @@ TEST(EyeFrustum, ThreeEyesAndPickingFromWorkedNumbersAndWindowExtents) {
     for (const auto& [w, h, x, y] : windows) EXPECT_EQ(WindowExtents(w, h), std::make_pair(x, y)) << w << " x " << h;
 }
 
-// A grid of n points per axis, `step` apart, from `first`.
-GridParams Box(std::array<int, 3> n, std::array<float, 3> first, std::array<float, 3> step) {
-    GridParams g;
-    for (int a = 0; a < 3; ++a) {
-        g(1 + a) = float(n[size_t(a)]);
-        g(4 + a) = first[size_t(a)];
-        g(7 + a) = step[size_t(a)];
-    }
-    return g;
-}
-
 // The frustum's half-height is 6 at the zero plane, where the model origin lies: 12 across the shorter side. Twice
 // that, 24, is the largest side that keeps zoom 1. Beyond, worked by hand: the sphere of radius r about the origin,
 // 22.5 from the eye, looks as tall as 90 % of the 12 when r / sqrt(22.5^2 - r^2) = 0.9 * 6 / 22.5 = 0.24, r = 22.5 *
 // 0.24 / sqrt(1.0576) = 5.250891; the zoom is r over the distance of the box's farthest corner from the origin.
 TEST(StartZoom, OneUpToTwiceTheStartViewThenTheSphereAboutTheOriginHoldingTheBox) {
     const struct {
-        GridParams g;
+        GridParams g;   // points, first point and step along x, y and z
         float side, zoom;   // corner distance in the comment
     } cases[] = {
-        {Box({25, 2, 2}, {-12, 0, 0}, {1, 1, 1}), 24.0f, 1.0f},
-        {Box({25, 1, 1}, {-12.012f, 0, 0}, {1.001f, 1, 1}), 24.024f, 0.437137f},      // 12.012
-        {Box({9, 49, 9}, {-4, 30, -4}, {1, -1, 1}), 48.0f, 0.171999f},   // sqrt 932 = 30.529; y from 30 down to -18
+        {{{25, 2, 2, -12, 0, 0, 1, 1, 1}}, 24.0f, 1.0f},
+        {{{25, 1, 1, -12.012f, 0, 0, 1.001f, 1, 1}}, 24.024f, 0.437137f},   // 12.012
+        {{{9, 49, 9, -4, 30, -4, 1, -1, 1}}, 48.0f, 0.171999f},   // sqrt 932 = 30.529; y from 30 down to -18
     };
     for (const auto& c : cases) {
         EXPECT_NEAR(LargestBoxSide(c.g), c.side, 1e-4);

@@ -261,9 +261,9 @@ struct TestAtom {
 
 struct Crystal {
     std::array<double, 6> cell;
-    const char* spaceGroup;               // as gemmi names it
-    std::vector<const char*> operations;  // x,y,z form, the first the identity
-    std::vector<TestAtom> atoms;          // the asymmetric unit
+    const char* spaceGroup;                // as gemmi names it
+    std::vector<const char*> operations;   // x,y,z form, the first the identity
+    std::vector<TestAtom> atoms;           // the asymmetric unit
     double dMin;
 };
 
@@ -286,7 +286,7 @@ gemmi::Fractional Apply(const char* triplet, const gemmi::Fractional& f) {
 
 // The distance in Angstrom from `x` to the nearest image of `atom` under the operations.
 double SiteDistance(const gemmi::UnitCell& cell, const std::vector<const char*>& ops, const gemmi::Fractional& atom,
-                           const gemmi::Fractional& x) {
+                    const gemmi::Fractional& x) {
     double nearest = INFINITY;
     for (const char* op : ops) nearest = std::min(nearest, std::sqrt(cell.distance_sq(Apply(op, atom), x)));
     return nearest;
@@ -343,7 +343,7 @@ double Degrees(std::complex<double> f) { return gemmi::deg(std::arg(f)); }
 
 // An MTZ with, for each label pair, the reflections times the pair's factor; a label starting SIG is a sigma column.
 std::string MtzBytes(const Crystal& c, const std::vector<TestReflection>& reflections,
-                            const std::vector<std::tuple<std::string, std::string, double>>& pairs = {{"FWT", "PHWT", 1}}) {
+                     const std::vector<std::tuple<std::string, std::string, double>>& pairs = {{"FWT", "PHWT", 1}}) {
     gemmi::Mtz mtz(true);
     mtz.spacegroup = gemmi::find_spacegroup_by_name(c.spaceGroup);
     mtz.set_cell_for_all(CellOf(c));
