@@ -167,19 +167,13 @@ std::string Scene(const std::string& body,
 // Everything switched off; tests switch on what they look at.
 class PovSceneTest : public ::testing::Test {
 protected:
-    PovSceneTest() {
-        state.mapFileName = "C:\\maps\\urea.fou";
-        state.showAtoms = state.showCell = false;
-        layers.used = {false, false, false};
-        layers.showContourMap = false;
-    }
     PovSceneResult exportScene(const std::optional<std::string>& head = kHead) {
         return PovSceneText(PovScene{map, state, layers, bonds, triangles, segments, view}, head);
     }
 
     DensityMap map;
-    ProgramState state;
-    LayerSettings layers;
+    ProgramState state{.mapFileName = "C:\\maps\\urea.fou", .showAtoms = false};   // no cell either
+    LayerSettings layers{.showContourMap = false};                                  // no layer used either
     std::vector<Bond> bonds;
     std::array<float, 16> view = kModelView;
     std::array<std::span<const TriangleRecord>, kLayerCount> triangles{};

@@ -605,7 +605,7 @@ std::string Pdb(const std::vector<std::pair<const char*, Vec3d>>& atoms, bool fr
     return text + "END\n";
 }
 
-TEST(ImportArguments, UsageErrorsAndDefaultOutputNames) {
+TEST_F(ImportCommand, UsageErrorsAndDefaultOutputNames) {
     const std::pair<std::vector<std::string>, std::string> usage[] = {
         {{}, "no map given"},
         {{"m.map", "n.map"}, "one map at a time, not also n.map"},
@@ -619,11 +619,8 @@ TEST(ImportArguments, UsageErrorsAndDefaultOutputNames) {
         {{"m.mtz", "--diff", "--f", "FP", "--phi", "PHIC"}, "--diff or --f/--phi, not both"},
         {{"m.map", "--open", "-o", "x.mt1"}, "--open keeps its map in the cache folder; -o does not go with it"},
         {{"m.map", "-o", "x.map"}, "the viewer opens only names ending in mt1 or MT1, not x.map"}};
-    for (const auto& [args, problem] : usage) {
-        std::ostringstream out, err;
-        EXPECT_EQ(RunImport(args, out, err), 1) << problem;
-        EXPECT_EQ(err.str(), "tivarel-import: usage: " + problem + " (see --help)\n");
-    }
+    for (const auto& [args, problem] : usage)
+        EXPECT_EQ(runImport(args), std::make_pair(1, "tivarel-import: usage: " + problem + " (see --help)\n"));
     EXPECT_EQ(ParseImportArguments({"m.map", "--model", "p.pdb", "--margin", "0"}).margin, 0.0);
     const std::tuple<std::string, bool, std::string> names[] = {
         {"maps/x.ccp4.gz", false, "maps/x.mt1"}, {"maps/x.mtz", true, "maps/x-diff.mt1"},
