@@ -1,12 +1,16 @@
 #pragma once
-// Files the tests write and read back, in a fresh folder of a test's own.
+// Shared by the tests: files written and read back in a test's own fresh folder, and the stop bad input ends in.
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <stdexcept>
 #include <string>
+
+#include "mapio/input_error.h"
 
 namespace tivarel::test_support {
 
@@ -36,4 +40,22 @@ private:
     std::error_code ignored_;
 };
 
-}  // namespace tivarel::test_support
+// The InputError that `action` throws; fails the test when none is thrown.
+inline InputError StopFrom(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const InputError& stop) {
+        return stop;
+    }
+    ADD_FAILURE() << "no InputError thrown";
+    return InputError("(no stop)");
+}
+
+inline std::string StopMessage(const std::function<void()>& action) { return StopFrom(action).what(); }
+
+// `text` holds every one of `parts`.
+inline void ExpectHolds(const std::string& text, std::initializer_list<std::string> parts) {
+    for (const std::string& part : parts) EXPECT_NE(text.find(part), std::string::npos) << text << " lacks " << part;
+}
+
+}   // namespace tivarel::test_support

@@ -1,14 +1,10 @@
 // The control panel driven through its own widgets, on a real main window under Xvfb. The map is a ball of 7^3 points
-// from -64 to 63.99609375 (a range of 32767 / 256), so that the arithmetic is by hand: level -64 + k / 256 stands
-// exactly at bar position k.
+// from -64 to 63.99609375 (a range of 32767 / 256): level -64 + k / 256 stands exactly at bar position k.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-
-#include <langinfo.h>
-#include <locale.h>
 
 #include <tuple>
 
@@ -41,19 +37,10 @@ protected:
     }
 };
 
-// Under the test main's locale, which writes decimal commas, numbers keep their decimal point.
-TEST(ProgramLocale, NumbersKeepTheirDecimalPointUnderALocaleThatWritesCommas) {
-    const locale_t user = newlocale(LC_NUMERIC_MASK, "", nullptr);   // as the environment asks
-    const std::string mark = user ? nl_langinfo_l(RADIXCHAR, user) : "";
-    if (user) freelocale(user);
-    if (mark != ",") GTEST_SKIP() << "de_DE.UTF-8 is not installed (tools/install-deps.sh installs it)";
-    EXPECT_EQ(PanelNumberText(-0.25), "-0.25");
-}
-
 // Defaults at 10, 30 and 50 % of the range put the bars at 3276.7, 9830.1 and 16383.5, so 3277, 9830, 16384, and each
-// level becomes its bar's value. A bar moved sets its level and text at once, and the atoms box its switch, without a
-// new scene. Typed levels wait for Apply, are clamped into the map's range (also when the bar is already at the end and
-// does not move), and halves of a bar step go to the even position.
+// level becomes its bar's value, written with a decimal point under the test main's comma locale. A bar moved sets its
+// level and text at once, and the atoms box its switch, without a new scene. Typed levels wait for Apply, are clamped
+// into the map's range (also with the bar already at the end), and halves of a bar step go to the even position.
 TEST_F(ControlPanelTest, BarsAndBoxesTakeEffectAtOnceAndTypedLevelsAreClampedAndRoundedAtApply) {
     openBall();
     ControlPanel& p = panel();

@@ -1,11 +1,26 @@
-// The main window's start, picture, keys, menu commands, peak file and end, under Xvfb.
-#include <QLabel>
+// The main window's start, picture, keys, menu commands, peak file and end, under Xvfb; picking with the right mouse
+// button, the peak list it feeds, atoms and peaks drawn; the scene's buffered lines against a display list; the Qt
+// platform's dialogs, answered through the dialog in its modal loop.
+#include <stdlib.h>
 
+#include <QApplication>
+#include <QColorDialog>
+#include <QDeadlineTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <stdexcept>
 
+#include "app/application.h"
+#include "app/qt_platform.h"
 #include "info/info_windows.h"
+#include "picking/gl_picking.h"
+#include "render/frame.h"
 #include "render/scene.h"
 #include "window_fixture.h"
 
@@ -243,5 +258,228 @@ TEST_F(PeakFileTest, SavedPeaksAreReadBackAndUnsavedOnesKept) {
     EXPECT_EQ(Recovered(::testing::internal::GetCapturedStderr(), kBothKept), kBoth);
 }
 
+const std::string kQuestion = "question: Add this peak to pek list?";
+const std::vector<std::string> kPickAsked = {"beep", kQuestion};
+
+// A map of 101 x 101 x 3 points, unit steps from (0, 0, 0): the pick squares are 1 x 1, 41 pixels at zoom 1.
+class Pick2DTest : public WindowTest {
+protected:
+    void SetUp() override {
+        open(WriteFou("plane.fou", {101, 101, 3}, {0, 0, 0}, Zero));
+        session().setPickMode(PickMode::Plane);
+        platform.events.clear();
+    }
+};
+
+// A click gives the centre of its square in the contour plane (z = section - 1); a point shared by squares (four at a
+// corner, two on an edge), which the one-pixel pick window meets at once, the first one's. Five squares narrower than
+// the pick window give nothing.
+TEST_F(Pick2DTest, AClickGivesTheCentreOfItsSquareOrOfTheFirstOfUpToFour) {
+    const float quarter = 0.25f / (float(surface().pixelHeight()) / 12);
+    const struct {
+        const char* what;
+        float dx;
+        std::array<float, 3> shift;
+        int16_t section;
+        Vec3 clicked, centre;
+        bool picked;
+    } cases[] = {
+        {"close up, top plane", 1, {-8, -18, 0}, 3, {10.8f, 20.3f, 2}, {10.5f, 20.5f, 2}, true},
+        {"corner of four", 1, {-8, -18, 0}, 1, {11, 21, 0}, {10.5f, 20.5f, 0}, true},
+        {"edge of two", 1, {-8, -18, 0}, 1, {11, 20.6f, 0}, {10.5f, 20.5f, 0}, true},
+        {"narrow squares", quarter, {-0.3f, -20, 0}, 1, {50.5f * quarter, 20.5f, 0}, {}, false},
+    };
+    const auto [extentX, extentY] = WindowExtents(surface().pixelWidth(), surface().pixelHeight());
+    const picking::PickCamera camera{extentX, extentY, window->view()};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        look(1, k.shift);
+        session().setSection(k.section);
+        const QPointF m = mouseAt(k.clicked);
+        Vec3 point;
+        surface().makeCurrent();
+        EXPECT_EQ(picking::Pick2D(float(m.x()), float(m.y()), 0, 100 * k.dx, 0, 100, k.clicked.z, camera, point),
+                  k.picked);
+        if (k.dx != 1) continue;   // the map's own squares are 1 x 1
+        platform.events.clear();
+        rightClickOn(k.clicked);
+        EXPECT_EQ(platform.events, k.picked ? kPickAsked : std::vector<std::string>{});
+        EXPECT_EQ(session().peaks().back(), k.centre);   // or the last one stays
+        EXPECT_EQ(window->view().modelShift, k.shift);   // picking leaves the view alone
+    }
+    EXPECT_EQ(session().peaks().size(), 3u);
+}
+
+// The marker shows while the beep sounds and the question is open, and goes after; a "No" leaves the list. 200 peaks
+// fit; the 201st ends the program after all went to a file.
+TEST_F(Pick2DTest, RightButtonAsksWithTheMarkerShownAndThe201stPeakEndsTheProgram) {
+    look(1, {-8, -18, 0});
+    platform.whileAsking = [&] {   // the marker is the only bright thing drawn
+        EXPECT_NEAR(frame().centreX(Bright), project({10.5f, 20.5f, 0})[0], 2.0);
+    };
+    QTest::mouseClick(&surface(), Qt::RightButton, {}, mouseAt({10.7f, 20.4f, 0}).toPoint());
+    EXPECT_EQ(platform.events, kPickAsked);
+    EXPECT_FALSE(window->view().isRotating || window->view().isSpinning || session().state().showMarker);
+    EXPECT_TRUE(session().peaks().empty());
+    platform.whileAsking = nullptr;
+    platform.yesNoAnswers.assign(200, true);
+    for (int k = 1; k <= 200; ++k) session().addPeak({float(k), 0.5f, 0});
+    rightClickOn({12.5f, 15.5f, 0}, false);   // full: still asked, and No goes on
+    EXPECT_EQ(session().peaks().size(), 200u);
+    EXPECT_EQ(EndStatus([&] { rightClickOn({12.5f, 15.5f, 0}); }), 1);
+    EXPECT_TRUE(platform.messages.at(0).starts_with("To many new peaks\nThe 201 peaks not saved"))
+        << platform.messages[0];
+}
+
+// Through a Gaussian blob, the one used layer's surface is entered and left: the pick is near the blob's centre, in any
+// view.
+TEST_F(WindowTest, AClickThroughABlobGivesAPointNearItsCentre) {
+    const Vec3 c{2.3f, -1.4f, 0.35f};
+    open(WriteFou("blob.fou", {21, 21, 29}, {-8, -8, -14}, [&](double x, double y, double z) {
+        return 100 * std::exp(-std::pow(std::hypot(x - c.x, y - c.y, z - c.z), 2) / 18);
+    }));
+    showLayers({false, true, false});
+    for (const ViewAxis axis : {ViewAxis::Z, ViewAxis::X}) {
+        window->setView(axis);
+        rightClickOn(c);
+        const Vec3 q = session().peaks().empty() ? Vec3{} : session().peaks().back();
+        EXPECT_LT(std::hypot(q.x - c.x, q.y - c.y, q.z - c.z), 1.0) << q.x << ", " << q.y;
+    }
+}
+
+// One high corner gives each layer a single triangle, whose lines are drawn. Under full ambient light and no lamp, a
+// "Q" atom 0.15 wide in (0.9, 0.5, 0.1) and a peak 0.25 wide in (1, 0.6, 0.1) each cover pi r^2, a unit being a twelfth
+// of the height. Zoomed, spheres keep the white highlight of the light along the view. No layer used: no 3D pick.
+TEST_F(WindowTest, LayersAtomsAndPeaksShowTheirColoursAndSizes) {
+    open(WriteFou("atoms.fou", {2, 2, 2}, {0, 0, 0}, [](double x, double y, double z) { return x + y + z ? 0 : 100; },
+                  {{"Q", {-3, 0, 0}}, {"C", {0, 0, 0}}}));
+    const FrameImage lines = frame();
+    for (int layer = 1; layer <= 3; ++layer) {
+        ASSERT_EQ(session().triangles().count(layer), 1);
+        EXPECT_GT(lines.count(kMesh[layer - 1]), 20) << "layer " << layer;
+    }
+    showLayers({false, false, false}, false);
+    window->pickPeak(282, 247);
+    EXPECT_EQ(platform.messages, std::vector<std::string>{"Exactly 1 layer must be used for 3D ZOL map picking  !!"});
+    platform.yesNoAnswers = {true};
+    session().addPeak({3, 0, 0});
+    look(2, {0, 0, 0});
+    EXPECT_GT(frame().count([](Rgb8 c) { return std::min({c.r, c.g, c.b}) >= 230; }), 9);
+    look(1, {0, 0, 0});
+    surface().makeCurrent();
+    const GLfloat full[4] = {1, 1, 1, 1};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, full);
+    glDisable(GL_LIGHT0);
+    const FrameImage image = frame();
+    const double unit = surface().pixelHeight() / 12.0;
+    for (const auto& [colour, radius] : {std::pair{Colour8{229.5, 127.5, 25.5}, 0.15}, {{255, 153, 25.5}, 0.25}})
+        EXPECT_NEAR(image.count(colour) / (M_PI * radius * radius * unit * unit), 1, 0.1) << radius;
+}
+
+// The scene's lines kept in a buffer object draw, pixel for pixel, what a display list of the whole scene draws, in
+// both mesh styles and all stereo modes. A 32^3 map of overlapping waves: thousands of triangles per layer, more
+// vertices than one staging of the buffer holds, lines crossing lines at every depth; with the cell, a peak, the
+// marker, the atoms and the contours of the middle plane.
+TEST_F(WindowTest, TheBufferedLinesDrawWhatTheDisplayListDraws) {
+    const std::string dense = WriteFou(
+        "dense.fou", {32, 32, 32}, {0, 0, 0},
+        [](double x, double y, double z) {
+            return std::sin(0.7 * x) * std::cos(0.6 * y) + std::sin(0.5 * z + 0.3 * x);
+        },
+        {}, "31 0 0 0 31 0 0 0 31 0 0 0");
+    for (const std::string mode : {"", "-StereoHW ", "-StereoInterlaced "}) {
+        open(mode + dense);
+        Session& s = session();
+        s.setSection(16);
+        s.setShowCell(true);
+        platform.yesNoAnswers = {true};
+        s.addPeak({2.0f, 0.5f, 1.0f});
+        s.showMarker({1.0f, 1.5f, 0.5f});
+        look(0.35f, {-5.4f, -5.4f, -5.4f}, {-0.25f, 0.35f, 0.05f, std::sqrt(1.0f - 0.185f)});
+        const int w = surface().pixelWidth(), h = surface().pixelHeight();
+        const auto [extentX, extentY] = WindowExtents(w, h);
+        for (const MeshStyle style : {MeshStyle::Web, MeshStyle::Triangle}) {
+            SCOPED_TRACE(mode + (style == MeshStyle::Web ? "web" : "triangles"));
+            s.setMeshStyle(style);
+            s.generateFields();
+            ASSERT_GT(s.triangles().count(1), 4000);
+            // The list's picture first: the window's next frame records its list anew.
+            const render::Scene scene{window->stereoMode(), s.state(), s.layers(), s.triangles(), s.segments(),
+                                      s.map(),              s.bonds(), s.peaks(),  s.pickPoint()};
+            render::SceneDrawing listOnly([](const char*) { return render::GlFunction{}; });
+            FrameImage list;
+            for (int k = 0; k < 2; ++k) {   // the second: recording, Mesa colours some small primitives per vertex
+                surface().makeCurrent();
+                if (window->stereoMode() == StereoMode::Interlaced) render::BuildInterlaceMask(w, h);
+                render::DrawFrame(window->stereoMode(), extentX, extentY, window->view(),
+                                  [&] { listOnly.draw(scene, 1); });
+                list = backBuffer();
+            }
+            s.generateFields();
+            EXPECT_EQ(frame().rgb, list.rgb) << "the rebuilding frame";
+            EXPECT_EQ(frame().rgb, list.rgb) << "the next frame";
+            EXPECT_GT(list.count(kMesh[0]) + list.count(kMesh[1]) + list.count(kMesh[2]), 20000);
+            EXPECT_GT(list.count(Colour8{127.5, 127.5, 127.5}), 100);   // the cell
+        }
+    }
+}
+
+// Runs `answer` on the modal dialog of type D once it is up; when none is up within 10 s the test fails and whatever
+// modal window there is goes, so that the run goes on.
+template <typename D>
+void AnswerWhenShown(std::function<void(D*)> answer) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, answer, deadline = QDeadlineTimer(10000)] {
+        auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+        if (!dialog && !deadline.hasExpired()) return;
+        poll->stop();
+        poll->deleteLater();
+        if (dialog) return answer(dialog);
+        ADD_FAILURE() << "no " << D::staticMetaObject.className() << " came up within 10 s";
+        if (QWidget* other = QApplication::activeModalWidget()) other->close();
+    });
+    poll->start(20);
+}
+
+// Each caption shows as written; "*.*" lists every file, names without a dot too. A name chosen is taken without
+// asking. Colours travel as 0x00BBGGRR. A message also goes to standard error, as one line.
+TEST(QtPlatform, TheDialogsAnswerWhatTheUserChose) {
+    QTemporaryDir folder;   // a folder of the test's own
+    const QString target = folder.filePath("answer.dat");
+    QtPlatform platform;
+    AnswerWhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_EQ(dialog->nameFilters(), QStringList({"Peak data file (*.dat) (*.dat)", "All files (*.*) (*)"}));
+        EXPECT_EQ(dialog->selectedFiles().front(), folder.filePath("newatoms.dat"));
+        // Chosen as a click on a file does (selectFile leaves a name box that has the focus alone).
+        if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+        dialog->selectFile(target);
+        static_cast<QDialog*>(dialog)->accept();   // as the buttons do
+    });
+    EXPECT_EQ(platform.saveFileDialog(folder.filePath("newatoms.dat").toStdString(),
+                                      "Peak data file (*.dat)|*.dat|All files (*.*)|*.*"),
+              target.toStdString());
+    AnswerWhenShown<QColorDialog>([](QColorDialog* dialog) {
+        EXPECT_EQ(dialog->currentColor(), QColor(0x11, 0x22, 0x33));
+        dialog->setCurrentColor(QColor(0, 0, 255));
+        dialog->accept();
+    });
+    EXPECT_EQ(platform.colourDialog(0x00332211u), 0x00FF0000u);
+    AnswerWhenShown<QMessageBox>([](QMessageBox* box) { box->accept(); });
+    ::testing::internal::CaptureStderr();
+    platform.showMessage("Cannot write the file a.dat\nThe 2 peaks\r\nwere kept.");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Cannot write the file a.dat The 2 peaks  were kept.\n");
+}
+
 }   // namespace
 }   // namespace tivarel::testing
+
+// One application for the whole run, started as the program starts, in a decimal-comma locale.
+int main(int argc, char** argv) {
+    // QApplication takes the user's locale from the environment, LC_ALL before LC_NUMERIC.
+    if (const char* all = getenv("LC_ALL"); all && *all) setenv("LANG", all, 1), unsetenv("LC_ALL");
+    setenv("LC_NUMERIC", "de_DE.UTF-8", 1);
+    tivarel::Application app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,7 +1,6 @@
 #pragma once
 // What the window tests share: a scripted platform, FOU maps written on the fly, a real main window under Xvfb, its
 // picture, and where a model point lands in it.
-#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QQuaternion>
@@ -9,8 +8,6 @@
 
 #include <cmath>
 #include <deque>
-#include <filesystem>
-#include <functional>
 #include <sstream>
 
 #include "../test_files.h"

@@ -1,6 +1,5 @@
-// The FOU, GRD and MT1 readers against files written here and the input each must stop at.
-#include <gtest/gtest.h>
-
+// The FOU, GRD and MT1 readers against files written here and the input each must stop at;
+// the text scanner's three kinds of read under the text formats, and the lenient field rule.
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -9,10 +8,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "../test_files.h"
 #include "mapio/fou_reader.h"
 #include "mapio/grd_reader.h"
 #include "mapio/mt1_reader.h"
-#include "test_support.h"
+#include "mapio/text_scanner.h"
 
 namespace tivarel {
 namespace {
@@ -54,8 +54,17 @@ struct CellMapContents {
         {"C", "C   ", {0.1, 0.2, 0.3}}, {"Fe", "Fe  ", {0.5, -0.25, 1.125}}, {"O1", "O1  ", {-0.75, 0.875, 0.0625}}};
 };
 
-// Every value in its memory slot (x fastest, then y, then z), and the value range.
-void ExpectGrid(const CellMapContents& f, const DensityMap& map) {
+// The header as written; every value in its memory slot (x fastest, then y, then z), and the
+// value range; each atom named, it and the corners of the fractional unit cell (bottom face in
+// cyclic order, then the top) moved into the grid frame: matrix * (f - origin) worked in double.
+void ExpectMap(const CellMapContents& f, const DensityMap& map) {
+    for (int i = 1; i <= 3; ++i)
+        for (int j = 1; j <= 3; ++j) EXPECT_EQ(map.cellMatrix(i, j), f.matrix[size_t(i - 1)][size_t(j - 1)]);
+    EXPECT_EQ(map.mapOrigin, (Vec3{f.origin[0], f.origin[1], f.origin[2]}));
+    EXPECT_EQ(map.cellParams, f.cell);
+    for (int a = 1; a <= 3; ++a)
+        EXPECT_EQ((std::array{map.gridParams(a), map.gridParams(3 + a), map.gridParams(6 + a)}),
+                  (std::array{float(f.n[size_t(a - 1)]), f.axes[size_t(a - 1)][0], f.axes[size_t(a - 1)][1]}));
     ASSERT_EQ((std::array{map.grid.nx(), map.grid.ny(), map.grid.nz()}), f.n);
     float lowest = INFINITY, highest = -INFINITY;
     size_t slot = 0;
@@ -69,20 +78,6 @@ void ExpectGrid(const CellMapContents& f, const DensityMap& map) {
             }
     EXPECT_EQ(map.gridParams.minValue(), lowest);
     EXPECT_EQ(map.gridParams.maxValue(), highest);
-}
-
-// The header as written; each atom named, it and the corners of the fractional unit cell
-// (bottom face in cyclic order, then the top) moved into the grid frame: matrix * (f - origin)
-// worked in double.
-void ExpectMap(const CellMapContents& f, const DensityMap& map) {
-    for (int i = 1; i <= 3; ++i)
-        for (int j = 1; j <= 3; ++j) EXPECT_EQ(map.cellMatrix(i, j), f.matrix[size_t(i - 1)][size_t(j - 1)]);
-    EXPECT_EQ(map.mapOrigin, (Vec3{f.origin[0], f.origin[1], f.origin[2]}));
-    EXPECT_EQ(map.cellParams, f.cell);
-    for (int a = 1; a <= 3; ++a)
-        EXPECT_EQ((std::array{map.gridParams(a), map.gridParams(3 + a), map.gridParams(6 + a)}),
-                  (std::array{float(f.n[size_t(a - 1)]), f.axes[size_t(a - 1)][0], f.axes[size_t(a - 1)][1]}));
-    ExpectGrid(f, map);
     ASSERT_EQ(map.atoms.size(), f.atoms.size());
     std::vector<std::pair<Vec3, std::array<double, 3>>> places;   // as read, as in the file
     for (size_t k = 0; k < f.atoms.size(); ++k) {
@@ -100,9 +95,8 @@ void ExpectMap(const CellMapContents& f, const DensityMap& map) {
         }
 }
 
-// FOU and MT1 files hold the same items in the same order, as text lines or as binary words;
-// `out` writes groups of numbers, counts, what the reader skips (bytes or a line), a Z section's
-// head and an atom label.
+// FOU and MT1 files hold the same items in the same order, as text lines or as binary words; `out` writes groups of
+// numbers, counts, what the reader skips (bytes or a line), a Z section's head and an atom label.
 template <class Out>
 std::string WriteCellMap(const CellMapContents& f, Out out) {
     out.gap(38, "Test map, first title line");
@@ -173,7 +167,7 @@ struct FouOut {
     void label(const std::string& s) { line(s); }
 };
 
-std::string WriteFou(const FouFile& f) { return WriteCellMap(f, FouOut{f}); }
+std::string WriteFou(const FouFile& f) { return WriteCellMap(f, FouOut{f, {}}); }
 
 TEST(FouReader, EveryWayOfWritingReadsTheSame) {
     for (const std::string separator : {" ", ",", " \t, ", "\n"})
@@ -210,10 +204,9 @@ TEST(FouReader, BadInputStopsWithItsMessage) {
                 {"/nonexistent-tivarel-dir/missing.fou"});
 }
 
-// From a million values on, the sections are read on every core. On one thread and on
-// several a map reads the same to the bit, and a fault stops it with the same message:
-// the one a single reading meets first, however late in the file it lies, whichever
-// thread reads it.
+// From a million values on, the sections are read on every core. On one thread and on several a map reads the same to
+// the bit, and a fault stops it with the same message: the one a single reading meets first, however late in the file
+// it lies, whichever thread reads it.
 TEST(FouReader, SeveralThreadsReadWhatOneThreadReads) {
     for (const bool comma : {false, true}) {
         SCOPED_TRACE(testing::Message() << "comma " << comma);
@@ -222,9 +215,8 @@ TEST(FouReader, SeveralThreadsReadWhatOneThreadReads) {
         big.separator = comma ? "," : " ";
         big.lineEnd = comma ? "\n" : "\r\n";
         big.commaBeforeSkippedLines = comma;
-        // Halvings give long decimals and exponents. Two marked values, in sections that two and
-        // three threads read on different threads, the first the largest value (no other value
-        // ends in .125 above 4096).
+        // Halvings give long decimals and exponents. Two marked values, in sections that two and three threads read on
+        // different threads, the first the largest value (no other value ends in .125 above 4096).
         big.value = [](int x, int y, int z) {
             if (x == 5 && y == 7 && z == 100) return 9321.125f;
             if (x == 9 && y == 3 && z == 250) return 4320.125f;
@@ -273,9 +265,8 @@ FileAtom Atom(const std::string& element, const std::array<std::string, 3>& fiel
     return atom;
 }
 
-// A box map: no cell (identity matrix, unit constants), the grid starting at the box's
-// corner, centre - length / 2, with steps length / (n - 1). By default that corner is the file
-// frame's origin.
+// A box map: no cell (identity matrix, unit constants), the grid starting at the box's corner, centre - length / 2,
+// with steps length / (n - 1). By default that corner is the file frame's origin.
 struct GrdFile : CellMapContents {
     std::array<float, 3> centre{1.5f, 2.5f, 3.5f}, length{3.0f, 5.0f, 7.0f};
     std::string lineEnd = "\r\n", separator = " ";
@@ -414,7 +405,7 @@ TEST(Mt1Reader, ReadsEveryRecordAndNoAtomsBelowOne) {
         EXPECT_TRUE(StopFrom([&] { ParseMt1Map(Patched({{318, items}}), kMt1Path); }).silent());
     f.n = {1, 32767, 1};
     f.value = [](int, int y, int) { return float(y % 7) * 0.5f; };
-    ExpectGrid(f, ParseMt1Map(WriteMt1(f), kMt1Path));
+    ExpectMap(f, ParseMt1Map(WriteMt1(f), kMt1Path));
     const DensityMap limits = ParseMt1Map(Patched({{198, 0x461c4000u}, {304, 0xc61c4000u}}), kMt1Path);   // +-10000
     EXPECT_EQ(std::make_pair(limits.gridParams.minValue(), limits.gridParams.maxValue()),
               std::make_pair(-10000.0f, 10000.0f));
@@ -438,6 +429,79 @@ TEST(Mt1Reader, BadInputStopsWithAMessageNamingTheFileAndTheFault) {
         {Patched({{280, 0xc61c4001u}}), "Your input data looks strange, ZOL < -10000"}};
     for (const auto& [bytes, part] : cases)
         ExpectHolds(StopMessage([&in = bytes] { ParseMt1Map(in, kMt1Path); }), {part});
+}
+
+float ReadOneFloat(const std::string& text) { return TextScanner(text, kFouPath).readFloat("the value"); }
+
+std::string Rejection(const std::string& item, int line = 1) {
+    return "The map file " + kFouPath + " holds \"" + item + "\" where a number belongs (the value, line " +
+           std::to_string(line) + ").";
+}
+
+// std::from_chars is the independent reference: whatever shape a decimal item has, the
+// scanner gives its float to the bit, also when a separator and another number follow.
+TEST(TextScannerNumbers, EveryDecimalShapeReadsAsFromCharsGivesIt) {
+    const std::vector<std::string> items = {
+        "+3.25", "-.25", "5.", "-0", "16777217", "1E+010", "1.17549435E-38", "3.4028235e38", "1.4e-45",
+        "1.000000059604644775390625", "8388609.5", "-8388610.5", "9007199254740993", "1e23",
+        // a hair off halfway between two floats, while the nearest double is halfway
+        "260094681289047e-17", "8611611556261778e-18", "4451764425539295e-21", "8789878336301626e-22",
+        "5077357635498047e-13", "6716022835462354e-20",
+        // exactly halfway, or a hair below, with digits beyond double precision
+        "3889.1153564453125", "298485460281372069e-16", "584693217277526855e-17"};
+    for (const std::string& item : items) {
+        const std::string_view unsigned_ = std::string_view(item).substr(item[0] == '+' ? 1 : 0);
+        float want = 0.0f;
+        ASSERT_EQ(std::from_chars(unsigned_.data(), unsigned_.data() + unsigned_.size(), want).ec, std::errc()) << item;
+        for (const char* separator : {" ", ",", "\t", "\r\n"}) {
+            const std::string text = item + separator + "7";
+            TextScanner in(text, kFouPath);
+            ASSERT_EQ(std::bit_cast<uint32_t>(in.readFloat("v")), std::bit_cast<uint32_t>(want)) << item;
+            ASSERT_EQ(in.readFloat("v"), 7.0f) << item << " followed by [" << separator << "]";
+        }
+    }
+}
+
+// Values too small for a float give a zero of their sign. At most 40 characters of an item
+// are quoted, odd bytes as "?", then "..." if there is more.
+TEST(TextScannerNumbers, ItemsThatAreNoDecimalNumberOrTooLargeAreNamedTooSmallAreSignedZeros) {
+    for (const char* item : {"abc", "1.2.3", "1e", "1e+", "--1", "+", ".", "inf", "nan", "0x10", "12abc", "e5"})
+        EXPECT_EQ(StopMessage([&] { ReadOneFloat(std::string("\r\n  ") + item); }), Rejection(item, 2));
+    for (const char* item : {"1e39", "-3.5e38", "1e99999999999"})
+        EXPECT_EQ(StopMessage([&] { ReadOneFloat(item); }),
+                  "The map file " + kFouPath + " holds \"" + item + "\", out of range for a number (the value, line 1).");
+    EXPECT_EQ(std::bit_cast<uint32_t>(ReadOneFloat("1e-50")), std::bit_cast<uint32_t>(0.0f));
+    EXPECT_EQ(std::bit_cast<uint32_t>(ReadOneFloat("-0.000000000000000000000000000000000000000000000000001")),
+              std::bit_cast<uint32_t>(-0.0f));
+    const std::string odd = std::string("a\0b\x7f\xff", 5), z35(35, 'z');
+    EXPECT_EQ(StopMessage([&] { ReadOneFloat(odd + z35); }), Rejection("a?b??" + z35));
+    EXPECT_EQ(StopMessage([&] { ReadOneFloat(odd + z35 + "z"); }), Rejection("a?b??" + z35 + "..."));
+}
+
+TEST(TextScannerNumbers, IntegersMustBeWholeAndWithin32Bits) {
+    for (const auto& [text, value] :
+         {std::pair{"-7", -7}, std::pair{"+5", 5}, std::pair{"3.0", 3}, std::pair{"2E1", 20},
+          std::pair{"2147483647", INT32_MAX}, std::pair{"-2147483648", INT32_MIN}})
+        EXPECT_EQ(TextScanner(text, kFouPath).readInt("nx"), value) << text;
+    for (const char* item : {"2147483648", "-2147483649", "2.5", "1e10", "x", "1e-50"})
+        ExpectHolds(StopMessage([&] { TextScanner(item, kFouPath).readInt("nx"); }),
+                                  {std::string("\"") + item + "\"", "(nx, line 1)"});
+}
+
+TEST(TextScannerSeparators, CommaBlankTabAndLineEndsSeparateAlikeAndANumberTakesOneComma) {
+    TextScanner in("1,2 3\r\n4\t5 ,6\n7\r8  ,\t9\r\n\r\n\n 10,,2", kFouPath);
+    for (int expected = 1; expected <= 10; ++expected) EXPECT_EQ(in.readFloat("v"), float(expected));
+    EXPECT_EQ(StopMessage([&] { in.readFloat("v"); }),
+              "The map file " + kFouPath + " holds an empty item where a number belongs (v, line 7).");
+}
+
+TEST(LenientNumberRule, TakesTheLeadingNumberIgnoringBlanks) {
+    const std::pair<std::string, double> cases[] = {
+        {"1 5", 15},   {" -1.5E2 x", -150}, {"", 0},    {"abc", 0},        {"1.2.3", 1.2},     {"1e", 1},
+        {"1e+", 1},    {"1 e 2", 100},      {"- .5", -0.5}, {"+ 7", 7},    {"3\t4", 34},       {"E5", 0},
+        {"2.e1", 20},  {"1,5", 1},          {"1e999", HUGE_VAL}, {"-1e999", -HUGE_VAL},
+        {std::string(400, '9') + "Ex", HUGE_VAL}};
+    for (const auto& [field, value] : cases) EXPECT_EQ(LenientNumber(field), value) << '"' << field << '"';
 }
 
 }   // namespace

@@ -1,20 +1,15 @@
-// The side files beside the program: the atom parameter file, atom types and the bond search,
-// and the layer presets file.
-#include <gtest/gtest.h>
-
+// The side files beside the program: atom parameters, atom types and the bond search, and the layer presets.
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <limits>
 #include <random>
-#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
 #include "mapio/atoms.h"
 #include "mapio/presets.h"
-#include "test_support.h"
+#include "../test_files.h"
 
 namespace tivarel {
 namespace {
@@ -23,9 +18,8 @@ using namespace test_support;
 
 const std::string kPath = "/opt/tivarel/atompar2.txt";
 
-// One entry line in the file's fixed columns: type 1-3, a number 7-9, radius in hundredths
-// 14-16, a number 21-23, tolerance 27-29, label 34-37, a number 38-47; column 13 holds a 9
-// that belongs to no field.
+// One entry line in the file's fixed columns: type 1-3, a number 7-9, radius in hundredths 14-16, a number 21-23,
+// tolerance 27-29, label 34-37, a number 38-47; column 13 holds a 9 that belongs to no field.
 std::string EntryLine(int type, int radius, const char* tolerance, const std::string& label) {
     char line[80];
     std::snprintf(line, sizeof line, "%3d   %3d   9%3d    %3d   %3s    %-4s%10d", type, 12, radius, 13, tolerance,
@@ -61,8 +55,7 @@ TEST(AtomParameterFile, FieldsComeFromTheirColumnsAndTheFirstLineBelowOneEndsThe
     }
 }
 
-// No end line, more than 400 entries and a type number other than its row (the heading is
-// line 1) end with a message naming the file.
+// No end line, more than 400 entries and a type number other than its row (the heading is line 1) name the file.
 TEST(AtomParameterFile, BadFilesEndWithMessagesNamingTheFile) {
     const std::string one = "head\n" + EntryLine(1, 77, "0.4", "C") + "\n";
     const std::pair<std::string, std::string> cases[] = {
@@ -75,8 +68,7 @@ TEST(AtomParameterFile, BadFilesEndWithMessagesNamingTheFile) {
     EXPECT_EQ(Table(std::vector<Row>(400, Row{"C", 77, "0.4"})).count(), 400);
 }
 
-// A label matches only an entry of exactly its four characters, case included; the first
-// such entry gives the type.
+// A label matches only an entry of exactly its four characters, case included; the first such entry gives the type.
 TEST(AtomTypes, LabelsMatchExactlyTheFirstEntryWinsAndUnknownLabelsEndTheProgram) {
     const AtomParTable table = Table({{"C", 77, "0.4"}, {"Cl", 99, "0.4"}, {"C", 10, "0.1"}, {"CL", 99, "0.4"}});
     std::vector<AtomRecord> atoms{Atom("CL  ", 0), Atom("C   ", 0), Atom("Cl  ", 0)};

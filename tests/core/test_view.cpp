@@ -1,5 +1,5 @@
 // View maths checked against where model points must go in eye space: the trackball,
-// quaternions and navigation steps; the stereo frustum and window extents.
+// quaternions and navigation steps; the stereo frustum and window extents; the start zoom.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "stereo/frustum.h"
+#include "view/start_zoom.h"
 #include "view/trackball.h"
 
 namespace tivarel {
@@ -49,11 +50,10 @@ ViewState BusyState() {
             .isZooming = true, .lastX = 12, .lastY = -7};
 }
 
-// The ball of radius 0.8 inside the circle of radius 0.8 / sqrt 2, where it meets the sheet
-// z = 0.32 / d at 45 degrees, d being the distance from the centre. Worked out by hand:
-// sqrt(0.64 - 0.25) at d = 0.5, 0.32 / 0.7 and 0.32 / sqrt 2. A drag carries the first ball
-// point's direction onto the second's; equal points give exactly no rotation, drags longer
-// than the ball's diameter 1.6 half a turn.
+// The ball of radius 0.8 inside the circle of radius 0.8 / sqrt 2, where it meets the sheet z = 0.32 / d at 45 degrees,
+// d being the distance from the centre. Worked out by hand: sqrt(0.64 - 0.25) at d = 0.5, 0.32 / 0.7 and 0.32 / sqrt 2.
+// A drag carries the first ball point's direction onto the second's; equal points give exactly no rotation, drags
+// longer than the ball's diameter 1.6 half a turn.
 TEST(Trackball, DepthAndTheDragCarryingOneBallPointOntoAnother) {
     const std::array<float, 3> depths[] = {
         {0.0f, 0.0f, 0.8f}, {0.3f, 0.4f, 0.6244998f}, {0.0f, -0.7f, 0.45714286f}, {1.0f, -1.0f, 0.22627417f}};
@@ -75,18 +75,13 @@ TEST(Trackball, DepthAndTheDragCarryingOneBallPointOntoAnother) {
     }
 }
 
-// Quarter turns about x, y and z: q = (sin 45 * axis, cos 45). Composed, the second input's
-// turn comes first (inputs of length 2 and 3): about z x goes to -y, y to x; about x then -y
-// to z, x to x, z to y.
-TEST(Quaternions, MatrixAxisAngleAndCompose) {
+// Quarter turns about x, y and z: q = (sin 45 * axis, cos 45). Composed, the second input's turn comes first (inputs of
+// length 2 and 3): about z x goes to -y, y to x; about x then -y to z, x to x, z to y.
+TEST(Quaternions, MatrixAndCompose) {
     const float s = std::sqrt(0.5f);
     ExpectImages({s, 0, 0, s}, {{{1, 0, 0}, {0, 0, -1}, {0, 1, 0}}});
     ExpectImages({0, s, 0, s}, {{{0, 0, 1}, {0, 1, 0}, {-1, 0, 0}}});
     ExpectImages({0, 0, s, s}, {{{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}});
-    Vec4 axis{0.0f, 3.0f, 4.0f, 0.0f};
-    Quat q{};
-    QuatFromAxisAngle(axis, 1.0f, q);
-    ExpectNear(q, std::array{0.0, 0.6 * std::sin(0.5), 0.8 * std::sin(0.5), std::cos(0.5)}, 1e-7);
     Quat aboutX{2 * s, 0, 0, 2 * s}, aboutZ{0, 0, 3 * s, 3 * s}, dest{};
     QuatCompose(aboutX, aboutZ, dest);
     ExpectImages(dest, {{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}});
@@ -94,9 +89,8 @@ TEST(Quaternions, MatrixAxisAngleAndCompose) {
     EXPECT_EQ(aboutZ, dest);
 }
 
-// Shift alone zooms: a move up by the whole height doubles the
-// scale, down by half of it halves it. Window points are kept nearest, ties to even.
-// Shift+Ctrl turns, applied by the spin step only.
+// Shift alone zooms: a move up by the whole height doubles the scale, down by half of it halves it. Window points are
+// kept nearest, ties to even. Shift+Ctrl turns, applied by the spin step only.
 TEST(MouseNavigation, ShiftDragZoomsShiftCtrlDragTurns) {
     ViewState v = BusyState();
     MouseUp(v, MouseButton::Left);
@@ -150,10 +144,9 @@ TEST(KeyboardNavigation, KeysMoveTheModelAlongEyeAxes) {
     EXPECT_EQ(v.zoomScale, 0.25f);
 }
 
-// Axis views turn the model as drawn: "X" x left, y towards the viewer, z up; "Y" x towards
-// the viewer, y down, z right; "Z" x up, y right, z away. Each clears the shift and the
-// drag states, not the zoom. Under "Y", zoom 1.7 and shift (1, -2, 3), model (1, 0, 1) lies
-// at 1.7 * (1, 0, 1) + (1, -2, 3) = (2.7, -2, 4.7), seen at (4.7, 2, 2.7).
+// Axis views turn the model as drawn: "X" x left, y towards the viewer, z up; "Y" x towards the viewer, y down, z
+// right; "Z" x up, y right, z away. Each clears the shift and the drag states, not the zoom. Under "Y", zoom 1.7 and
+// shift (1, -2, 3), model (1, 0, 1) lies at 1.7 * (1, 0, 1) + (1, -2, 3) = (2.7, -2, 4.7), seen at (4.7, 2, 2.7).
 TEST(SetView, AxisViewsPlaceModelAxesAndTheModelViewScalesShiftsTurns) {
     const std::array<Vec3d, 3> views[] = {{{{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}}},
                                           {{{0, 0, 1}, {0, -1, 0}, {1, 0, 0}}},
@@ -194,6 +187,25 @@ TEST(EyeFrustum, ThreeEyesAndPickingFromWorkedNumbersAndWindowExtents) {
         {800, 400, 2.0f, 1.0f}, {400, 800, 1.0f, 2.0f}, {500, 500, 1.0f, 1.0f}, {300, 200, 1.5f, 1.0f},
         {0, 0, 1.0f, 1.0f},     {0, 300, 1.0f, 1.0f},   {300, 0, 1.0f, 1.0f}};
     for (const auto& [w, h, x, y] : windows) EXPECT_EQ(WindowExtents(w, h), std::make_pair(x, y)) << w << " x " << h;
+}
+
+// The frustum's half-height is 6 at the zero plane, where the model origin lies: 12 across the shorter side. Twice
+// that, 24, is the largest side that keeps zoom 1. Beyond, worked by hand: the sphere of radius r about the origin,
+// 22.5 from the eye, looks as tall as 90 % of the 12 when r / sqrt(22.5^2 - r^2) = 0.9 * 6 / 22.5 = 0.24, r = 22.5 *
+// 0.24 / sqrt(1.0576) = 5.250891; the zoom is r over the distance of the box's farthest corner from the origin.
+TEST(StartZoom, OneUpToTwiceTheStartViewThenTheSphereAboutTheOriginHoldingTheBox) {
+    const struct {
+        GridParams g;   // points, first point and step along x, y and z
+        float side, zoom;   // corner distance in the comment
+    } cases[] = {
+        {{{25, 2, 2, -12, 0, 0, 1, 1, 1}}, 24.0f, 1.0f},
+        {{{25, 1, 1, -12.012f, 0, 0, 1.001f, 1, 1}}, 24.024f, 0.437137f},   // 12.012
+        {{{9, 49, 9, -4, 30, -4, 1, -1, 1}}, 48.0f, 0.171999f},   // sqrt 932 = 30.529; y from 30 down to -18
+    };
+    for (const auto& c : cases) {
+        EXPECT_NEAR(LargestBoxSide(c.g), c.side, 1e-4);
+        EXPECT_NEAR(StartZoom(c.g), c.zoom, c.zoom == 1.0f ? 0.0f : c.zoom * 2e-5f) << c.side;
+    }
 }
 
 }   // namespace

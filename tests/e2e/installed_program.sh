@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# `cmake --install` into a fresh prefix gives the program folder with its side files, links in
-# bin/, an icon, desktop entries with the map types each opens and the desktop's databases
-# built; the installed program finds its side files and opens the installed sample map.
+# `cmake --install` into a fresh prefix gives the program folder with its side files, links in bin/, an icon, desktop
+# entries with the map types each opens and the desktop's databases built. The installed program, driven through X with
+# xdotool as a user would, finds its side files and opens the installed sample map, then sleeps while nothing happens
+# (no polling: almost no CPU), and "q" ends it normally. Everything the run needs lies in its own $work.
+set -euo pipefail
 build=${1:?build folder}
-source "$(dirname "$0")/lib.sh" unused
+work=$(mktemp -d)
+trap 'kill "${pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+fail() { echo "$*"; exit 1; }
 prefix="$work/prefix"
 program="$prefix/bin/tivarel"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || fail "$(cat "$work/install.log")"
@@ -40,5 +46,34 @@ for glob in "application/x-zol-mt1:\*.mt1" "text/x-zol-fou:\*.fou" "text/x-zol-g
     grep -q "^50:$glob:cs$" share/mime/globs2 || fail "map type $glob not case-sensitive"
 done
 bin/tivarel-import --help | grep -q "trilinear interpolation" || fail "tivarel-import --help"
-open_map "$prefix/lib/tivarel/sample.mt1"
-quit_cleanly
+
+# Runs a command every 20 ms until it succeeds, for at most 10 s.
+wait_until() {
+    for _ in $(seq 500); do "$@" && return 0; sleep 0.02; done
+    fail "gave up waiting until $*; standard error: $(cat "$work/stderr")"
+}
+title="Visualized file: $prefix/lib/tivarel/sample.mt1"
+"$program" "$prefix/lib/tivarel/sample.mt1" 2>"$work/stderr" &
+pid=$!
+window_up() { xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; }
+wait_until window_up
+# Its start-up may take a while on a busy machine: within 30 s some 2 s must pass in which
+# it uses at most 10 CPU ticks (a polling program uses one in every tick it gets).
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+used=()
+for _ in $(seq 15); do
+    before=$(cpu_ticks) && sleep 2
+    used+=($(($(cpu_ticks) - before)))
+    [ "${used[-1]}" -le 10 ] && break
+done
+[ "${used[-1]}" -le 10 ] || fail "the idle program used ${used[*]} CPU ticks in each 2 s for 30 s"
+# A click in the middle of the window; once the program holds the keyboard (the display
+# started with it following the pointer, 1), q ends it with status 0 and nothing on standard error.
+eval "$(xdotool search --onlyvisible --name "^$title\$" getwindowgeometry --shell)"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+keyboard_taken() { [ "$(xdotool getwindowfocus -f 2>/dev/null)" -gt 1 ] 2>/dev/null; }
+wait_until keyboard_taken
+xdotool key q
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 0 ] && [ ! -s "$work/stderr" ] || fail "exit status $status, standard error: $(cat "$work/stderr")"

@@ -11,8 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const CaseTable table = ParseCellTable(input, "fuzz/cell_table.dat");
         DensityGrid grid;   // 6 x 5 x 4 values from the input's last bytes reach many cases
         grid.resize(6, 5, 4);
-        GridParams g;
-        g(1) = 6, g(2) = 5, g(3) = 4, g(7) = g(8) = g(9) = 1.0f;
+        const GridParams g{{6, 5, 4, 0, 0, 0, 1, 1, 1}};
         for (size_t i = 0; i < 120; ++i) grid(int(i % 6) + 1, int(i / 6 % 5) + 1, int(i / 30) + 1) = fuzz::TailByte(input, i) % 4;
         auto& store = fuzz::Once().triangles;
         MarchLayer(g, grid, 1.5f, 3, store, table, nullptr);

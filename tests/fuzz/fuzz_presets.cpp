@@ -1,5 +1,4 @@
-// The layer presets file: any text either gives three presets whose levels clamp into a
-// map's range, or stops with a message naming the file.
+// The layer presets file: any text gives three presets whose levels clamp into a map's range, or a message naming it.
 #include <cstdlib>
 
 #include "fuzz_support.h"

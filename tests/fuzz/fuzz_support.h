@@ -53,12 +53,10 @@ int RunMapTarget(const uint8_t* data, size_t size, Parse parse) {
         for (const AtomRecord& atom : map.atoms) peaks.push_back(atom.position);
         if (s.triangles.count(2) > 0) peaks.push_back({s.triangles.at(2, 1).point[0].x, 0.0f, 0.0f});
         (void)PeakRecoveryText(map.cellMatrix, map.mapOrigin, peaks, "fuzz");
-        ProgramState state;
-        state.showCell = true;
-        state.meshStyle = TailByte(input, 2) % 2 == 0 ? MeshStyle::Web : MeshStyle::Triangle;
-        LayerSettings layers;
-        layers.used = {false, true, false};
-        layers.zSection = static_cast<int16_t>(zSection);
+        const ProgramState state{.mapFileName = "fuzz",
+                                 .showCell = true,
+                                 .meshStyle = TailByte(input, 2) % 2 == 0 ? MeshStyle::Web : MeshStyle::Triangle};
+        const LayerSettings layers{.used = {false, true, false}, .zSection = static_cast<int16_t>(zSection)};
         PovScene scene{
             map, state, layers, bonds.bonds, {{{}, s.triangles.layer(2), {}}}, {{s.segments.layer(1), {}, {}}}, {}};
         (void)PovSceneText(scene, std::string("#declare cylRadius = 0.01;\n//END OF FILE\n"));
