@@ -137,16 +137,19 @@ bool MayFillCell(const FileBox& box, const std::array<int, 3>& m, int order) {
     return cellValues <= boxValues * uint64_t(order);
 }
 
-// Reads the data and expands it over the whole cell by symmetry; false (and the map
-// left spent) when some of the cell stays without data.
-bool ExpandToCell(Ccp4& map, std::string_view bytes, const std::string& path) {
+// Reads the data and expands it over the whole cell by symmetry, with the extremes found by
+// the one pass that looks for points left without data; nothing (and the map left spent)
+// when some of the cell stays without data.
+std::optional<ValueExtremes> ExpandToCell(Ccp4& map, std::string_view bytes, const std::string& path) {
     const float kNoData = std::numeric_limits<float>::quiet_NaN();
     WithGemmi(path, "", [&] {
         map.read_ccp4_from_memory(bytes.data(), bytes.size(), path);
         for (int w : {50, 51, 52}) map.set_header_float(w, 0.0f);   // placed by OriginShift, not by gemmi
         map.setup(kNoData, gemmi::MapSetup::Full);
     });
-    return std::none_of(map.grid.data.begin(), map.grid.data.end(), [](float v) { return std::isnan(v); });
+    const ValueExtremes extremes = ExtremesOf(map.grid.data);
+    if (extremes.anyNaN) return std::nullopt;
+    return extremes;
 }
 
 void ReadBox(Ccp4& map, std::string_view bytes, const std::string& path) {
@@ -181,6 +184,7 @@ std::vector<SymmetryOperation> OperationsOf(const gemmi::SpaceGroup* group) {
 void TakeData(MapDensity& density, Ccp4& map) {
     density.dataSize = {map.grid.nu, map.grid.nv, map.grid.nw};
     density.values = std::move(map.grid.data);
+    if (!density.extremes) density.extremes = ExtremesOf(density.values);
 }
 
 }  // namespace
@@ -195,7 +199,8 @@ MapDensity ParseCcp4Map(std::string_view bytes, const std::string& path) {
     density.operations = OperationsOf(map.grid.spacegroup);
     const FileBox box = BoxOf(map);
     const Vec3d shift = OriginShift(map, box, density);
-    density.wholeCell = MayFillCell(box, sampling, SymmetryOrder(map)) && ExpandToCell(map, bytes, path);
+    if (MayFillCell(box, sampling, SymmetryOrder(map))) density.extremes = ExpandToCell(map, bytes, path);
+    density.wholeCell = density.extremes.has_value();
     if (!density.wholeCell) {
         map = ReadHeader(bytes, path);
         ReadBox(map, bytes, path);

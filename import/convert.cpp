@@ -99,55 +99,6 @@ void SetHeader(Mt1Contents& mt1, const MapDensity& map, const Vec3d& centre, dou
     mt1.grid.resize(n[0], n[1], n[2]);
 }
 
-// The extremes of a set of values: of those that are numbers, and of the finite ones.
-struct Extremes {
-    float lowest = INFINITY, highest = -INFINITY;
-    float lowestFinite = INFINITY, highestFinite = -INFINITY;
-    bool anyNaN = false;
-
-    void add(float v) {
-        lowest = v < lowest ? v : lowest;
-        highest = v > highest ? v : highest;
-        const bool finite = std::fabs(v) <= std::numeric_limits<float>::max();
-        lowestFinite = finite && v < lowestFinite ? v : lowestFinite;
-        highestFinite = finite && v > highestFinite ? v : highestFinite;
-        anyNaN |= v != v;
-    }
-    void add(const Extremes& e) {
-        lowest = std::min(lowest, e.lowest);
-        highest = std::max(highest, e.highest);
-        lowestFinite = std::min(lowestFinite, e.lowestFinite);
-        highestFinite = std::max(highestFinite, e.highestFinite);
-        anyNaN |= e.anyNaN;
-    }
-    // The same for many values, in eight lanes that the compiler turns into vector
-    // instructions, so that a pass over a large map costs little more than reading it.
-    void add(const float* values, size_t count) {
-        constexpr size_t kLanes = 8;
-        float lo[kLanes], hi[kLanes], finiteLo[kLanes], finiteHi[kLanes];
-        int nan[kLanes];
-        for (size_t k = 0; k < kLanes; ++k) {
-            lo[k] = finiteLo[k] = INFINITY;
-            hi[k] = finiteHi[k] = -INFINITY;
-            nan[k] = 0;
-        }
-        size_t i = 0;
-        for (; i + kLanes <= count; i += kLanes)
-            for (size_t k = 0; k < kLanes; ++k) {
-                const float v = values[i + k];
-                const float finite = std::fabs(v) <= std::numeric_limits<float>::max() ? v : NAN;
-                lo[k] = v < lo[k] ? v : lo[k];
-                hi[k] = v > hi[k] ? v : hi[k];
-                finiteLo[k] = finite < finiteLo[k] ? finite : finiteLo[k];
-                finiteHi[k] = finite > finiteHi[k] ? finite : finiteHi[k];
-                nan[k] |= v != v;
-            }
-        for (size_t k = 0; k < kLanes; ++k) add({lo[k], hi[k], finiteLo[k], finiteHi[k], nan[k] != 0});
-        for (; i < count; ++i) add(values[i]);
-    }
-    bool allFinite() const { return !anyNaN && lowest == lowestFinite && highest == highestFinite; }
-};
-
 // Resamples grid planes taken one at a time from a shared counter, on as many threads as
 // there are cores; each plane is computed the same way on any thread, so the values do not
 // depend on how many there are. Each grid point's fractional position comes from the header
@@ -185,7 +136,7 @@ public:
     }
 
     // The extremes of the values written.
-    Extremes run(const std::function<void(int)>& progress) {
+    ValueExtremes run(const std::function<void(int)>& progress) {
         const int cores = int(std::thread::hardware_concurrency());
         const int threads = std::clamp(threads_ > 0 ? threads_ : cores, 1, grid_.nz());
         std::vector<std::jthread> workers;
@@ -200,7 +151,7 @@ private:
     // Planes until none is left; the calling thread reports each tenth done.
     void work(const std::function<void(int)>* progress) {
         uint64_t outside = 0;
-        Extremes extremes;
+        ValueExtremes extremes;
         std::vector<double> blended(size_t(map_.dataSize[0]));
         for (int z; (z = next_++) < grid_.nz();) {
             outside += plane(z, extremes, blended);
@@ -237,7 +188,7 @@ private:
         return sum;
     }
 
-    uint64_t plane(int z, Extremes& extremes, std::vector<double>& blended) {
+    uint64_t plane(int z, ValueExtremes& extremes, std::vector<double>& blended) {
         uint64_t outside = 0;
         for (int y = 0; y < grid_.ny(); ++y) {
             Vec3d row;
@@ -292,11 +243,11 @@ private:
     std::atomic<int> next_{0}, done_{0};
     std::atomic<uint64_t> outside_{0};
     std::mutex extremesMutex_;
-    Extremes extremes_;
+    ValueExtremes extremes_;
     int reported_ = 0;
 };
 
-Extremes Resample(Conversion& out, const MapDensity& map, const ConversionOptions& options) {
+ValueExtremes Resample(Conversion& out, const MapDensity& map, const ConversionOptions& options) {
     const bool large = out.mt1.grid.values().size() >= kProgressPoints;
     return Resampler(out, map, options).run(large ? options.progress : std::function<void(int)>());
 }
@@ -310,7 +261,7 @@ double RoundFactor(double limit) {
 
 // A scale that takes the map's values beyond what a float holds is named as the cause
 // before anything is resampled.
-void CheckScale(const Extremes& map, double scale, const std::string& path) {
+void CheckScale(const ValueExtremes& map, double scale, const std::string& path) {
     const double largest =
         map.lowestFinite > map.highestFinite ? 0.0 : std::max(-double(map.lowestFinite), double(map.highestFinite));
     if (largest * std::fabs(scale) <= double(std::numeric_limits<float>::max())) return;
@@ -319,7 +270,7 @@ void CheckScale(const Extremes& map, double scale, const std::string& path) {
                          ShortNumber(RoundFactor(double(kValueLimit) / largest)));
 }
 
-void CheckValues(const Extremes& grid, double scale, const std::string& path) {
+void CheckValues(const ValueExtremes& grid, double scale, const std::string& path) {
     if (!grid.allFinite()) FailImport(path, "holds values that are not finite numbers");
     const float lowest = grid.lowest, highest = grid.highest;
     if (lowest >= -kValueLimit && highest <= kValueLimit) return;
@@ -343,7 +294,7 @@ void AddAtoms(Mt1Contents& mt1, const Model& model) {
 
 // The smallest value of the map's data once scaled; NaN is no value. Scaling keeps the
 // order of the values (or reverses it), so it is the scaled lowest or highest.
-float ScaledMinimum(const Extremes& map, double scale) {
+float ScaledMinimum(const ValueExtremes& map, double scale) {
     return float(double(scale > 0.0 ? map.lowest : map.highest) * scale);
 }
 
@@ -353,8 +304,7 @@ Conversion ConvertMap(const MapDensity& map, const Model* model, const Conversio
                       const std::string& mapPath) {
     if (!(options.scale != 0.0) || !std::isfinite(options.scale)) FailImport(mapPath, "--scale must be a non-zero number");
     const Region region = options.margin && model ? AtomRegion(map, *model, *options.margin) : BoxRegion(map);
-    Extremes data;
-    data.add(map.values.data(), map.values.size());
+    const ValueExtremes data = map.extremes ? *map.extremes : ExtremesOf(map.values);
     CheckScale(data, options.scale, mapPath);
     const double step = Step(map, options, mapPath);
     const bool marginTooLarge = options.margin && model && Fits(AtomRegion(map, *model, 0.0), step, options);
@@ -363,7 +313,7 @@ Conversion ConvertMap(const MapDensity& map, const Model* model, const Conversio
     for (size_t a = 0; a < 3; ++a) out.cartesianCentre[a] = (region.low[a] + region.high[a]) / 2;
     out.fillValue = ScaledMinimum(data, options.scale);
     SetHeader(out.mt1, map, out.cartesianCentre, step, n);
-    const Extremes written = Resample(out, map, options);
+    const ValueExtremes written = Resample(out, map, options);
     CheckValues(written, options.scale, mapPath);
     out.lowest = written.lowest;
     out.highest = written.highest;

@@ -86,6 +86,7 @@ MapDensity FourierMap(const MapCoefficients& coefficients, const std::string& pa
     map.dataSize = map.sampling;
     map.boxHigh = {1.0, 1.0, 1.0};
     map.values = std::move(grid.data);
+    map.extremes = ExtremesOf(map.values);
     if (summary) *summary = {coefficients.reflections.size(), dMin, size};
     return map;
 }

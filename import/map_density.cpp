@@ -23,6 +23,44 @@ Mat3d Inverse(const Mat3d& m) {
     return inverse;
 }
 
+void ValueExtremes::add(const ValueExtremes& e) {
+    lowest = std::min(lowest, e.lowest);
+    highest = std::max(highest, e.highest);
+    lowestFinite = std::min(lowestFinite, e.lowestFinite);
+    highestFinite = std::max(highestFinite, e.highestFinite);
+    anyNaN |= e.anyNaN;
+}
+
+void ValueExtremes::add(const float* values, size_t count) {
+    constexpr size_t kLanes = 8;
+    float lo[kLanes], hi[kLanes], finiteLo[kLanes], finiteHi[kLanes];
+    int nan[kLanes];
+    for (size_t k = 0; k < kLanes; ++k) {
+        lo[k] = finiteLo[k] = INFINITY;
+        hi[k] = finiteHi[k] = -INFINITY;
+        nan[k] = 0;
+    }
+    size_t i = 0;
+    for (; i + kLanes <= count; i += kLanes)
+        for (size_t k = 0; k < kLanes; ++k) {
+            const float v = values[i + k];
+            const float finite = std::fabs(v) <= std::numeric_limits<float>::max() ? v : NAN;
+            lo[k] = v < lo[k] ? v : lo[k];
+            hi[k] = v > hi[k] ? v : hi[k];
+            finiteLo[k] = finite < finiteLo[k] ? finite : finiteLo[k];
+            finiteHi[k] = finite > finiteHi[k] ? finite : finiteHi[k];
+            nan[k] |= v != v;
+        }
+    for (size_t k = 0; k < kLanes; ++k) add({lo[k], hi[k], finiteLo[k], finiteHi[k], nan[k] != 0});
+    for (; i < count; ++i) add(values[i]);
+}
+
+ValueExtremes ExtremesOf(const std::vector<float>& values) {
+    ValueExtremes e;
+    e.add(values.data(), values.size());
+    return e;
+}
+
 namespace {
 
 // Periodic axis: n points per cell, the position wraps.

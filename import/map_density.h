@@ -3,6 +3,8 @@
 // ready to be sampled anywhere: either one whole cell that repeats through the crystal,
 // or the box of the cell that the file holds, with no data outside it.
 #include <array>
+#include <cmath>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -19,6 +21,29 @@ struct SymmetryOperation {
     Mat3d rotation{};
     Vec3d translation{};
 };
+
+// The extremes of a set of values: of those that are numbers, and of the finite ones.
+struct ValueExtremes {
+    float lowest = INFINITY, highest = -INFINITY;
+    float lowestFinite = INFINITY, highestFinite = -INFINITY;
+    bool anyNaN = false;
+
+    void add(float v) {
+        lowest = v < lowest ? v : lowest;
+        highest = v > highest ? v : highest;
+        const bool finite = std::fabs(v) <= std::numeric_limits<float>::max();
+        lowestFinite = finite && v < lowestFinite ? v : lowestFinite;
+        highestFinite = finite && v > highestFinite ? v : highestFinite;
+        anyNaN |= v != v;
+    }
+    void add(const ValueExtremes& e);
+    // The same for many values, in eight lanes that the compiler turns into vector
+    // instructions, so that a pass over a large map costs little more than reading it.
+    void add(const float* values, size_t count);
+    bool allFinite() const { return !anyNaN && lowest == lowestFinite && highest == highestFinite; }
+};
+
+ValueExtremes ExtremesOf(const std::vector<float>& values);
 
 // Where a position falls between two data points along one axis.
 struct AxisStencil {
@@ -38,6 +63,7 @@ struct MapDensity {
     Vec3d dataStart{};
     std::array<int, 3> dataSize{};
     std::vector<float> values;      // x fastest, then y, then z
+    std::optional<ValueExtremes> extremes;   // of the values, when the reader found them on its way
 
     // The fractional box the file covers: one whole cell from the file's first point
     // when the data fills the cell, else the file's own box.
