@@ -12,6 +12,8 @@
 #include "import/conversion.h"
 #include "import/import_error.h"
 #include "import/open_cache.h"
+#include "mapio/map_model.h"
+#include "surface/march_cubes.h"
 
 namespace tivarel {
 
@@ -62,6 +64,10 @@ const char* const kImportHelp =
     "  -h, --help      show this text\n";
 
 namespace {
+
+// The help text above writes these limits out; it must change with them.
+static_assert(kMaxTrianglesPerLayer == 400000 && kMaxCount == 32767 && kValueLimit == 10000.0f,
+              "the help text names these limits: change it with them");
 
 [[noreturn]] void Usage(const std::string& problem) { throw InputError("usage: " + problem + " (see --help)"); }
 
