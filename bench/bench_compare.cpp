@@ -6,14 +6,12 @@
 //  - the bond search beside the all-pairs search.
 // Times are the best of several runs.
 // Run: build/bench/tivarel_compare [surface|fou [FILE]|bonds]
-#include <chrono>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -27,7 +25,6 @@
 
 namespace tivarel {
 namespace {
-
 
 using bench::BestSeconds;
 

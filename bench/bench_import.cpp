@@ -14,10 +14,8 @@
 #include <gemmi/symmetry.hpp>
 #undef GEMMI_WRITE_IMPLEMENTATION
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <random>
 #include <sstream>
 #include <string>

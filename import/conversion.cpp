@@ -121,7 +121,7 @@ std::optional<CaseTable> ViewerCaseTable(const std::string& sideFolder, std::ost
 // step that fits is named.
 Conversion FitViewer(const ImportArguments& a, const MapDensity& map, const Model* model, ConversionOptions options,
                      Conversion result, const CaseTable& table, std::ostream& err) {
-    int64_t busiest = BusiestLayer(result.mt1, result.lowest, result.highest, table);
+    int64_t busiest = BusiestLayer(result, table);
     if (busiest <= kMaxTrianglesPerLayer) return result;
     const double firstStep = result.mt1.step[0];
     const int64_t firstCount = busiest;
@@ -132,7 +132,7 @@ Conversion FitViewer(const ImportArguments& a, const MapDensity& map, const Mode
         step *= std::max(1.05, std::sqrt(double(busiest) / (0.9 * kMaxTrianglesPerLayer)));
         options.step = step;
         fitted = ConvertMap(map, model, options, a.mapPath);
-        busiest = BusiestLayer(fitted.mt1, fitted.lowest, fitted.highest, table);
+        busiest = BusiestLayer(fitted, table);
     }
     const std::string need = "the viewer's default levels need " + std::to_string(firstCount) +
                              " triangles in a layer, more than the " + std::to_string(kMaxTrianglesPerLayer) + " it draws";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tivarel {
 
@@ -40,19 +41,19 @@ void ValueExtremes::add(const float* values, size_t count) {
         hi[k] = finiteHi[k] = -INFINITY;
         nan[k] = 0;
     }
+    const auto take = [&](size_t k, float v) {
+        const float finite = std::fabs(v) <= std::numeric_limits<float>::max() ? v : NAN;
+        lo[k] = v < lo[k] ? v : lo[k];
+        hi[k] = v > hi[k] ? v : hi[k];
+        finiteLo[k] = finite < finiteLo[k] ? finite : finiteLo[k];
+        finiteHi[k] = finite > finiteHi[k] ? finite : finiteHi[k];
+        nan[k] |= v != v;
+    };
     size_t i = 0;
     for (; i + kLanes <= count; i += kLanes)
-        for (size_t k = 0; k < kLanes; ++k) {
-            const float v = values[i + k];
-            const float finite = std::fabs(v) <= std::numeric_limits<float>::max() ? v : NAN;
-            lo[k] = v < lo[k] ? v : lo[k];
-            hi[k] = v > hi[k] ? v : hi[k];
-            finiteLo[k] = finite < finiteLo[k] ? finite : finiteLo[k];
-            finiteHi[k] = finite > finiteHi[k] ? finite : finiteHi[k];
-            nan[k] |= v != v;
-        }
+        for (size_t k = 0; k < kLanes; ++k) take(k, values[i + k]);
+    for (size_t k = 0; i < count; ++i, ++k) take(k, values[i]);
     for (size_t k = 0; k < kLanes; ++k) add({lo[k], hi[k], finiteLo[k], finiteHi[k], nan[k] != 0});
-    for (; i < count; ++i) add(values[i]);
 }
 
 ValueExtremes ExtremesOf(const std::vector<float>& values) {

@@ -4,7 +4,6 @@
 // or the box of the cell that the file holds, with no data outside it.
 #include <array>
 #include <cmath>
-#include <limits>
 #include <optional>
 #include <vector>
 
@@ -28,14 +27,6 @@ struct ValueExtremes {
     float lowestFinite = INFINITY, highestFinite = -INFINITY;
     bool anyNaN = false;
 
-    void add(float v) {
-        lowest = v < lowest ? v : lowest;
-        highest = v > highest ? v : highest;
-        const bool finite = std::fabs(v) <= std::numeric_limits<float>::max();
-        lowestFinite = finite && v < lowestFinite ? v : lowestFinite;
-        highestFinite = finite && v > highestFinite ? v : highestFinite;
-        anyNaN |= v != v;
-    }
     void add(const ValueExtremes& e);
     // The same for many values, in eight lanes that the compiler turns into vector
     // instructions, so that a pass over a large map costs little more than reading it.

@@ -25,7 +25,8 @@ ValueSummary SummariseValues(const std::vector<float>& values) {
     return s;
 }
 
-int64_t BusiestLayer(const Mt1Contents& mt1, float lowest, float highest, const CaseTable& table) {
+int64_t BusiestLayer(const Conversion& conversion, const CaseTable& table) {
+    const Mt1Contents& mt1 = conversion.mt1;
     GridParams g;
     g(1) = float(mt1.grid.nx());
     g(2) = float(mt1.grid.ny());
@@ -34,8 +35,8 @@ int64_t BusiestLayer(const Mt1Contents& mt1, float lowest, float highest, const 
         g(4 + a) = mt1.first[size_t(a)];
         g(7 + a) = mt1.step[size_t(a)];
     }
-    g(10) = lowest;
-    g(11) = highest;
+    g(10) = conversion.lowest;
+    g(11) = conversion.highest;
     // The three levels side by side.
     const std::array<float, 3> levels = DefaultLevels(g.minValue(), DefaultUpperValue(g, false));
     std::array<int64_t, 3> counts{};

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "mapio/mt1_writer.h"
+#include "import/convert.h"
 #include "surface/cell_table.h"
 
 namespace tivarel {
@@ -17,7 +17,7 @@ struct ValueSummary {
 ValueSummary SummariseValues(const std::vector<float>& values);
 
 // Triangles of the busiest of the three layers at the levels the viewer opens the map
-// with, by the viewer's own marching cubes; `lowest` and `highest` are the map's extremes.
-int64_t BusiestLayer(const Mt1Contents& mt1, float lowest, float highest, const CaseTable& table);
+// with, by the viewer's own marching cubes.
+int64_t BusiestLayer(const Conversion& conversion, const CaseTable& table);
 
 }  // namespace tivarel
