@@ -1,6 +1,7 @@
 #include "import/conversion.h"
 
 #include <cmath>
+#include <future>
 #include <optional>
 #include <ostream>
 
@@ -173,12 +174,16 @@ void TellValues(const Mt1Contents& mt1, std::ostream& err) {
 }  // namespace
 
 void ConvertFiles(const ImportArguments& a, const std::string& sideFolder, std::ostream& err) {
-    const std::string modelBytes = a.modelPath.empty() ? std::string() : ReadPossiblyGzipped(a.modelPath);
-    const std::string bytes = ReadPossiblyGzipped(a.mapPath);
-    const Density density = ReadDensity(a, bytes, modelBytes, err);
+    Density density;
+    std::optional<Model> model;
+    {   // the files' bytes are let go once read, so that the grids can take their memory
+        const std::string modelBytes = a.modelPath.empty() ? std::string() : ReadPossiblyGzipped(a.modelPath);
+        const std::string bytes = ReadPossiblyGzipped(a.mapPath);
+        density = ReadDensity(a, bytes, modelBytes, err);
+        model = density.atomsInInput ? ReadModel(a.mapPath, bytes, density.map, err)
+                                     : ReadModel(a.modelPath, modelBytes, density.map, err);
+    }
     const MapDensity& map = density.map;
-    const std::optional<Model> model = density.atomsInInput ? ReadModel(a.mapPath, bytes, map, err)
-                                                            : ReadModel(a.modelPath, modelBytes, map, err);
     ConversionOptions options;
     options.step = a.step;
     options.margin = a.margin;
@@ -192,8 +197,10 @@ void ConvertFiles(const ImportArguments& a, const std::string& sideFolder, std::
         err << kPrefix << result.outsidePoints << " of " << result.mt1.grid.values().size()
             << " grid points lie outside the map's data and take its minimum, " << result.fillValue << "\n";
     WarnFewPoints(result.mt1, err);
+    // The file's bytes are made on another core while the values are summed up.
+    std::future<std::string> fileBytes = std::async(std::launch::async, [&result] { return Mt1Bytes(result.mt1); });
     TellValues(result.mt1, err);
-    if (const std::optional<std::string> problem = WriteFileAtomically(a.outputPath, Mt1Bytes(result.mt1)))
+    if (const std::optional<std::string> problem = WriteFileAtomically(a.outputPath, fileBytes.get()))
         throw InputError(*problem);
     err << kPrefix << "wrote " << a.outputPath << ": " << GridSummary(result) << ", " << result.mt1.atoms.size()
         << " atoms\n";

@@ -19,7 +19,11 @@ public:
         four.resize(4, ' ');
         bytes_ += four;
     }
-    void raw(const std::string& bytes) { bytes_ += bytes; }
+    // Room for `count` bytes at the end, to be written through the pointer returned.
+    char* extend(size_t count) {
+        bytes_.resize(bytes_.size() + count);
+        return bytes_.data() + bytes_.size() - count;
+    }
     void reserve(size_t size) { bytes_.reserve(size); }
     std::string take() { return std::move(bytes_); }
 
@@ -57,16 +61,16 @@ void WriteHeader(ByteWriter& out, const Mt1Contents& map) {
     out.int32(map.grid.nz());
 }
 
-// Each section's values, y running fastest, gathered a column of y at a time.
+// Each section's values, y running fastest: the section's bytes are made room for at once
+// and filled a column of y at a time.
 void WriteSections(ByteWriter& out, const DensityGrid& grid) {
-    std::string column(4 * static_cast<size_t>(grid.ny()), '\0');
+    const size_t nx = static_cast<size_t>(grid.nx()), ny = static_cast<size_t>(grid.ny());
     for (int z = 1; z <= grid.nz(); ++z) {
         out.zeros(z == 1 ? 10 : 14);
-        for (int x = 1; x <= grid.nx(); ++x) {
-            for (int y = 1; y <= grid.ny(); ++y)
-                ByteWriter::PutWord(&column[4 * static_cast<size_t>(y - 1)], std::bit_cast<uint32_t>(grid(x, y, z)));
-            out.raw(column);
-        }
+        char* at = out.extend(4 * nx * ny);
+        const float* section = grid.values().data() + grid.index(1, 1, z);
+        for (size_t x = 0; x < nx; ++x)
+            for (size_t y = 0; y < ny; ++y, at += 4) ByteWriter::PutWord(at, std::bit_cast<uint32_t>(section[x + nx * y]));
     }
 }
 

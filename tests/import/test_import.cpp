@@ -83,7 +83,10 @@ void WriteGzip(const std::string& path, const std::string& text, const char* mod
 TEST(FileBytes, PlainGzippedAndSeveralMemberFilesReadWholeAndDamagedOnesSayHow) {
     const TempFolder folder;
     const std::string path = (folder.path() / "map.ccp4").string();
-    const std::string text(100000, 'x'), other = "MAP " + std::string(5000, 'y');
+    // Large enough for the content's buffer to be made while the file is read.
+    std::string text(5 << 20, 'x');
+    for (size_t i = 0; i < text.size(); i += 4099) text[i] = char('a' + i % 26);
+    const std::string other = "MAP " + std::string(5000, 'y');
     for (const std::string& plain : {std::string(), text}) {
         WriteFile(path, plain);
         EXPECT_EQ(ReadPossiblyGzipped(path), plain);
