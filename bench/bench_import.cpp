@@ -102,7 +102,7 @@ void MtzBench(const fs::path& dir) {
     const std::string path = mtzPath.string(), out = (dir / "bench.mt1").string();
     std::printf("MTZ of %d reflections (P 1 21 1, 60 x 70 x 80 Å, d-min 1.5 Å) to MT1\n", reflections);
     const double whole = BestSeconds(3, [&] { Import({path, "-o", out}); });
-    std::string bytes;
+    FileContent bytes;
     const double read = BestSeconds(5, [&] { bytes = ReadPossiblyGzipped(path); });
     MapCoefficients coefficients;
     const double parse = BestSeconds(5, [&] { coefficients = ReadMtzCoefficients(bytes, path, {}); });
@@ -137,7 +137,7 @@ std::string CubeMap() {
     ccp4.update_ccp4_header(2, true);
     const fs::path tmp = fs::temp_directory_path() / "tivarel-bench-cube.ccp4";
     ccp4.write_ccp4_map(tmp.string());
-    std::string bytes = ReadPossiblyGzipped(tmp.string());
+    std::string bytes(ReadPossiblyGzipped(tmp.string()).view());
     fs::remove(tmp);
     return bytes;
 }
@@ -161,7 +161,7 @@ void Ccp4Bench(const fs::path& dir, const std::string& bytes200, bool gzipped) {
         ccp4.setup(NAN, gemmi::MapSetup::Full);
     });
     const double whole = BestSeconds(3, [&] { Import({path, "-o", out}); });
-    std::string bytes;
+    FileContent bytes;
     const double read = BestSeconds(3, [&] { bytes = ReadPossiblyGzipped(path); });
     MapDensity map;
     const double parse = BestSeconds(3, [&] { map = ParseCcp4Map(bytes, path); });

@@ -39,8 +39,8 @@ struct Density {
     bool atomsInInput = false;
 };
 
-Density MapFromReflections(const ImportArguments& a, InputKind kind, const std::string& bytes,
-                           const std::string& modelBytes, std::ostream& err) {
+Density MapFromReflections(const ImportArguments& a, InputKind kind, std::string_view bytes, std::string_view modelBytes,
+                           std::ostream& err) {
     const CoefficientChoice choice{a.difference, a.amplitude, a.phase};
     std::optional<PhasingModel> phasing;
     if (!a.modelPath.empty()) phasing = PhasingModel{a.modelPath, modelBytes};
@@ -60,8 +60,7 @@ Density MapFromReflections(const ImportArguments& a, InputKind kind, const std::
 }
 
 // The density of the input: a CCP4/MRC map as it is, or the map its reflections give.
-Density ReadDensity(const ImportArguments& a, const std::string& bytes, const std::string& modelBytes,
-                    std::ostream& err) {
+Density ReadDensity(const ImportArguments& a, std::string_view bytes, std::string_view modelBytes, std::ostream& err) {
     const InputKind kind = KindOfInput(bytes);
     if (kind == InputKind::Mtz || kind == InputKind::Cif || kind == InputKind::ShelxHkl)
         return MapFromReflections(a, kind, bytes, modelBytes, err);
@@ -77,7 +76,7 @@ Density ReadDensity(const ImportArguments& a, const std::string& bytes, const st
 }
 
 // The model's atoms, each moved to its image on a box map's data.
-std::optional<Model> ReadModel(const std::string& path, const std::string& bytes, const MapDensity& map,
+std::optional<Model> ReadModel(const std::string& path, std::string_view bytes, const MapDensity& map,
                                std::ostream& err) {
     if (path.empty()) return std::nullopt;
     Model model = ParseModel(bytes, path, map.cell);
@@ -177,8 +176,8 @@ void ConvertFiles(const ImportArguments& a, const std::string& sideFolder, std::
     Density density;
     std::optional<Model> model;
     {   // the files' bytes are let go once read, so that the grids can take their memory
-        const std::string modelBytes = a.modelPath.empty() ? std::string() : ReadPossiblyGzipped(a.modelPath);
-        const std::string bytes = ReadPossiblyGzipped(a.mapPath);
+        const FileContent modelBytes = a.modelPath.empty() ? FileContent() : ReadPossiblyGzipped(a.modelPath);
+        const FileContent bytes = ReadPossiblyGzipped(a.mapPath);
         density = ReadDensity(a, bytes, modelBytes, err);
         model = density.atomsInInput ? ReadModel(a.mapPath, bytes, density.map, err)
                                      : ReadModel(a.modelPath, modelBytes, density.map, err);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <future>
@@ -54,27 +55,70 @@ void Open(const std::string& path, OpenFile& file) {
     if (::fstat(file.fd, &info) == 0 && S_ISREG(info.st_mode)) file.size = size_t(info.st_size);
 }
 
-// The file's bytes as they are, read at once into a buffer of its size.
-std::string ReadRaw(const OpenFile& file, const std::string& path) {
-    std::string bytes;
-    // One byte more than the file's size, so that the read that meets its end needs no more room.
-    if (file.size) bytes.reserve(*file.size + 1);
-    constexpr size_t kChunk = size_t{1} << 20;
+// Files from this size on are read in two halves at once, and a gzipped file's content of
+// this size has its buffer made on another core: much of the time that takes a large buffer
+// to fill is the kernel handing out its pages, one fault at a time.
+constexpr size_t kLarge = size_t{1} << 22;
+
+// Reads on from the content's end until the file ends, making more room as needed.
+void ReadToEnd(int fd, const std::string& path, FileContent& content) {
     for (;;) {
-        const size_t have = bytes.size();
-        bytes.resize(have < bytes.capacity() ? bytes.capacity() : have + kChunk);
-        const ssize_t got = ::read(file.fd, bytes.data() + have, bytes.size() - have);
-        if (got < 0 && errno == EINTR) {
-            bytes.resize(have);
-            continue;
-        }
+        if (content.size() == content.capacity()) content.reserve(std::max(2 * content.capacity(), size_t{1} << 20));
+        const ssize_t got = ::read(fd, content.data() + content.size(), content.capacity() - content.size());
+        if (got < 0 && errno == EINTR) continue;
         if (got < 0) FailErrno(path, "cannot be read: ");
-        bytes.resize(have + size_t(got));
-        if (got == 0) return bytes;
+        if (got == 0) return;
+        content.setSize(content.size() + size_t(got));
     }
 }
 
-bool IsGzip(const std::string& bytes) {
+// Up to `count` bytes from `offset`, fewer where the file ends; the error number when a
+// read fails.
+struct Piece {
+    size_t got = 0;
+    int error = 0;
+};
+
+Piece ReadAt(int fd, char* into, size_t count, size_t offset) {
+    Piece piece;
+    while (piece.got < count) {
+        const ssize_t n = ::pread(fd, into + piece.got, count - piece.got, off_t(offset + piece.got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) piece.error = errno != 0 ? errno : EIO;
+        if (n <= 0) break;
+        piece.got += size_t(n);
+    }
+    return piece;
+}
+
+// The file's bytes as they are, read into a buffer of its size (one byte more, so that the
+// read that meets its end needs no more room); a large file in two halves at once unless the
+// other core is busy. A file that is not what its size said (it changed meanwhile) is read
+// again from its start.
+FileContent ReadRaw(const OpenFile& file, const std::string& path, bool inHalves) {
+    FileContent content(file.size ? *file.size + 1 : 0);
+    if (file.size && *file.size > 0) {
+        const size_t size = *file.size, half = inHalves && size >= kLarge ? size / 2 : size;
+        std::future<Piece> second;
+        if (half < size)
+            second = std::async(std::launch::async, [&] { return ReadAt(file.fd, content.data() + half, size - half, half); });
+        const Piece first = ReadAt(file.fd, content.data(), half, 0);
+        const Piece rest = second.valid() ? second.get() : Piece{};
+        if (first.error != 0 || rest.error != 0) {
+            errno = first.error != 0 ? first.error : rest.error;
+            FailErrno(path, "cannot be read: ");
+        }
+        if (first.got + rest.got == size && ::lseek(file.fd, off_t(size), SEEK_SET) == off_t(size)) {
+            content.setSize(size);
+        } else if (::lseek(file.fd, 0, SEEK_SET) != 0) {
+            FailErrno(path, "cannot be read: ");
+        }
+    }
+    ReadToEnd(file.fd, path, content);
+    return content;
+}
+
+bool IsGzip(std::string_view bytes) {
     return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1f && static_cast<unsigned char>(bytes[1]) == 0x8b;
 }
 
@@ -98,60 +142,75 @@ std::optional<size_t> TrailerSize(const OpenFile& file) {
     return TrailerSize(end + 4, *file.size);
 }
 
-// A gzip file of one member, inflated in one pass by libdeflate into `out`, made the size
-// its trailer gives; nothing when it is of several members, damaged or its trailer is not
-// believable, so that zlib reads it (and words what is wrong).
-std::optional<std::string> InflateWhole(const std::string& gz, std::string out) {
+// A buffer of `size` bytes whose pages are taken from the kernel here.
+FileContent TouchedBuffer(size_t size) {
+    FileContent buffer(size);
+    std::memset(buffer.data(), 0, size);
+    return buffer;
+}
+
+// A gzip file of one member, inflated in one pass by libdeflate into `out` (made larger
+// when it holds less than the trailer gives); nothing when it is of several members,
+// damaged or its trailer is not believable, so that zlib reads it (and words what is wrong).
+std::optional<FileContent> InflateWhole(std::string_view gz, FileContent out) {
     const std::optional<size_t> size =
         TrailerSize(reinterpret_cast<const unsigned char*>(gz.data() + gz.size()), gz.size());
     if (!size) return std::nullopt;
     const std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> inflater(
         libdeflate_alloc_decompressor(), &libdeflate_free_decompressor);
     if (!inflater) return std::nullopt;
-    out.resize(*size);
+    if (out.capacity() < *size) out = FileContent(*size);
     size_t used = 0, written = 0;
     const libdeflate_result result =
-        libdeflate_gzip_decompress_ex(inflater.get(), gz.data(), gz.size(), out.data(), out.size(), &used, &written);
+        libdeflate_gzip_decompress_ex(inflater.get(), gz.data(), gz.size(), out.data(), *size, &used, &written);
     if (result != LIBDEFLATE_SUCCESS || used != gz.size() || written != *size) return std::nullopt;
+    out.setSize(written);
     return out;
 }
 
 // zlib's reading, chunk by chunk: every kind of gzip file, and its words for damage.
-std::string ReadThroughZlib(const std::string& path) {
+FileContent ReadThroughZlib(const std::string& path) {
     errno = 0;
     GzFile file(gzopen(path.c_str(), "rb"));
     if (!file) FailImport(path, std::string("cannot be opened: ") + std::strerror(errno != 0 ? errno : ENOMEM));
     gzbuffer(file.get(), 1u << 17);
-    std::string bytes;
+    FileContent content;
     constexpr size_t kChunk = size_t{1} << 20;
     for (;;) {
-        const size_t have = bytes.size();
-        bytes.resize(have + kChunk);
-        const int got = gzread(file.get(), bytes.data() + have, static_cast<unsigned>(kChunk));
+        content.reserve(content.size() + kChunk);
+        const int got = gzread(file.get(), content.data() + content.size(), static_cast<unsigned>(kChunk));
         if (got < 0) FailRead(path, file.get());
-        bytes.resize(have + static_cast<size_t>(got));
         if (got == 0) break;
+        content.setSize(content.size() + static_cast<size_t>(got));
     }
     int code = Z_OK;
     gzerror(file.get(), &code);
     if (code != Z_OK) FailRead(path, file.get());
-    return bytes;
+    return content;
 }
 
 }  // namespace
 
-std::string ReadPossiblyGzipped(const std::string& path) {
+FileContent::FileContent(size_t capacity)
+    : data_(std::make_unique_for_overwrite<char[]>(capacity)), capacity_(capacity) {}
+
+void FileContent::reserve(size_t capacity) {
+    if (capacity <= capacity_) return;
+    FileContent larger(std::max(capacity, capacity_ + capacity_ / 2));
+    if (size_ > 0) std::memcpy(larger.data(), data(), size_);
+    larger.size_ = size_;
+    *this = std::move(larger);
+}
+
+FileContent ReadPossiblyGzipped(const std::string& path) {
     OpenFile file;
     Open(path, file);
-    // A large map's content takes tens of megabytes, whose pages the kernel hands out one
-    // fault at a time: its buffer is made on another core while the compressed bytes are read.
-    constexpr size_t kLarge = size_t{1} << 22;
-    std::future<std::string> content;
+    std::future<FileContent> content;
     if (const std::optional<size_t> size = TrailerSize(file); size && *size >= kLarge)
-        content = std::async(std::launch::async, [n = *size] { return std::string(n, '\0'); });
-    std::string bytes = ReadRaw(file, path);
+        content = std::async(std::launch::async, [n = *size] { return TouchedBuffer(n); });
+    FileContent bytes = ReadRaw(file, path, !content.valid());
     if (!IsGzip(bytes)) return bytes;
-    if (std::optional<std::string> inflated = InflateWhole(bytes, content.valid() ? content.get() : std::string()))
+    if (std::optional<FileContent> inflated = InflateWhole(bytes, content.valid() ? content.get() : FileContent()))
         return std::move(*inflated);
     return ReadThroughZlib(path);
 }
