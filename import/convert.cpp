@@ -96,7 +96,7 @@ void SetHeader(Mt1Contents& mt1, const MapDensity& map, const Vec3d& centre, dou
         mt1.first[a] = float(-(n[a] - 1) * step / 2);
     }
     for (size_t k = 0; k < 6; ++k) mt1.cellParams[k] = float(map.cell[k]);
-    mt1.grid.resize(n[0], n[1], n[2]);
+    mt1.grid.resizeForOverwrite(n[0], n[1], n[2]);   // the resampling writes every point
 }
 
 // Resamples grid planes taken one at a time from a shared counter, on as many threads as

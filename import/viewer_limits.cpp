@@ -10,7 +10,7 @@
 
 namespace tivarel {
 
-ValueSummary SummariseValues(const std::vector<float>& values) {
+ValueSummary SummariseValues(std::span<const float> values) {
     ValueSummary s;
     if (values.empty()) return s;
     const auto [low, high] = std::minmax_element(values.begin(), values.end());

@@ -13,6 +13,14 @@ void DensityGrid::resize(int nx, int ny, int nz) {
     values_.assign(static_cast<size_t>(nx) * static_cast<size_t>(ny) * static_cast<size_t>(nz), 0.0f);
 }
 
+void DensityGrid::resizeForOverwrite(int nx, int ny, int nz) {
+    nx_ = nx;
+    ny_ = ny;
+    nz_ = nz;
+    values_.clear();
+    values_.resize(static_cast<size_t>(nx) * static_cast<size_t>(ny) * static_cast<size_t>(nz));
+}
+
 Vec3 MatrixVector(const Mat3& m, const Vec3& v) {
     Vec3 w;
     for (int i = 1; i <= 3; ++i) {

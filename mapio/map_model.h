@@ -4,7 +4,9 @@
 // which everything is drawn; p = CellMatrix * (f - MapOrigin).
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry/geometry.h"
@@ -30,11 +32,36 @@ struct GridParams {
     float maxValue() const { return p[10]; }
 };
 
+// Leaves a new element uninitialised when no value is given for it (a resize without one),
+// for grids whose every value is written before it is read.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <class U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using GridValues = std::vector<float, UninitialisedAllocator<float>>;
+
 // Density values with x varying fastest, then y, then z. Indices are 1-based
 // (1..nx, 1..ny, 1..nz); storage is 0-based without the unused index-0 planes.
 class DensityGrid {
 public:
-    void resize(int nx, int ny, int nz);
+    void resize(int nx, int ny, int nz);   // every value 0
+    // The same with the values left unset, for a grid whose every value is written next:
+    // its pages are then first touched by whatever writes them.
+    void resizeForOverwrite(int nx, int ny, int nz);
     int nx() const { return nx_; }
     int ny() const { return ny_; }
     int nz() const { return nz_; }
@@ -44,11 +71,11 @@ public:
     }
     float operator()(int x, int y, int z) const { return values_[index(x, y, z)]; }
     float& operator()(int x, int y, int z) { return values_[index(x, y, z)]; }
-    const std::vector<float>& values() const { return values_; }
+    const GridValues& values() const { return values_; }
 
 private:
     int nx_ = 0, ny_ = 0, nz_ = 0;
-    std::vector<float> values_;
+    GridValues values_;
 };
 
 // One atom as read from the map; the type number is filled by the atom-parameter step.

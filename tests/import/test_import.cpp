@@ -226,7 +226,7 @@ TEST(Ccp4Import, WholeCellFollowsTheDensityInTheCellsFrame) {
 TEST(Ccp4Import, IntegerModesGiveTheValuesOfFloats) {
     Ccp4File integers{};   // 0 to 90: fits every integer mode
     integers.value = [f = integers.value](int x, int y, int z) { return std::round((f(x, y, z) + 40) / 2); };
-    const std::vector<float> asFloats = Convert(integers).map.grid.values();
+    const GridValues asFloats = Convert(integers).map.grid.values();
     for (int mode : {0, 1, 6}) {
         integers.mode = mode;
         EXPECT_EQ(Convert(integers).map.grid.values(), asFloats) << "mode " << mode;
@@ -664,7 +664,7 @@ TEST_F(ImportCommand, MarginStepOutputNameAndSummary) {
     for (int a = 0; a < 3; ++a) EXPECT_NEAR(low[a], GridPointCoordinate(g, a + 1, 1) + 1.0f, 1e-4) << a;
     EXPECT_NEAR(high[0], GridPointCoordinate(g, 1, 15) - 1.0f, 1e-4);
     EXPECT_NEAR(high[1], GridPointCoordinate(g, 2, 11) - 1.0f, 1e-4);
-    const std::vector<float>& values = mt1.grid.values();
+    const GridValues& values = mt1.grid.values();
     double sum = 0, squares = 0;
     for (float v : values) sum += v, squares += double(v) * v;
     const double mean = sum / double(values.size()), rms = std::sqrt(squares / double(values.size()) - mean * mean);
