@@ -160,8 +160,8 @@ void WarnFewPoints(const Mt1Contents& mt1, std::ostream& err) {
 }
 
 // Mean and rms, and the levels at mean + 1, 2, 3 rms, ready for the control panel.
-void TellValues(const Mt1Contents& mt1, std::ostream& err) {
-    const ValueSummary v = SummariseValues(mt1.grid.values());
+void TellValues(const Conversion& conversion, std::ostream& err) {
+    const ValueSummary v = SummariseValues(conversion);
     const std::array<float, 3> levels = DefaultLevels(v.lowest, v.highest);
     err << kPrefix << "values " << ShortNumber(v.lowest) << " to " << ShortNumber(v.highest) << ", mean "
         << ShortNumber(v.mean) << ", rms " << ShortNumber(v.rms) << "; levels at mean + 1, 2, 3 rms: "
@@ -198,7 +198,7 @@ void ConvertFiles(const ImportArguments& a, const std::string& sideFolder, std::
     WarnFewPoints(result.mt1, err);
     // The file's bytes are made on another core while the values are summed up.
     std::future<std::string> fileBytes = std::async(std::launch::async, [&result] { return Mt1Bytes(result.mt1); });
-    TellValues(result.mt1, err);
+    TellValues(result, err);
     if (const std::optional<std::string> problem = WriteFileAtomically(a.outputPath, fileBytes.get()))
         throw InputError(*problem);
     err << kPrefix << "wrote " << a.outputPath << ": " << GridSummary(result) << ", " << result.mt1.atoms.size()

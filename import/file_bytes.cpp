@@ -59,11 +59,13 @@ void Open(const std::string& path, OpenFile& file) {
 // this size has its buffer made on another core: much of the time that takes a large buffer
 // to fill is the kernel handing out its pages, one fault at a time.
 constexpr size_t kLarge = size_t{1} << 22;
+// What a file of no known size, or zlib, gives at a time at least.
+constexpr size_t kChunk = size_t{1} << 20;
 
 // Reads on from the content's end until the file ends, making more room as needed.
 void ReadToEnd(int fd, const std::string& path, FileContent& content) {
     for (;;) {
-        if (content.size() == content.capacity()) content.reserve(std::max(2 * content.capacity(), size_t{1} << 20));
+        if (content.size() == content.capacity()) content.reserve(content.size() + kChunk);
         const ssize_t got = ::read(fd, content.data() + content.size(), content.capacity() - content.size());
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) FailErrno(path, "cannot be read: ");
@@ -175,7 +177,6 @@ FileContent ReadThroughZlib(const std::string& path) {
     if (!file) FailImport(path, std::string("cannot be opened: ") + std::strerror(errno != 0 ? errno : ENOMEM));
     gzbuffer(file.get(), 1u << 17);
     FileContent content;
-    constexpr size_t kChunk = size_t{1} << 20;
     for (;;) {
         content.reserve(content.size() + kChunk);
         const int got = gzread(file.get(), content.data() + content.size(), static_cast<unsigned>(kChunk));

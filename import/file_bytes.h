@@ -23,7 +23,8 @@ public:
     size_t size() const { return size_; }
     size_t capacity() const { return capacity_; }
     void setSize(size_t size) { size_ = size; }   // the first `size` bytes hold the content
-    // Room for at least `capacity` bytes, the content kept.
+    // Room for at least `capacity` bytes, the content kept; it grows by half at least, so
+    // that a file read a chunk at a time is copied a few times, not once per chunk.
     void reserve(size_t capacity);
     std::string_view view() const { return {data_.get(), size_}; }
     operator std::string_view() const { return view(); }

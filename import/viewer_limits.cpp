@@ -10,12 +10,12 @@
 
 namespace tivarel {
 
-ValueSummary SummariseValues(std::span<const float> values) {
+ValueSummary SummariseValues(const Conversion& conversion) {
+    const GridValues& values = conversion.mt1.grid.values();
     ValueSummary s;
     if (values.empty()) return s;
-    const auto [low, high] = std::minmax_element(values.begin(), values.end());
-    s.lowest = *low;
-    s.highest = *high;
+    s.lowest = conversion.lowest;
+    s.highest = conversion.highest;
     double sum = 0.0;
     for (float v : values) sum += v;
     s.mean = sum / double(values.size());

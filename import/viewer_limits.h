@@ -2,7 +2,6 @@
 // What the viewer will make of a converted map: the levels it opens with, the triangles
 // those need, and the values' mean and spread for choosing levels of one's own.
 #include <cstdint>
-#include <span>
 
 #include "import/convert.h"
 #include "surface/cell_table.h"
@@ -14,7 +13,8 @@ struct ValueSummary {
     double mean = 0.0, rms = 0.0;   // rms: the root mean square deviation from the mean
 };
 
-ValueSummary SummariseValues(std::span<const float> values);
+// The extremes come from the conversion, which found them while resampling.
+ValueSummary SummariseValues(const Conversion& conversion);
 
 // Triangles of the busiest of the three layers at the levels the viewer opens the map
 // with, by the viewer's own marching cubes.

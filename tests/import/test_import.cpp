@@ -647,7 +647,8 @@ TEST_F(ImportCommand, UsageErrorsAndDefaultOutputNames) {
 
 // With --margin the grid spans the atoms plus the margin at the --step given: atoms 1.5 apart along x, 0.5 along y,
 // none along z, a margin of 1 and a step of 0.25 give 15 x 11 x 9 points, the atoms a margin inside the box's ends; -o
-// names the file. The summary's mean and rms are those of the values written, and its levels mean + 1, 2, 3 rms.
+// names the file. The summary's extremes, mean and rms are those of the values written, and its levels mean + 1, 2, 3
+// rms.
 TEST_F(ImportCommand, MarginStepOutputNameAndSummary) {
     const std::string out = (dir / "out.mt1").string();
     const auto [status, err] = runImport({put("cell.map", Ccp4Bytes({})), "--model",
@@ -670,10 +671,12 @@ TEST_F(ImportCommand, MarginStepOutputNameAndSummary) {
     const double mean = sum / double(values.size()), rms = std::sqrt(squares / double(values.size()) - mean * mean);
     std::smatch said;
     const std::string n = "([-0-9.e+]+)";
-    const std::regex summary("mean " + n + ", rms " + n + "; levels at mean \\+ 1, 2, 3 rms: " + n + ", " + n + ", " + n);
+    const std::regex summary("values " + n + " to " + n + ", mean " + n + ", rms " + n +
+                             "; levels at mean \\+ 1, 2, 3 rms: " + n + ", " + n + ", " + n);
     ASSERT_TRUE(std::regex_search(err, said, summary)) << err;
-    const double want[5] = {mean, rms, mean + rms, mean + 2 * rms, mean + 3 * rms};
-    for (size_t k = 0; k < 5; ++k) EXPECT_NEAR(std::stod(said[k + 1]), want[k], 1e-4 * std::fabs(want[k])) << k;
+    const auto [lowest, highest] = std::minmax_element(values.begin(), values.end());
+    const double want[7] = {*lowest, *highest, mean, rms, mean + rms, mean + 2 * rms, mean + 3 * rms};
+    for (size_t k = 0; k < 7; ++k) EXPECT_NEAR(std::stod(said[k + 1]), want[k], 1e-4 * std::fabs(want[k])) << k;
 }
 
 // A box of the P 1 21 1 crystal one cell away from the model: an atom reaches the box by a lattice translation, two
